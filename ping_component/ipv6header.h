@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHostAddress>
+#include <QtGlobal>
+
+#include <optional>
+
+// The fixed IPv6 header (RFC 8200). Raw ICMPv6 sockets never see it for
+// received packets; it matters inside ICMPv6 errors, which quote the packet
+// that caused them.
+class Ipv6Header
+{
+public:
+    static constexpr qsizetype Size = 40;
+    static constexpr quint8 NextHeaderIcmpv6 = 58;
+
+    quint16 payloadLength = 0;
+    quint8 nextHeader = 0;
+    quint8 hopLimit = 0;
+    QHostAddress source;
+    QHostAddress destination;
+
+    // Never throws: anything but a well-formed fixed header gives nothing.
+    static std::optional<Ipv6Header> parse(QByteArrayView bytes);
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QtGlobal>
+
+// Something a prober read that concerns one of its own echo requests: a reply,
+// an ICMP error quoting the request, or an error the local stack reported for it.
+struct ProbeEvent
+{
+    enum class Kind {
+        EchoReply,
+        IcmpError,  // a router or the target answered with an ICMP error
+        LocalError, // the local stack gave up on the request (no neighbour, too big, ...)
+    };
+
+    Kind kind = Kind::EchoReply;
+    QHostAddress source;   // the replier, or whoever reported the error
+    quint16 identifier = 0;
+    quint16 sequence = 0;
+    QByteArray payload;    // echo replies: the data after the ICMP header
+    int hopLimit = -1;     // echo replies: TTL or hop limit as received, -1 when unknown
+    quint8 icmpType = 0;   // IcmpError: type and code in the family's own ICMP numbering
+    quint8 icmpCode = 0;
+    quint32 icmpInfo = 0;  // IcmpError: MTU of "packet too big", pointer of "parameter problem"
+    int localErrno = 0;    // LocalError: the errno the stack reported
+    qint64 receivedNs = 0; // CLOCK_REALTIME in ns: the kernel's receive timestamp where given
+    bool kernelTimestamp = false;
+};
+
+// The outcome of handing one echo request to the kernel.
+struct SendResult
+{
+    bool ok = false;
+    int errnoValue = 0;
+    qint64 sentRealtimeNs = 0;  // taken just before the send, same clock as receivedNs
+    qint64 sentMonotonicNs = 0; // for round trips when the wall clock steps
+};

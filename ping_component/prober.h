@@ -1,0 +1,50 @@
+#pragma once
+
+#include "probeevent.h"
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QHostAddress>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+// One ICMP echo socket of one address family. IPv4 and IPv6, datagram and raw,
+// differ in how the socket is opened and what the kernel hands back; the run
+// logic above sees only this.
+class Prober
+{
+public:
+    enum class SocketKind { Datagram, Raw };
+    // Which socket kinds open() may try. Auto tries the unprivileged datagram
+    // socket first and falls back to a raw socket, as iputils ping does.
+    enum class Preference { Auto, DatagramOnly, RawOnly };
+
+    virtual ~Prober() = default;
+
+    virtual QAbstractSocket::NetworkLayerProtocol family() const = 0;
+    virtual SocketKind socketKind() const = 0;
+    // Non-blocking descriptor to watch for reading (errors wake it too).
+    virtual int descriptor() const = 0;
+    // The echo identifier that this socket's replies carry. On a datagram socket
+    // the kernel chooses it, whatever the request says.
+    virtual quint16 identifier() const = 0;
+
+    // Outgoing TTL (IPv4) or unicast hop limit (IPv6), 1 to 255.
+    virtual bool setHopLimit(int hops) = 0;
+
+    // Sends one echo request with this sequence number and payload.
+    virtual SendResult send(const QHostAddress &target, quint16 sequence, const QByteArray &payload) = 0;
+
+    // Reads what is waiting, from the data queue and the error queue, until
+    // something concerns this socket's own requests; gives nothing once the
+    // queues are empty. Packets of other programs, checksum failures and
+    // unparseable data are read and dropped here.
+    virtual std::optional<ProbeEvent> receive() = 0;
+
+    // Opens a prober for the family, or gives nothing and explains in error why
+    // no ICMP socket could be opened and how to allow one.
+    static std::unique_ptr<Prober> open(QAbstractSocket::NetworkLayerProtocol family,
+                                        Preference preference, QString *error);
+};

@@ -1,0 +1,39 @@
+#include "quotedrequest.h"
+
+#include "icmpmessage.h"
+#include "ipv4header.h"
+#include "ipv6header.h"
+
+namespace {
+
+std::optional<QuotedRequest> fromQuotedIcmp(const QHostAddress &destination, QByteArrayView icmp, quint8 echoRequestType)
+{
+    const auto message = IcmpMessage::decode(icmp);
+    if (!message || message->type != echoRequestType)
+        return std::nullopt;
+    QuotedRequest request;
+    request.destination = destination;
+    request.identifier = message->identifier();
+    request.sequence = message->sequence();
+    return request;
+}
+
+} // namespace
+
+std::optional<QuotedRequest> QuotedRequest::parse(QAbstractSocket::NetworkLayerProtocol family, QByteArrayView body)
+{
+    if (family == QAbstractSocket::IPv4Protocol) {
+        const auto ip = Ipv4Header::parse(body);
+        if (!ip || ip->protocol != Ipv4Header::ProtocolIcmp)
+            return std::nullopt;
+        return fromQuotedIcmp(ip->destination, body.sliced(ip->headerLength), Icmp4::EchoRequest);
+    }
+    if (family == QAbstractSocket::IPv6Protocol) {
+        const auto ip = Ipv6Header::parse(body);
+        // Requests carry no extension headers, so the quote goes straight on to ICMPv6.
+        if (!ip || ip->nextHeader != Ipv6Header::NextHeaderIcmpv6)
+            return std::nullopt;
+        return fromQuotedIcmp(ip->destination, body.sliced(Ipv6Header::Size), Icmp6::EchoRequest);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "dispid.h"
+#include "dispresult.h"
+#include "dispvalue.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+
+class PingEvents;
+class QWidget;
+
+// What a host requires of a ping control. Any component that honours this
+// interface serves: hosts reach it only through invoke() and its events.
+class PingControl
+{
+public:
+    virtual ~PingControl() = default;
+
+    // The late-bound entry point: a property get, a property put (one argument,
+    // the value) or a method call, by DISPID. Errors come back in the result;
+    // a call never throws and never crashes on a wrong DISPID or value.
+    virtual DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) = 0;
+
+    // The component's events; owned by the component.
+    virtual PingEvents *events() = 0;
+
+    // The component's own surface, placed on the host's form.
+    virtual QWidget *widget() = 0;
+
+    // The saved state kept in a form definition. A stream the component cannot
+    // read leaves its defaults in place and returns false.
+    virtual bool loadState(const QByteArray &stream) = 0;
+    virtual QByteArray saveState() const = 0;
+};
+
+// Creates a component whose widget is a child of parent; the parent owns it.
+using PingControlFactory = std::function<PingControl *(QWidget *parent)>;

@@ -1,0 +1,11 @@
+#include "pingevents.h"
+
+QString PingEvents::name(Id id)
+{
+    switch (id) {
+    case Id::OnPing: return QStringLiteral("OnPing");
+    case Id::OnPingStr: return QStringLiteral("OnPingStr");
+    case Id::OnPingError: return QStringLiteral("OnPingError");
+    }
+    return {};
+}

@@ -1,0 +1,165 @@
+#include "icmpmessage.h"
+#include "internetchecksum.h"
+#include "ipv4header.h"
+#include "ipv6header.h"
+#include "quotedrequest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+// A minimal IPv4 header carrying ICMP from source to destination.
+QByteArray ipv4Header(quint32 source, quint32 destination, int ttl, int ihlWords = 5)
+{
+    QByteArray header(ihlWords * 4, '\0');
+    header[0] = char(0x40 | ihlWords);
+    header[8] = char(ttl);
+    header[9] = char(Ipv4Header::ProtocolIcmp);
+    for (int i = 0; i < 4; ++i) {
+        header[12 + i] = char(source >> (24 - 8 * i));
+        header[16 + i] = char(destination >> (24 - 8 * i));
+    }
+    return header;
+}
+
+QByteArray ipv6Header(const QHostAddress &source, const QHostAddress &destination, quint8 nextHeader)
+{
+    QByteArray header(Ipv6Header::Size, '\0');
+    header[0] = char(0x60);
+    header[6] = char(nextHeader);
+    header[7] = char(64);
+    const Q_IPV6ADDR s = source.toIPv6Address();
+    const Q_IPV6ADDR d = destination.toIPv6Address();
+    for (int i = 0; i < 16; ++i) {
+        header[8 + i] = char(s[i]);
+        header[24 + i] = char(d[i]);
+    }
+    return header;
+}
+
+} // namespace
+
+TEST(InternetChecksum, MatchesKnownVectors)
+{
+    // The worked example of RFC 1071.
+    EXPECT_EQ(internetChecksum(bytes({0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7})), 0x220d);
+    // Odd length: the last byte is padded with zero on the right.
+    EXPECT_EQ(internetChecksum(bytes({0x01})), quint16(~0x0100));
+    EXPECT_EQ(internetChecksum({}), 0xffff);
+}
+
+TEST(InternetChecksum, MessageWithItsChecksumSumsToZero)
+{
+    const QByteArray wire = IcmpMessage::echo(Icmp4::EchoRequest, 0x1234, 1, "abcde").encodeWithChecksum();
+    EXPECT_EQ(quint8(wire[2]) << 8 | quint8(wire[3]), 0xbc03);
+    EXPECT_EQ(internetChecksum(wire), 0);
+
+    QByteArray corrupted = wire;
+    corrupted[9] = char(corrupted[9] ^ 0x01);
+    EXPECT_NE(internetChecksum(corrupted), 0);
+}
+
+TEST(IcmpMessage, EchoRoundTripsThroughTheWire)
+{
+    const IcmpMessage sent = IcmpMessage::echo(Icmp6::EchoRequest, 0xbeef, 0xfffe, QByteArray(1000, 'x'));
+    const QByteArray wire = sent.encode();
+    ASSERT_EQ(wire.size(), IcmpMessage::HeaderSize + 1000);
+    // Identifier and sequence travel in network byte order.
+    EXPECT_EQ(wire.mid(4, 4), bytes({0xbe, 0xef, 0xff, 0xfe}));
+
+    const auto received = IcmpMessage::decode(wire);
+    ASSERT_TRUE(received.has_value());
+    EXPECT_EQ(*received, sent);
+    EXPECT_EQ(received->identifier(), 0xbeef);
+    EXPECT_EQ(received->sequence(), 0xfffe);
+}
+
+TEST(IcmpMessage, ShortBuffersAreRejectedNotRead)
+{
+    EXPECT_FALSE(IcmpMessage::decode({}).has_value());
+    EXPECT_FALSE(IcmpMessage::decode(bytes({0, 0, 0, 0, 0, 0, 0})).has_value());
+    const auto headerOnly = IcmpMessage::decode(bytes({0, 0, 0, 0, 0, 1, 0, 2}));
+    ASSERT_TRUE(headerOnly.has_value());
+    EXPECT_TRUE(headerOnly->body.isEmpty());
+    EXPECT_EQ(headerOnly->sequence(), 2);
+}
+
+TEST(Ipv4Header, ParsesFieldsAndHonoursOptions)
+{
+    QByteArray packet = ipv4Header(0x0a000102, 0x0a000101, 57, 6);
+    packet += IcmpMessage::echo(Icmp4::EchoReply, 1, 2, "x").encodeWithChecksum();
+    const auto header = Ipv4Header::parse(packet);
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->headerLength, 24);
+    EXPECT_EQ(header->ttl, 57);
+    EXPECT_EQ(header->protocol, Ipv4Header::ProtocolIcmp);
+    EXPECT_EQ(header->source, QHostAddress(QStringLiteral("10.0.1.2")));
+    EXPECT_EQ(header->destination, QHostAddress(QStringLiteral("10.0.1.1")));
+}
+
+TEST(Ipv4Header, RejectsMalformedHeaders)
+{
+    EXPECT_FALSE(Ipv4Header::parse(QByteArray(19, '\0')).has_value());
+    QByteArray wrongVersion = ipv4Header(1, 2, 64);
+    wrongVersion[0] = char(0x65);
+    EXPECT_FALSE(Ipv4Header::parse(wrongVersion).has_value());
+    QByteArray shortIhl = ipv4Header(1, 2, 64);
+    shortIhl[0] = char(0x44);
+    EXPECT_FALSE(Ipv4Header::parse(shortIhl).has_value());
+    // IHL claims options that the buffer does not hold.
+    QByteArray truncated = ipv4Header(1, 2, 64);
+    truncated[0] = char(0x4f);
+    EXPECT_FALSE(Ipv4Header::parse(truncated).has_value());
+}
+
+TEST(QuotedRequest, FindsTheRequestInsideAnIpv4Error)
+{
+    const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, 0x4242, 7, "payload").encodeWithChecksum();
+    const QByteArray body = ipv4Header(0x0a000001, 0x0a000202, 1) + request.left(8);
+    const auto quoted = QuotedRequest::parse(QAbstractSocket::IPv4Protocol, body);
+    ASSERT_TRUE(quoted.has_value());
+    EXPECT_EQ(quoted->identifier, 0x4242);
+    EXPECT_EQ(quoted->sequence, 7);
+    EXPECT_EQ(quoted->destination, QHostAddress(QStringLiteral("10.0.2.2")));
+}
+
+TEST(QuotedRequest, FindsTheRequestInsideAnIpv6Error)
+{
+    const QHostAddress source(QStringLiteral("fd00::1"));
+    const QHostAddress destination(QStringLiteral("fd00::2"));
+    const QByteArray body = ipv6Header(source, destination, Ipv6Header::NextHeaderIcmpv6)
+        + IcmpMessage::echo(Icmp6::EchoRequest, 9, 300, "abc").encode();
+    const auto quoted = QuotedRequest::parse(QAbstractSocket::IPv6Protocol, body);
+    ASSERT_TRUE(quoted.has_value());
+    EXPECT_EQ(quoted->identifier, 9);
+    EXPECT_EQ(quoted->sequence, 300);
+    EXPECT_EQ(quoted->destination, destination);
+}
+
+TEST(QuotedRequest, IgnoresQuotesOfAnythingButAnEchoRequest)
+{
+    const QByteArray reply = IcmpMessage::echo(Icmp4::EchoReply, 1, 1, {}).encodeWithChecksum();
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, ipv4Header(1, 2, 64) + reply).has_value());
+
+    QByteArray udp = ipv4Header(1, 2, 64) + QByteArray(8, '\0');
+    udp[9] = char(17);
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, udp).has_value());
+
+    // The quote must hold the full 8-byte ICMP header.
+    const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, 1, 1, {}).encodeWithChecksum();
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, ipv4Header(1, 2, 64) + request.left(7)).has_value());
+
+    const QHostAddress a(QStringLiteral("fd00::1"));
+    const QByteArray v6udp = ipv6Header(a, a, 17) + QByteArray(8, '\0');
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv6Protocol, v6udp).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv6Protocol, QByteArray(39, '\0')).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::UnknownNetworkLayerProtocol, request).has_value());
+}
