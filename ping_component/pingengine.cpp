@@ -1,0 +1,192 @@
+#include "pingengine.h"
+
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <limits>
+
+#include <time.h>
+
+namespace {
+
+qint64 monotonicNowNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Whole milliseconds from now until a monotonic instant, rounded up so that a
+// timer never fires before it; 0 when the instant has passed.
+int millisecondsUntil(qint64 instantNs)
+{
+    const qint64 remainingNs = instantNs - monotonicNowNs();
+    if (remainingNs <= 0)
+        return 0;
+    return int(qMin<qint64>((remainingNs + 999999) / 1000000, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+PingEngine::PingEngine(QObject *parent)
+    : QObject(parent), m_sendTimer(new QTimer(this)), m_deadlineTimer(new QTimer(this))
+{
+    for (QTimer *timer : {m_sendTimer, m_deadlineTimer}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(m_sendTimer, &QTimer::timeout, this, &PingEngine::sendNext);
+    connect(m_deadlineTimer, &QTimer::timeout, this, &PingEngine::onDeadline);
+}
+
+PingEngine::~PingEngine()
+{
+    // No signals from here: whoever listened may be half destroyed.
+    closeSocket();
+}
+
+bool PingEngine::isActive() const
+{
+    return m_run && !m_run->hasEnded();
+}
+
+std::optional<QString> PingEngine::start(const PingSettings &settings, const RunState::Target &target,
+                                         Prober::Preference preference)
+{
+    stop();
+    QString error;
+    std::unique_ptr<Prober> prober = Prober::open(target.address.protocol(), preference, &error);
+    if (!prober)
+        return error;
+    if (!prober->setHopLimit(settings.timeToLive))
+        return QStringLiteral("Could not set the time to live to %1.").arg(settings.timeToLive);
+
+    m_prober = std::move(prober);
+    m_socketKind = m_prober->socketKind();
+    m_run = std::make_unique<RunState>(settings, target, m_prober->identifier(),
+                                       QRandomGenerator::global()->generate64());
+    m_notifier = new QSocketNotifier(m_prober->descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PingEngine::readPending);
+    emit started();
+    sendNext();
+    return std::nullopt;
+}
+
+void PingEngine::stop()
+{
+    if (!isActive())
+        return;
+    closeSocket();
+    m_run->end();
+    emit finished();
+}
+
+void PingEngine::closeSocket()
+{
+    m_sendTimer->stop();
+    m_deadlineTimer->stop();
+    if (m_notifier) {
+        // This may run inside the notifier's own signal: disable it now, free it later.
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
+    m_prober.reset();
+}
+
+void PingEngine::sendNext()
+{
+    if (!isActive() || m_run->inFlight() || m_run->allSent())
+        return;
+    const quint16 sequence = m_run->nextSequence();
+    const SendResult sent = m_prober->send(m_run->target().address, sequence, m_run->payloadFor(sequence));
+    if (!sent.ok) {
+        m_lastSendMonotonicNs = monotonicNowNs();
+        m_run->markUnsendable(sequence);
+        emit transmitFailed(sequence, sent.errnoValue);
+        afterRequest();
+        return;
+    }
+    m_lastSendMonotonicNs = sent.sentMonotonicNs;
+    m_run->markSent(sequence, sent.sentRealtimeNs, sent.sentMonotonicNs);
+    armDeadline();
+}
+
+void PingEngine::armDeadline()
+{
+    m_deadlineTimer->start(millisecondsUntil(m_run->deadlineMonotonicNs()));
+}
+
+void PingEngine::readPending()
+{
+    while (m_prober) {
+        const std::optional<ProbeEvent> event = m_prober->receive();
+        if (!event)
+            break;
+        handle(*event, monotonicNowNs());
+    }
+}
+
+void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
+{
+    if (!isActive())
+        return;
+    if (event.kind == ProbeEvent::Kind::EchoReply) {
+        switch (m_run->classifyReply(event)) {
+        case RunState::Verdict::Accepted: {
+            const qint64 rttNs = m_run->roundTripNs(event, nowNs);
+            m_run->completeWithReply(rttNs);
+            m_deadlineTimer->stop();
+            emit replied(event, rttNs);
+            afterRequest();
+            break;
+        }
+        case RunState::Verdict::Duplicate:
+            m_run->countDuplicate();
+            emit duplicateReplied(event, m_run->duplicateRoundTripNs(event));
+            break;
+        case RunState::Verdict::Late:
+        case RunState::Verdict::Corrupted:
+        case RunState::Verdict::NotOurs:
+            break;
+        }
+        return;
+    }
+    if (m_run->classifyError(event) == RunState::Verdict::Accepted) {
+        m_run->completeLost(true);
+        m_deadlineTimer->stop();
+        emit requestFailed(event);
+        afterRequest();
+    }
+}
+
+void PingEngine::onDeadline()
+{
+    // A reply that the kernel received in time counts, however late we get to it.
+    readPending();
+    if (!isActive() || !m_run->inFlight())
+        return;
+    if (monotonicNowNs() < m_run->deadlineMonotonicNs()) {
+        armDeadline();
+        return;
+    }
+    const quint16 sequence = m_run->inFlight()->sequence;
+    m_run->completeLost(false);
+    emit timedOut(sequence);
+    afterRequest();
+}
+
+void PingEngine::afterRequest()
+{
+    // A listener may have stopped the run from inside the signal just emitted.
+    if (!isActive())
+        return;
+    if (m_run->isComplete()) {
+        stop();
+        return;
+    }
+    // Requests start one interval apart; after a long wait the next goes at once.
+    const qint64 nextNs = m_lastSendMonotonicNs + qint64(m_run->settings().intervalMs) * 1000000;
+    m_sendTimer->start(millisecondsUntil(nextNs));
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "pingsettings.h"
+#include "probeevent.h"
+#include "prober.h"
+#include "runstate.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+class QTimer;
+
+// Runs one ping run at a time on the thread it lives on (the UI thread): sends
+// the requests on schedule, reads replies and errors as they arrive, times the
+// requests out and ends the run. Timing does not depend on how promptly this
+// thread gets to run: round trips come from the kernel's receive timestamps,
+// and before a request is declared timed out whatever already arrived is read.
+class PingEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PingEngine(QObject *parent = nullptr);
+    ~PingEngine() override;
+
+    // Opens a socket for the target's family and sends the first request at
+    // once. Gives an error text, and starts nothing, when no socket opens.
+    std::optional<QString> start(const PingSettings &settings, const RunState::Target &target,
+                                 Prober::Preference preference = Prober::Preference::Auto);
+
+    // Ends the run at once: the socket is closed when this returns. Emits
+    // finished() before returning if a run was active.
+    void stop();
+
+    bool isActive() const;
+    // The current run, or the last one once it ended; null before the first.
+    const RunState *run() const { return m_run.get(); }
+    Prober::SocketKind socketKind() const { return m_socketKind; }
+
+signals:
+    // A run began; nothing of it has been reported yet.
+    void started();
+    // The request in flight got its reply.
+    void replied(const ProbeEvent &reply, qint64 rttNs);
+    // Another copy of a reply that was already counted.
+    void duplicateReplied(const ProbeEvent &reply, qint64 rttNs);
+    // No reply to this request within the time-out.
+    void timedOut(quint16 sequence);
+    // An ICMP error, or the local stack, ended the request in flight.
+    void requestFailed(const ProbeEvent &error);
+    // The request could not be handed to the kernel at all.
+    void transmitFailed(quint16 sequence, int errnoValue);
+    // The run ended: count reached or stopped.
+    void finished();
+
+private:
+    void sendNext();
+    void readPending();
+    void handle(const ProbeEvent &event, qint64 nowNs);
+    void onDeadline();
+    void afterRequest();
+    void armDeadline();
+    void closeSocket();
+
+    std::unique_ptr<Prober> m_prober;
+    Prober::SocketKind m_socketKind = Prober::SocketKind::Datagram;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer *m_sendTimer;
+    QTimer *m_deadlineTimer;
+    std::unique_ptr<RunState> m_run;
+    qint64 m_lastSendMonotonicNs = 0;
+};

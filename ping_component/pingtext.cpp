@@ -1,0 +1,179 @@
+#include "pingtext.h"
+
+#include "icmpmessage.h"
+
+#include <cstring>
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+
+QString percent(double value)
+{
+    QString text = QString::number(value, 'f', 1);
+    if (text.endsWith(QLatin1String(".0")))
+        text.chop(2);
+    return text + QLatin1Char('%');
+}
+
+} // namespace
+
+QString PingText::milliseconds(qint64 ns)
+{
+    // Whole microseconds, rounded, then shown as ms with three decimals.
+    const qint64 us = (ns + 500) / 1000;
+    return QStringLiteral("%1.%2").arg(us / 1000).arg(us % 1000, 3, 10, QLatin1Char('0'));
+}
+
+QString PingText::displayName(const RunState::Target &target)
+{
+    return target.hostName.isEmpty() ? target.address.toString() : target.hostName;
+}
+
+QString PingText::header(const RunState::Target &target, qint32 packetSize)
+{
+    // The total counts the ICMP header and the IP header without options.
+    const int ipHeader = target.address.protocol() == QAbstractSocket::IPv6Protocol ? 40 : 20;
+    return QStringLiteral("PING %1 (%2) %3(%4) bytes of data.")
+               .arg(displayName(target), target.address.toString())
+               .arg(packetSize)
+               .arg(qint64(packetSize) + 8 + ipHeader)
+           + crlf;
+}
+
+QString PingText::reply(const RunState::Target &target, const ProbeEvent &reply, qint64 rttNs, bool duplicate)
+{
+    QString from = reply.source.toString();
+    if (!target.hostName.isEmpty())
+        from = QStringLiteral("%1 (%2)").arg(target.hostName, from);
+    QString line = QStringLiteral("%1 bytes from %2: icmp_seq=%3").arg(reply.payload.size()).arg(from).arg(reply.sequence);
+    if (reply.hopLimit >= 0)
+        line += QStringLiteral(" ttl=%1").arg(reply.hopLimit);
+    if (rttNs >= 0)
+        line += QStringLiteral(" time=%1 ms").arg(milliseconds(rttNs));
+    if (duplicate)
+        line += QStringLiteral(" (DUP!)");
+    return line + crlf;
+}
+
+QString PingText::timedOut(quint16 sequence, qint32 timeoutMs)
+{
+    return QStringLiteral("No reply for icmp_seq=%1 within %2 ms").arg(sequence).arg(timeoutMs) + crlf;
+}
+
+QString PingText::statistics(const RunState::Target &target, const RunStatistics &s)
+{
+    QString text = crlf + QStringLiteral("--- %1 ping statistics ---").arg(displayName(target)) + crlf;
+    text += QStringLiteral("%1 packets transmitted, %2 received").arg(s.sent()).arg(s.received());
+    if (s.duplicates())
+        text += QStringLiteral(", +%1 duplicates").arg(s.duplicates());
+    if (s.errors())
+        text += QStringLiteral(", +%1 errors").arg(s.errors());
+    text += QStringLiteral(", %1 lost (%2 loss)").arg(s.lost()).arg(percent(s.lossPercent())) + crlf;
+    if (s.received()) {
+        text += QStringLiteral("rtt min/avg/max/mdev = %1/%2/%3/%4 ms")
+                    .arg(milliseconds(s.minNs()), milliseconds(qint64(s.meanNs())), milliseconds(s.maxNs()),
+                         milliseconds(qint64(s.mdevNs())))
+            + crlf;
+    }
+    return text;
+}
+
+QString PingText::unknownHost(const QString &host)
+{
+    return QStringLiteral("Ping request could not find host %1. Please check the name and try again.").arg(host)
+        + crlf;
+}
+
+QString PingText::noHost()
+{
+    return QStringLiteral("No host to ping: enter a host name or an IP address.") + crlf;
+}
+
+QString PingText::errorLine(const QString &message)
+{
+    return message + crlf;
+}
+
+QString PingText::transmitFailed(int errnoValue)
+{
+    return QStringLiteral("PING: transmit failed. %1.").arg(QString::fromLocal8Bit(std::strerror(errnoValue))) + crlf;
+}
+
+QString PingText::probeError(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family)
+{
+    if (error.kind == ProbeEvent::Kind::LocalError)
+        return transmitFailed(error.localErrno);
+    const QString what = family == QAbstractSocket::IPv6Protocol
+        ? icmpV6Error(error.icmpType, error.icmpCode, error.icmpInfo)
+        : icmpV4Error(error.icmpType, error.icmpCode, error.icmpInfo);
+    if (error.source.isNull())
+        return what + crlf;
+    return QStringLiteral("Reply from %1: %2").arg(error.source.toString(), what) + crlf;
+}
+
+qint32 PingText::probeErrorCode(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family)
+{
+    if (error.kind == ProbeEvent::Kind::LocalError)
+        return TransmitFailed;
+    const qint32 base = family == QAbstractSocket::IPv6Protocol ? IcmpV6Base : IcmpV4Base;
+    return base + (qint32(error.icmpType) << 8) + error.icmpCode;
+}
+
+QString PingText::icmpV4Error(quint8 type, quint8 code, quint32 info)
+{
+    switch (type) {
+    case Icmp4::DestinationUnreachable:
+        switch (code) {
+        case 0: return QStringLiteral("Destination net unreachable.");
+        case 1: return QStringLiteral("Destination host unreachable.");
+        case 2: return QStringLiteral("Destination protocol unreachable.");
+        case 3: return QStringLiteral("Destination port unreachable.");
+        case 4:
+            return info ? QStringLiteral("Packet needs to be fragmented but DF set (next-hop MTU %1).").arg(info)
+                        : QStringLiteral("Packet needs to be fragmented but DF set.");
+        case 5: return QStringLiteral("Source route failed.");
+        case 6: return QStringLiteral("Destination net unknown.");
+        case 7: return QStringLiteral("Destination host unknown.");
+        case 9:
+        case 10:
+        case 13: return QStringLiteral("Communication administratively prohibited.");
+        case 11: return QStringLiteral("Destination net unreachable for type of service.");
+        case 12: return QStringLiteral("Destination host unreachable for type of service.");
+        default: return QStringLiteral("Destination unreachable (code %1).").arg(code);
+        }
+    case Icmp4::TimeExceeded:
+        return code == 1 ? QStringLiteral("TTL expired during reassembly.") : QStringLiteral("TTL expired in transit.");
+    case Icmp4::ParameterProblem:
+        return QStringLiteral("Parameter problem (pointer %1).").arg(info);
+    case Icmp4::SourceQuench:
+        return QStringLiteral("Source quench received.");
+    default:
+        return QStringLiteral("ICMP error type %1, code %2.").arg(type).arg(code);
+    }
+}
+
+QString PingText::icmpV6Error(quint8 type, quint8 code, quint32 info)
+{
+    switch (type) {
+    case Icmp6::DestinationUnreachable:
+        switch (code) {
+        case 0: return QStringLiteral("Destination net unreachable.");
+        case 1: return QStringLiteral("Communication administratively prohibited.");
+        case 2: return QStringLiteral("Destination beyond scope of source address.");
+        case 3: return QStringLiteral("Destination host unreachable.");
+        case 4: return QStringLiteral("Destination port unreachable.");
+        case 5: return QStringLiteral("Source address failed ingress/egress policy.");
+        case 6: return QStringLiteral("Reject route to destination.");
+        default: return QStringLiteral("Destination unreachable (code %1).").arg(code);
+        }
+    case Icmp6::PacketTooBig:
+        return QStringLiteral("Packet too big (MTU %1).").arg(info);
+    case Icmp6::TimeExceeded:
+        return code == 1 ? QStringLiteral("TTL expired during reassembly.") : QStringLiteral("TTL expired in transit.");
+    case Icmp6::ParameterProblem:
+        return QStringLiteral("Parameter problem (pointer %1).").arg(info);
+    default:
+        return QStringLiteral("ICMPv6 error type %1, code %2.").arg(type).arg(code);
+    }
+}

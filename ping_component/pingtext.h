@@ -1,0 +1,47 @@
+#pragma once
+
+#include "probeevent.h"
+#include "runstate.h"
+#include "runstatistics.h"
+
+#include <QString>
+#include <QtGlobal>
+
+// The texts the component raises: its own pre-formatted lines and its error
+// messages. Every line ends in CR LF. Round trips are shown to the microsecond.
+class PingText
+{
+public:
+    // Error codes passed with each error text.
+    enum ErrorCode : qint32 {
+        BadSetting = 1,
+        UnknownHost = 2,
+        SocketUnavailable = 3,
+        TransmitFailed = 4,
+        // ICMP errors: 0x40000 (ICMPv4) or 0x60000 (ICMPv6), plus type << 8, plus code.
+        IcmpV4Base = 0x40000,
+        IcmpV6Base = 0x60000,
+    };
+
+    static QString milliseconds(qint64 ns);
+
+    static QString header(const RunState::Target &target, qint32 packetSize);
+    // rttNs below 0: unknown, and left out.
+    static QString reply(const RunState::Target &target, const ProbeEvent &reply, qint64 rttNs, bool duplicate);
+    static QString timedOut(quint16 sequence, qint32 timeoutMs);
+    static QString statistics(const RunState::Target &target, const RunStatistics &statistics);
+
+    static QString unknownHost(const QString &host);
+    static QString noHost();
+    static QString errorLine(const QString &message);
+    // "Reply from A: Destination host unreachable." and the like, for ICMP errors
+    // and for what the local stack reported about one request.
+    static QString probeError(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family);
+    static qint32 probeErrorCode(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family);
+    static QString transmitFailed(int errnoValue);
+
+private:
+    static QString icmpV4Error(quint8 type, quint8 code, quint32 info);
+    static QString icmpV6Error(quint8 type, quint8 code, quint32 info);
+    static QString displayName(const RunState::Target &target);
+};

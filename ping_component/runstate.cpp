@@ -1,0 +1,163 @@
+#include "runstate.h"
+
+#include <cstring>
+
+RunState::RunState(const PingSettings &settings, const Target &target, quint16 identifier, quint64 payloadSeed)
+    : m_settings(settings), m_target(target), m_identifier(identifier), m_payloadSeed(payloadSeed)
+{
+}
+
+bool RunState::allSent() const
+{
+    return !m_settings.isContinuous() && m_requestsSent >= m_settings.count;
+}
+
+void RunState::end()
+{
+    m_inFlight.reset();
+    m_ended = true;
+}
+
+QByteArray RunState::payloadFor(quint16 sequence) const
+{
+    QByteArray payload(m_settings.packetSize, Qt::Uninitialized);
+    // xorshift64*: cheap, and distinct per run and sequence.
+    quint64 state = m_payloadSeed ^ (quint64(sequence) * 0x9e3779b97f4a7c15ULL);
+    if (state == 0)
+        state = 0x2545f4914f6cdd1dULL;
+    char *out = payload.data();
+    qsizetype remaining = payload.size();
+    while (remaining > 0) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        const quint64 word = state * 0x2545f4914f6cdd1dULL;
+        const qsizetype chunk = qMin<qsizetype>(remaining, sizeof word);
+        std::memcpy(out, &word, chunk);
+        out += chunk;
+        remaining -= chunk;
+    }
+    return payload;
+}
+
+void RunState::markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs)
+{
+    setOutcome(sequence, Outcome::None);
+    m_inFlight = Request{sequence, sentRealtimeNs, sentMonotonicNs};
+    m_nextSequence = quint16(sequence + 1);
+    ++m_requestsSent;
+}
+
+void RunState::markUnsendable(quint16 sequence)
+{
+    setOutcome(sequence, Outcome::Lost);
+    m_inFlight.reset();
+    m_lastCompleted = Request{sequence, 0, 0};
+    m_nextSequence = quint16(sequence + 1);
+    ++m_requestsSent;
+    m_statistics.addLost(true);
+}
+
+bool RunState::isFromTarget(const QHostAddress &source) const
+{
+    const QHostAddress &target = m_target.address;
+    if (source.protocol() != target.protocol())
+        return false;
+    // Compare the address bytes only: the scope of a link-local reply may be
+    // named by index where the target was named by interface, or not at all.
+    if (target.protocol() == QAbstractSocket::IPv4Protocol)
+        return source.toIPv4Address() == target.toIPv4Address();
+    const Q_IPV6ADDR a = source.toIPv6Address();
+    const Q_IPV6ADDR b = target.toIPv6Address();
+    return std::memcmp(a.c, b.c, sizeof a.c) == 0;
+}
+
+RunState::Outcome RunState::outcomeOf(quint16 sequence) const
+{
+    if (m_replied->test(sequence))
+        return Outcome::Replied;
+    if (m_lost->test(sequence))
+        return Outcome::Lost;
+    return Outcome::None;
+}
+
+void RunState::setOutcome(quint16 sequence, Outcome outcome)
+{
+    m_replied->set(sequence, outcome == Outcome::Replied);
+    m_lost->set(sequence, outcome == Outcome::Lost);
+}
+
+RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
+{
+    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !isFromTarget(reply.source))
+        return Verdict::NotOurs;
+    const quint16 sequence = reply.sequence;
+    const bool inFlight = m_inFlight && m_inFlight->sequence == sequence;
+    const Outcome outcome = outcomeOf(sequence);
+    if (!inFlight && outcome == Outcome::None)
+        return Verdict::NotOurs; // never sent in this run, or not yet
+    if (reply.payload != payloadFor(sequence))
+        return Verdict::Corrupted;
+    if (outcome == Outcome::Replied)
+        return Verdict::Duplicate;
+    if (outcome == Outcome::Lost)
+        return Verdict::Late;
+    if (reply.receivedNs - m_inFlight->sentRealtimeNs > qint64(m_settings.timeout) * 1000000)
+        return Verdict::Late;
+    return Verdict::Accepted;
+}
+
+RunState::Verdict RunState::classifyError(const ProbeEvent &error) const
+{
+    if (error.kind == ProbeEvent::Kind::EchoReply)
+        return Verdict::NotOurs;
+    // Errors come from routers, not the target, so the source is not checked;
+    // the quoted identifier was checked when the error was parsed.
+    if (!m_inFlight || m_inFlight->sequence != error.sequence)
+        return outcomeOf(error.sequence) == Outcome::None ? Verdict::NotOurs : Verdict::Late;
+    return Verdict::Accepted;
+}
+
+qint64 RunState::roundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const
+{
+    if (!m_inFlight)
+        return 0;
+    const qint64 elapsedNs = nowMonotonicNs - m_inFlight->sentMonotonicNs;
+    const qint64 rttNs = reply.receivedNs - m_inFlight->sentRealtimeNs;
+    // Received after the send and no later than now: the wall clock held still.
+    if (rttNs >= 0 && rttNs <= elapsedNs)
+        return rttNs;
+    return qMax<qint64>(0, elapsedNs);
+}
+
+qint64 RunState::duplicateRoundTripNs(const ProbeEvent &reply) const
+{
+    if (!m_lastCompleted || m_lastCompleted->sequence != reply.sequence)
+        return -1;
+    return qMax<qint64>(0, reply.receivedNs - m_lastCompleted->sentRealtimeNs);
+}
+
+void RunState::completeWithReply(qint64 rttNs)
+{
+    if (!m_inFlight)
+        return;
+    setOutcome(m_inFlight->sequence, Outcome::Replied);
+    m_lastCompleted = m_inFlight;
+    m_inFlight.reset();
+    m_statistics.addReply(rttNs);
+}
+
+void RunState::completeLost(bool dueToError)
+{
+    if (!m_inFlight)
+        return;
+    setOutcome(m_inFlight->sequence, Outcome::Lost);
+    m_lastCompleted = m_inFlight;
+    m_inFlight.reset();
+    m_statistics.addLost(dueToError);
+}
+
+qint64 RunState::deadlineMonotonicNs() const
+{
+    return m_inFlight ? m_inFlight->sentMonotonicNs + qint64(m_settings.timeout) * 1000000 : 0;
+}

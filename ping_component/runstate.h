@@ -1,0 +1,112 @@
+#pragma once
+
+#include "pingsettings.h"
+#include "probeevent.h"
+#include "runstatistics.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QString>
+
+#include <bitset>
+#include <memory>
+#include <optional>
+
+// Everything one run knows: what it was asked, whom it pings, which requests
+// are out and how each ended, and its statistics. The engine owns one and
+// passes it to the logic below explicitly; nothing about a run lives elsewhere.
+class RunState
+{
+public:
+    struct Target
+    {
+        QString hostText;   // as the host passed it to Ping
+        QString hostName;   // the HostName property of this run, may be empty
+        QHostAddress address;
+    };
+
+    // The request in flight. Requests go out one at a time: the next waits for
+    // this one's reply, error or time-out, so events come in sequence order.
+    struct Request
+    {
+        quint16 sequence = 0;
+        qint64 sentRealtimeNs = 0;
+        qint64 sentMonotonicNs = 0;
+    };
+
+    enum class Verdict {
+        Accepted,   // the reply or error that ends the request in flight
+        Duplicate,  // another copy of a reply already counted
+        Late,       // for a request that already timed out or ended, or received after its time-out
+        Corrupted,  // our sequence, but the payload is not what we sent
+        NotOurs,    // another source, a sequence we never sent, another identifier
+    };
+
+    RunState(const PingSettings &settings, const Target &target, quint16 identifier, quint64 payloadSeed);
+
+    const PingSettings &settings() const { return m_settings; }
+    const Target &target() const { return m_target; }
+    quint16 identifier() const { return m_identifier; }
+    const RunStatistics &statistics() const { return m_statistics; }
+    const std::optional<Request> &inFlight() const { return m_inFlight; }
+
+    // True once the count is reached (never for a continuous run).
+    bool allSent() const;
+    // Nothing left to send or wait for.
+    bool isComplete() const { return allSent() && !m_inFlight; }
+    bool hasEnded() const { return m_ended; }
+    // Ends the run; a request still in flight is dropped uncounted.
+    void end();
+    quint16 nextSequence() const { return m_nextSequence; }
+    // The payload of a sequence: pseudo-random bytes from the run's seed, so a
+    // reply to another run, or one corrupted on the way, does not match.
+    QByteArray payloadFor(quint16 sequence) const;
+
+    void markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs);
+    // A request that could not be sent at all still counts as sent and lost.
+    void markUnsendable(quint16 sequence);
+
+    Verdict classifyReply(const ProbeEvent &reply) const;
+    Verdict classifyError(const ProbeEvent &error) const;
+
+    // Round trip of the request in flight for a reply read now. The kernel's
+    // receive time is on the wall clock; should the wall clock have stepped
+    // since the send, fall back to the monotonic read time.
+    qint64 roundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const;
+
+    // Round trip of a duplicate, when it copies the request that ended last;
+    // -1 for older ones, whose send times are no longer kept.
+    qint64 duplicateRoundTripNs(const ProbeEvent &reply) const;
+
+    // End the request in flight.
+    void completeWithReply(qint64 rttNs);
+    void completeLost(bool dueToError);
+    void countDuplicate() { m_statistics.addDuplicate(); }
+
+    // Whether the request that ended last was answered.
+    bool lastRequestReplied() const { return m_lastCompleted && m_replied->test(m_lastCompleted->sequence); }
+
+    // Monotonic time at which the request in flight times out.
+    qint64 deadlineMonotonicNs() const;
+
+private:
+    enum class Outcome : quint8 { None, Replied, Lost };
+    Outcome outcomeOf(quint16 sequence) const;
+    void setOutcome(quint16 sequence, Outcome outcome);
+    bool isFromTarget(const QHostAddress &source) const;
+
+    PingSettings m_settings;
+    Target m_target;
+    quint16 m_identifier;
+    quint64 m_payloadSeed;
+    bool m_ended = false;
+    quint16 m_nextSequence = 1;
+    qint64 m_requestsSent = 0;
+    std::optional<Request> m_inFlight;
+    std::optional<Request> m_lastCompleted;
+    RunStatistics m_statistics;
+    // Two bits of outcome per 16-bit sequence number: 16 KiB for any run length.
+    // A continuous run wraps around; a sequence is cleared when it is reused.
+    std::unique_ptr<std::bitset<65536>> m_replied = std::make_unique<std::bitset<65536>>();
+    std::unique_ptr<std::bitset<65536>> m_lost = std::make_unique<std::bitset<65536>>();
+};

@@ -1,0 +1,333 @@
+#include "tarvixctl.h"
+
+#include "hostresolver.h"
+#include "pingengine.h"
+#include "pingtext.h"
+#include "savedstate.h"
+
+#include <QPainter>
+#include <QPointer>
+
+#include <limits>
+
+namespace {
+
+// Whole milliseconds, as ping tools have always shown them: 9.9 ms is "<10".
+qint32 wholeMilliseconds(qint64 ns)
+{
+    return qint32(qMin<qint64>(ns / 1000000, std::numeric_limits<qint32>::max()));
+}
+
+} // namespace
+
+TarvixCtl::TarvixCtl(QWidget *parent)
+    : QWidget(parent), m_events(new PingEvents(this)), m_engine(new PingEngine(this))
+{
+    connect(m_engine, &PingEngine::started, this, &TarvixCtl::onStarted);
+    connect(m_engine, &PingEngine::replied, this, &TarvixCtl::onReplied);
+    connect(m_engine, &PingEngine::duplicateReplied, this, &TarvixCtl::onDuplicateReplied);
+    connect(m_engine, &PingEngine::timedOut, this, &TarvixCtl::onTimedOut);
+    connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::onRequestFailed);
+    connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::onTransmitFailed);
+    connect(m_engine, &PingEngine::finished, this, &TarvixCtl::onFinished);
+}
+
+TarvixCtl::~TarvixCtl()
+{
+    // The engine, a child, closes its socket when it goes; nothing is reported
+    // any more, and a Ping still resolving sees that it was overtaken.
+    ++m_pingGeneration;
+    disconnect(m_engine, nullptr, this, nullptr);
+    m_pending.clear();
+}
+
+bool TarvixCtl::isActive() const
+{
+    return m_starting || m_engine->isActive();
+}
+
+QSize TarvixCtl::sizeHint() const
+{
+    return {32, 32};
+}
+
+DispResult TarvixCtl::invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args)
+{
+    QPointer<TarvixCtl> self(this);
+    ++m_dispatchDepth;
+    const DispResult result = dispatch(dispId, kind, args);
+    // Ping waits in a local event loop, in which the host may have destroyed us.
+    if (!self)
+        return result;
+    --m_dispatchDepth;
+    if (m_dispatchDepth == 0 && !m_pending.isEmpty())
+        scheduleDelivery();
+    return result;
+}
+
+DispResult TarvixCtl::dispatch(qint32 dispId, DispKind kind, const QList<DispValue> &args)
+{
+    const std::optional<DispId> id = toDispId(dispId);
+    if (!id)
+        return DispResult::unknownMember(dispId);
+    if (*id == DispId::Ping) {
+        if (kind != DispKind::Method)
+            return DispResult::wrongAccess(dispId, kind);
+        return ping(args);
+    }
+    switch (kind) {
+    case DispKind::PropertyGet:
+        if (!args.isEmpty())
+            return DispResult::wrongArgumentCount(dispId, 0, int(args.size()));
+        return getProperty(*id);
+    case DispKind::PropertyPut:
+        if (args.size() != 1)
+            return DispResult::wrongArgumentCount(dispId, 1, int(args.size()));
+        return putProperty(*id, args.first());
+    case DispKind::Method:
+        break;
+    }
+    return DispResult::wrongAccess(dispId, kind);
+}
+
+DispResult TarvixCtl::getProperty(DispId id) const
+{
+    switch (id) {
+    case DispId::PacketSize: return DispResult::success(m_settings.packetSize);
+    case DispId::TimeToLive: return DispResult::success(m_settings.timeToLive);
+    case DispId::Timeout: return DispResult::success(m_settings.timeout);
+    case DispId::Continuous: return DispResult::success(m_settings.continuous);
+    case DispId::Active: return DispResult::success(isActive() ? 1 : 0);
+    case DispId::Count: return DispResult::success(m_settings.count);
+    case DispId::HostName: return DispResult::success(m_hostName);
+    case DispId::ResolveAddresses: return DispResult::success(m_settings.resolveAddresses);
+    case DispId::IpAddress: return DispResult::success(m_ipAddress);
+    case DispId::Ping: break;
+    }
+    return DispResult::wrongAccess(qint32(id), DispKind::PropertyGet);
+}
+
+DispResult TarvixCtl::putProperty(DispId id, const DispValue &value)
+{
+    if (id == DispId::HostName || id == DispId::IpAddress)
+        return DispResult::wrongAccess(qint32(id), DispKind::PropertyPut);
+    if (!value.isInt32())
+        return DispResult::typeMismatch(qint32(id), DispValue::Kind::Int32, value);
+    const qint32 v = value.toInt32();
+    switch (id) {
+    case DispId::PacketSize: m_settings.packetSize = v; break;
+    case DispId::TimeToLive: m_settings.timeToLive = v; break;
+    case DispId::Timeout: m_settings.timeout = v; break;
+    case DispId::Continuous: m_settings.continuous = v; break;
+    case DispId::Count: m_settings.count = v; break;
+    case DispId::ResolveAddresses: m_settings.resolveAddresses = v; break;
+    case DispId::Active:
+        // Only 0 has a meaning: a run starts with Ping, which needs a host.
+        if (v == 0)
+            endRun();
+        break;
+    case DispId::Ping:
+    case DispId::HostName:
+    case DispId::IpAddress: break;
+    }
+    return DispResult::success();
+}
+
+DispResult TarvixCtl::ping(const QList<DispValue> &args)
+{
+    if (args.size() != 1)
+        return DispResult::wrongArgumentCount(qint32(DispId::Ping), 1, int(args.size()));
+    if (!args.first().isText())
+        return DispResult::typeMismatch(qint32(DispId::Ping), DispValue::Kind::Text, args.first());
+
+    endRun();
+    const quint64 generation = ++m_pingGeneration;
+    ++m_runNumber;
+    // Old events of earlier runs that were not raised yet would land after this
+    // Ping returns and be taken for the new run's.
+    m_pending.removeIf([](const PendingEvent &e) { return !e.closing; });
+    m_hostName.clear();
+    m_ipAddress.clear();
+
+    if (const std::optional<QString> problem = m_settings.validationError()) {
+        postError(PingText::errorLine(*problem), PingText::BadSetting);
+        update();
+        return DispResult::success();
+    }
+
+    m_starting = true;
+    update();
+    QPointer<TarvixCtl> self(this);
+    const HostResolver::Result resolved = HostResolver::resolve(args.first().toText(), m_settings.resolvesAddresses());
+    if (!self || generation != m_pingGeneration)
+        return DispResult::success(); // destroyed, stopped, or overtaken by another Ping meanwhile
+    m_starting = false;
+
+    switch (resolved.status) {
+    case HostResolver::Result::Status::Cancelled:
+        break;
+    case HostResolver::Result::Status::NoHost:
+        postError(PingText::noHost(), PingText::UnknownHost);
+        break;
+    case HostResolver::Result::Status::NotFound:
+        postError(PingText::unknownHost(resolved.host), PingText::UnknownHost);
+        break;
+    case HostResolver::Result::Status::Resolved: {
+        m_hostName = resolved.hostName;
+        m_ipAddress = resolved.address.toString();
+        const RunState::Target target{resolved.host, resolved.hostName, resolved.address};
+        if (const std::optional<QString> error = m_engine->start(m_settings, target, m_preference))
+            postError(PingText::errorLine(*error), PingText::SocketUnavailable);
+        break;
+    }
+    }
+    update();
+    return DispResult::success();
+}
+
+void TarvixCtl::endRun()
+{
+    if (m_starting) {
+        ++m_pingGeneration;
+        m_starting = false;
+    }
+    if (m_engine->isActive()) {
+        const quint64 run = m_runNumber;
+        m_pending.removeIf([run](const PendingEvent &e) { return e.run == run && !e.closing; });
+        m_engine->stop();
+    }
+    update();
+}
+
+bool TarvixCtl::loadState(const QByteArray &stream)
+{
+    const std::optional<SavedState> state = SavedState::decode(stream);
+    if (!state)
+        return false;
+    m_settings = state->settings;
+    m_hostName = state->hostName;
+    m_ipAddress = state->ipAddress;
+    m_extentX = state->extentX;
+    m_extentY = state->extentY;
+    update();
+    return true;
+}
+
+QByteArray TarvixCtl::saveState() const
+{
+    SavedState state;
+    state.extentX = m_extentX;
+    state.extentY = m_extentY;
+    state.settings = m_settings;
+    state.hostName = m_hostName;
+    state.ipAddress = m_ipAddress;
+    return state.encode();
+}
+
+void TarvixCtl::post(PingEvents::Id id, const QString &text, qint32 a, qint32 b, qint32 c, bool closing)
+{
+    m_pending.append(PendingEvent{id, text, a, b, c, m_runNumber, closing});
+    scheduleDelivery();
+}
+
+void TarvixCtl::scheduleDelivery()
+{
+    if (m_deliveryScheduled)
+        return;
+    m_deliveryScheduled = true;
+    QMetaObject::invokeMethod(this, &TarvixCtl::deliverPending, Qt::QueuedConnection);
+}
+
+void TarvixCtl::deliverPending()
+{
+    m_deliveryScheduled = false;
+    // Inside a dispatch call (a Ping resolving) or inside a handler of an event
+    // raised here, wait: the call's end or the outer loop picks the rest up.
+    if (m_dispatchDepth > 0 || m_delivering)
+        return;
+    QPointer<TarvixCtl> self(this);
+    m_delivering = true;
+    while (!m_pending.isEmpty()) {
+        const PendingEvent event = m_pending.takeFirst();
+        switch (event.id) {
+        case PingEvents::Id::OnPing: emit m_events->OnPing(event.text, event.a, event.b, event.c); break;
+        case PingEvents::Id::OnPingStr: emit m_events->OnPingStr(event.text); break;
+        case PingEvents::Id::OnPingError: emit m_events->OnPingError(event.text, event.a); break;
+        }
+        if (!self)
+            return; // a handler destroyed us
+    }
+    m_delivering = false;
+}
+
+void TarvixCtl::onStarted()
+{
+    const RunState *run = m_engine->run();
+    post(PingEvents::Id::OnPingStr, PingText::header(run->target(), run->settings().packetSize));
+}
+
+void TarvixCtl::postLost()
+{
+    post(PingEvents::Id::OnPing, m_engine->run()->target().address.toString(), -1, 0, 0);
+}
+
+void TarvixCtl::onReplied(const ProbeEvent &reply, qint64 rttNs)
+{
+    const RunState *run = m_engine->run();
+    post(PingEvents::Id::OnPing, reply.source.toString(), qint32(reply.payload.size()), wholeMilliseconds(rttNs),
+         qMax(reply.hopLimit, 0));
+    post(PingEvents::Id::OnPingStr, PingText::reply(run->target(), reply, rttNs, false));
+    update();
+}
+
+void TarvixCtl::onDuplicateReplied(const ProbeEvent &reply, qint64 rttNs)
+{
+    post(PingEvents::Id::OnPingStr, PingText::reply(m_engine->run()->target(), reply, rttNs, true));
+    update();
+}
+
+void TarvixCtl::onTimedOut(quint16 sequence)
+{
+    postLost();
+    post(PingEvents::Id::OnPingStr, PingText::timedOut(sequence, m_engine->run()->settings().timeout));
+    update();
+}
+
+void TarvixCtl::onRequestFailed(const ProbeEvent &error)
+{
+    const QAbstractSocket::NetworkLayerProtocol family = m_engine->run()->target().address.protocol();
+    postLost();
+    postError(PingText::probeError(error, family), PingText::probeErrorCode(error, family));
+    update();
+}
+
+void TarvixCtl::onTransmitFailed(quint16, int errnoValue)
+{
+    postLost();
+    postError(PingText::transmitFailed(errnoValue), PingText::TransmitFailed);
+    update();
+}
+
+void TarvixCtl::onFinished()
+{
+    const RunState *run = m_engine->run();
+    post(PingEvents::Id::OnPingStr, PingText::statistics(run->target(), run->statistics()), 0, 0, 0, true);
+    update();
+}
+
+void TarvixCtl::paintEvent(QPaintEvent *)
+{
+    // A lamp: grey before any reply, green when the last request was answered,
+    // red when it was lost; a blue ring while a run is in progress.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const RunState *run = m_engine->run();
+    QColor fill(0xb0, 0xb0, 0xb0);
+    if (run && run->statistics().sent() > 0)
+        fill = run->lastRequestReplied() ? QColor(0x2e, 0xa0, 0x43) : QColor(0xd0, 0x30, 0x30);
+    const int side = qMin(width(), height()) - 4;
+    const QRectF lamp((width() - side) / 2.0, (height() - side) / 2.0, side, side);
+    painter.setPen(QPen(isActive() ? QColor(0x20, 0x60, 0xd0) : QColor(0x60, 0x60, 0x60), isActive() ? 3 : 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(lamp);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "pingcontrol.h"
+#include "pingevents.h"
+#include "pingsettings.h"
+#include "prober.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class PingEngine;
+struct ProbeEvent;
+
+// The ping control: an ICMP echo engine behind the dispatch contract, with a
+// surface of its own. Hosts drive it through invoke() and hear from it through
+// events(); the C++ interface below is for programs and tests that need more.
+//
+// Events are queued and raised from the event loop, never from inside a
+// dispatch call: a host's own writes after Ping returns come first, and a
+// handler may call back into the control.
+class TarvixCtl : public QWidget, public PingControl
+{
+    Q_OBJECT
+
+public:
+    explicit TarvixCtl(QWidget *parent = nullptr);
+    ~TarvixCtl() override;
+
+    DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) override;
+    PingEvents *events() override { return m_events; }
+    QWidget *widget() override { return this; }
+    bool loadState(const QByteArray &stream) override;
+    QByteArray saveState() const override;
+
+    const PingSettings &settings() const { return m_settings; }
+    // Gap between requests. The contract has none; its default is one second.
+    void setIntervalMs(qint32 intervalMs) { m_settings.intervalMs = intervalMs; }
+    // Which kind of ICMP socket runs may use (tests pin one path).
+    void setSocketPreference(Prober::Preference preference) { m_preference = preference; }
+    const PingEngine *engine() const { return m_engine; }
+    bool isActive() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    struct PendingEvent
+    {
+        PingEvents::Id id = PingEvents::Id::OnPingStr;
+        QString text;
+        qint32 a = 0;
+        qint32 b = 0;
+        qint32 c = 0;
+        quint64 run = 0;
+        bool closing = false; // the closing statistics survive a stop
+    };
+
+    DispResult dispatch(qint32 dispId, DispKind kind, const QList<DispValue> &args);
+    DispResult getProperty(DispId id) const;
+    DispResult putProperty(DispId id, const DispValue &value);
+    DispResult ping(const QList<DispValue> &args);
+    // Ends the active run, or a Ping still resolving; drops what that run has
+    // not yet reported except its closing statistics.
+    void endRun();
+
+    void post(PingEvents::Id id, const QString &text, qint32 a = 0, qint32 b = 0, qint32 c = 0, bool closing = false);
+    void postError(const QString &text, qint32 code) { post(PingEvents::Id::OnPingError, text, code); }
+    void postLost();
+    void scheduleDelivery();
+    void deliverPending();
+
+    void onStarted();
+    void onReplied(const ProbeEvent &reply, qint64 rttNs);
+    void onDuplicateReplied(const ProbeEvent &reply, qint64 rttNs);
+    void onTimedOut(quint16 sequence);
+    void onRequestFailed(const ProbeEvent &error);
+    void onTransmitFailed(quint16 sequence, int errnoValue);
+    void onFinished();
+
+    PingEvents *m_events;
+    PingEngine *m_engine;
+    PingSettings m_settings;
+    Prober::Preference m_preference = Prober::Preference::Auto;
+    QString m_hostName;
+    QString m_ipAddress;
+    quint32 m_extentX = 0;
+    quint32 m_extentY = 0;
+
+    QList<PendingEvent> m_pending;
+    quint64 m_runNumber = 0;
+    quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken
+    bool m_starting = false;      // a Ping is resolving its host
+    int m_dispatchDepth = 0;
+    bool m_deliveryScheduled = false;
+    bool m_delivering = false;
+};

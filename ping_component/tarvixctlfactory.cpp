@@ -1,0 +1,8 @@
+#include "tarvixctlfactory.h"
+
+#include "tarvixctl.h"
+
+PingControlFactory tarvixCtlFactory()
+{
+    return [](QWidget *parent) -> PingControl * { return new TarvixCtl(parent); };
+}

@@ -1,0 +1,71 @@
+#include "hostresolver.h"
+
+#include <gtest/gtest.h>
+
+using Status = HostResolver::Result::Status;
+
+TEST(HostResolver, LiteralsAreStrict)
+{
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("127.0.0.1")), QHostAddress(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral(" 10.1.2.3 ")), QHostAddress(QStringLiteral("10.1.2.3")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("::1")), QHostAddress(QStringLiteral("::1")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("[::1]")), QHostAddress(QStringLiteral("::1")));
+    const auto zoned = HostResolver::parseLiteral(QStringLiteral("fe80::1%lo"));
+    ASSERT_TRUE(zoned.has_value());
+    EXPECT_EQ(zoned->scopeId(), QStringLiteral("lo"));
+
+    // Forms the C library would read as some other address, and plain mistakes.
+    for (const char *text : {"127.1", "0x7f.0.0.1", "0177.0.0.1", "256.1.1.1", "1.2.3.4.5", "999", "", "[::1",
+                             "fe80::1%", "fe80::1%nosuchinterface0", "::1::2", "[127.0.0.1]"})
+        EXPECT_FALSE(HostResolver::parseLiteral(QString::fromLatin1(text)).has_value()) << text;
+}
+
+TEST(HostResolver, OnlyPlausibleNamesGoToTheResolver)
+{
+    for (const char *name : {"localhost", "dns.google", "a-b.example.", "_sip._udp.example", "xn--bcher-kva.example"})
+        EXPECT_TRUE(HostResolver::isPlausibleName(QString::fromLatin1(name))) << name;
+    EXPECT_TRUE(HostResolver::isPlausibleName(QStringLiteral("bücher.example")));
+
+    const QString longLabel = QString(64, QLatin1Char('a')) + QStringLiteral(".example");
+    const QString longName = QString(250, QLatin1Char('a')) + QStringLiteral(".com");
+    for (const QString &name : {QStringLiteral("999"), QStringLiteral("256.1.1.1"), QStringLiteral("my host"),
+                                QStringLiteral("a..b"), QStringLiteral(""), QStringLiteral("."), longLabel, longName,
+                                QStringLiteral("host/path"), QStringLiteral("user@host"), QStringLiteral("-\n")})
+        EXPECT_FALSE(HostResolver::isPlausibleName(name)) << name.toStdString();
+}
+
+TEST(HostResolver, ResolvesFromTheHostsFileWithoutDns)
+{
+    // Both names live in /etc/hosts on every Debian system.
+    const HostResolver::Result byName = HostResolver::resolveBlocking(QStringLiteral(" localhost "), false);
+    ASSERT_EQ(byName.status, Status::Resolved);
+    EXPECT_TRUE(byName.address.isLoopback());
+    EXPECT_EQ(byName.hostName, QStringLiteral("localhost")); // as typed, without the blanks
+
+    const HostResolver::Result literal = HostResolver::resolveBlocking(QStringLiteral("127.0.0.1"), false);
+    ASSERT_EQ(literal.status, Status::Resolved);
+    EXPECT_TRUE(literal.hostName.isEmpty());
+
+    const HostResolver::Result reverse = HostResolver::resolveBlocking(QStringLiteral("127.0.0.1"), true);
+    ASSERT_EQ(reverse.status, Status::Resolved);
+    EXPECT_FALSE(reverse.hostName.isEmpty());
+}
+
+TEST(HostResolver, MistakesFailAtOnce)
+{
+    EXPECT_EQ(HostResolver::resolveBlocking(QStringLiteral("   "), false).status, Status::NoHost);
+    for (const char *text : {"999", "256.1.1.1", "my host", "127.1"}) {
+        const HostResolver::Result result = HostResolver::resolveBlocking(QString::fromLatin1(text), false);
+        EXPECT_EQ(result.status, Status::NotFound) << text;
+        EXPECT_TRUE(result.address.isNull());
+    }
+}
+
+TEST(HostResolver, TheWorkerPathGivesTheSameAnswer)
+{
+    // A name needs the resolver, so this goes through the worker thread and
+    // the local event loop.
+    const HostResolver::Result result = HostResolver::resolve(QStringLiteral("localhost"), false);
+    ASSERT_EQ(result.status, Status::Resolved);
+    EXPECT_TRUE(result.address.isLoopback());
+}

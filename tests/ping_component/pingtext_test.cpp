@@ -1,0 +1,114 @@
+#include "icmpmessage.h"
+#include "pingtext.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 ms = 1000000;
+
+RunState::Target target(const QString &name = {})
+{
+    return {QStringLiteral("typed"), name, QHostAddress(QStringLiteral("10.231.0.2"))};
+}
+
+} // namespace
+
+TEST(PingText, MillisecondsToTheMicrosecond)
+{
+    EXPECT_EQ(PingText::milliseconds(20412000), QStringLiteral("20.412"));
+    EXPECT_EQ(PingText::milliseconds(20411500), QStringLiteral("20.412"));
+    EXPECT_EQ(PingText::milliseconds(20411499), QStringLiteral("20.411"));
+    EXPECT_EQ(PingText::milliseconds(45000), QStringLiteral("0.045"));
+    EXPECT_EQ(PingText::milliseconds(0), QStringLiteral("0.000"));
+    EXPECT_EQ(PingText::milliseconds(1234567890), QStringLiteral("1234.568"));
+}
+
+TEST(PingText, LinesOfARun)
+{
+    EXPECT_EQ(PingText::header(target(), 32), QStringLiteral("PING 10.231.0.2 (10.231.0.2) 32(60) bytes of data.\r\n"));
+    const RunState::Target v6{QStringLiteral("::1"), QStringLiteral("localhost"), QHostAddress(QStringLiteral("::1"))};
+    EXPECT_EQ(PingText::header(v6, 56), QStringLiteral("PING localhost (::1) 56(104) bytes of data.\r\n"));
+
+    ProbeEvent reply;
+    reply.source = QHostAddress(QStringLiteral("10.231.0.2"));
+    reply.sequence = 3;
+    reply.payload = QByteArray(32, 'x');
+    reply.hopLimit = 64;
+    EXPECT_EQ(PingText::reply(target(), reply, 20412000, false),
+              QStringLiteral("32 bytes from 10.231.0.2: icmp_seq=3 ttl=64 time=20.412 ms\r\n"));
+    EXPECT_EQ(PingText::reply(target(QStringLiteral("host")), reply, -1, true),
+              QStringLiteral("32 bytes from host (10.231.0.2): icmp_seq=3 ttl=64 (DUP!)\r\n"));
+    EXPECT_EQ(PingText::timedOut(4, 1000), QStringLiteral("No reply for icmp_seq=4 within 1000 ms\r\n"));
+}
+
+TEST(PingText, StatisticsBlock)
+{
+    RunStatistics s;
+    s.addReply(20 * ms);
+    s.addReply(22 * ms);
+    s.addLost(false);
+    s.addLost(true);
+    s.addDuplicate();
+    EXPECT_EQ(PingText::statistics(target(QStringLiteral("host")), s),
+              QStringLiteral("\r\n--- host ping statistics ---\r\n"
+                             "4 packets transmitted, 2 received, +1 duplicates, +1 errors, 2 lost (50% loss)\r\n"
+                             "rtt min/avg/max/mdev = 20.000/21.000/22.000/1.000 ms\r\n"));
+
+    RunStatistics lost;
+    for (int i = 0; i < 3; ++i)
+        lost.addLost(false);
+    lost.addReply(ms);
+    // No round-trip line without replies; fractions of a percent shown to one place.
+    EXPECT_TRUE(PingText::statistics(target(), lost).contains(QStringLiteral("3 lost (75% loss)")));
+    RunStatistics none;
+    for (int i = 0; i < 3; ++i)
+        none.addLost(false);
+    EXPECT_FALSE(PingText::statistics(target(), none).contains(QStringLiteral("rtt")));
+    RunStatistics third;
+    third.addLost(false);
+    third.addReply(ms);
+    third.addReply(ms);
+    EXPECT_TRUE(PingText::statistics(target(), third).contains(QStringLiteral("(33.3% loss)")));
+}
+
+TEST(PingText, ErrorsInTheUsualWording)
+{
+    EXPECT_EQ(PingText::unknownHost(QStringLiteral("nosuch.invalid")),
+              QStringLiteral("Ping request could not find host nosuch.invalid. Please check the name and try again.\r\n"));
+
+    ProbeEvent error;
+    error.kind = ProbeEvent::Kind::IcmpError;
+    error.source = QHostAddress(QStringLiteral("10.231.0.2"));
+    error.icmpType = Icmp4::DestinationUnreachable;
+    error.icmpCode = 1;
+    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv4Protocol),
+              QStringLiteral("Reply from 10.231.0.2: Destination host unreachable.\r\n"));
+    EXPECT_EQ(PingText::probeErrorCode(error, QAbstractSocket::IPv4Protocol), 0x40301);
+    error.icmpType = Icmp4::TimeExceeded;
+    error.icmpCode = 0;
+    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv4Protocol),
+              QStringLiteral("Reply from 10.231.0.2: TTL expired in transit.\r\n"));
+
+    // The same numbers mean other things in ICMPv6.
+    error.source = QHostAddress(QStringLiteral("fd00::2"));
+    error.icmpType = Icmp6::DestinationUnreachable;
+    error.icmpCode = 3;
+    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+              QStringLiteral("Reply from fd00::2: Destination host unreachable.\r\n"));
+    error.icmpType = Icmp6::PacketTooBig;
+    error.icmpCode = 0;
+    error.icmpInfo = 1280;
+    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+              QStringLiteral("Reply from fd00::2: Packet too big (MTU 1280).\r\n"));
+    EXPECT_EQ(PingText::probeErrorCode(error, QAbstractSocket::IPv6Protocol), 0x60200);
+    error.icmpType = Icmp6::TimeExceeded;
+    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+              QStringLiteral("Reply from fd00::2: TTL expired in transit.\r\n"));
+
+    ProbeEvent local;
+    local.kind = ProbeEvent::Kind::LocalError;
+    local.localErrno = EMSGSIZE;
+    EXPECT_TRUE(PingText::probeError(local, QAbstractSocket::IPv4Protocol).startsWith(QStringLiteral("PING: transmit failed. ")));
+    EXPECT_TRUE(PingText::probeError(local, QAbstractSocket::IPv4Protocol).endsWith(QStringLiteral(".\r\n")));
+}
