@@ -56,6 +56,7 @@ void RunState::markUnsendable(quint16 sequence)
     m_nextSequence = quint16(sequence + 1);
     ++m_requestsSent;
     m_statistics.addLost(true);
+    m_history.addError();
 }
 
 bool RunState::isFromTarget(const QHostAddress &source) const
@@ -145,6 +146,7 @@ void RunState::completeWithReply(qint64 rttNs)
     m_lastCompleted = m_inFlight;
     m_inFlight.reset();
     m_statistics.addReply(rttNs);
+    m_history.addReply(rttNs);
 }
 
 void RunState::completeLost(bool dueToError)
@@ -155,6 +157,10 @@ void RunState::completeLost(bool dueToError)
     m_lastCompleted = m_inFlight;
     m_inFlight.reset();
     m_statistics.addLost(dueToError);
+    if (dueToError)
+        m_history.addError();
+    else
+        m_history.addLost();
 }
 
 qint64 RunState::deadlineMonotonicNs() const

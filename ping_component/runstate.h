@@ -2,6 +2,7 @@
 
 #include "pingsettings.h"
 #include "probeevent.h"
+#include "runhistory.h"
 #include "runstatistics.h"
 
 #include <QByteArray>
@@ -48,6 +49,7 @@ public:
     const Target &target() const { return m_target; }
     quint16 identifier() const { return m_identifier; }
     const RunStatistics &statistics() const { return m_statistics; }
+    const RunHistory &history() const { return m_history; }
     const std::optional<Request> &inFlight() const { return m_inFlight; }
 
     // True once the count is reached (never for a continuous run).
@@ -105,6 +107,7 @@ private:
     std::optional<Request> m_inFlight;
     std::optional<Request> m_lastCompleted;
     RunStatistics m_statistics;
+    RunHistory m_history;
     // Two bits of outcome per 16-bit sequence number: 16 KiB for any run length.
     // A continuous run wraps around; a sequence is cleared when it is reused.
     std::unique_ptr<std::bitset<65536>> m_replied = std::make_unique<std::bitset<65536>>();

@@ -1,0 +1,55 @@
+#include "chartscale.h"
+#include "runhistory.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr qint64 ms = 1000000;
+}
+
+TEST(ChartScale, StepsAreOneTwoFive)
+{
+    EXPECT_EQ(ChartScale::niceCeiling(0), ChartScale::MinimumTopNs);
+    EXPECT_EQ(ChartScale::niceCeiling(45000), 100000);
+    EXPECT_EQ(ChartScale::niceCeiling(150000), 200000);
+    EXPECT_EQ(ChartScale::niceCeiling(1 * ms), 1 * ms);
+    EXPECT_EQ(ChartScale::niceCeiling(1 * ms + 1), 2 * ms);
+    EXPECT_EQ(ChartScale::niceCeiling(21 * ms), 50 * ms);
+    EXPECT_EQ(ChartScale::niceCeiling(3000 * ms), 5000 * ms);
+    EXPECT_GT(ChartScale::niceCeiling(std::numeric_limits<qint64>::max() / 2), 0);
+}
+
+TEST(ChartScale, HoldsStillUnderJitterGrowsAtOnceShrinksLate)
+{
+    qint64 top = ChartScale::next(0, 20 * ms);
+    EXPECT_EQ(top, 50 * ms);
+    // Replies wandering between 15 and 40 ms never move the axis.
+    for (qint64 rtt : {15 * ms, 40 * ms, 22 * ms, 30 * ms, 18 * ms, 26 * ms})
+        EXPECT_EQ(top = ChartScale::next(top, rtt), 50 * ms);
+    // A spike that does not fit: grow at once.
+    EXPECT_EQ(top = ChartScale::next(top, 70 * ms), 100 * ms);
+    // Back to 40 ms: 50 would do, but 100 is not twice too much yet.
+    EXPECT_EQ(top = ChartScale::next(top, 40 * ms), 100 * ms);
+    // Once all in view fits half the axis, shrink.
+    EXPECT_EQ(top = ChartScale::next(top, 20 * ms), 50 * ms);
+    // Nothing in view (all lost): keep the axis rather than collapse it.
+    EXPECT_EQ(ChartScale::next(top, 0), top);
+}
+
+TEST(RunHistory, KeepsTheNewestInOrderAtFixedCapacity)
+{
+    RunHistory history(3);
+    EXPECT_TRUE(history.isEmpty());
+    history.addReply(1);
+    history.addLost();
+    EXPECT_EQ(history.size(), 2);
+    EXPECT_EQ(history.at(0).rttNs, 1);
+    EXPECT_EQ(history.last().kind, RunHistory::Sample::Kind::Lost);
+    for (int i = 2; i <= 100000; ++i)
+        history.addReply(i);
+    history.addError();
+    EXPECT_EQ(history.size(), 3);
+    EXPECT_EQ(history.at(0).rttNs, 99999);
+    EXPECT_EQ(history.at(1).rttNs, 100000);
+    EXPECT_EQ(history.at(2).kind, RunHistory::Sample::Kind::Error);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "pingevents.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Records a control's events in the order they are raised.
+class EventRecorder
+{
+public:
+    struct Event
+    {
+        PingEvents::Id id;
+        QString text; // strIpAddress, strPing or strError
+        qint32 bytes = 0;
+        qint32 time = 0;
+        qint32 ttl = 0;
+        qint32 error = 0;
+    };
+
+    explicit EventRecorder(PingEvents *events)
+    {
+        QObject::connect(events, &PingEvents::OnPing, events, [this](const QString &ip, qint32 bytes, qint32 time, qint32 ttl) {
+            m_events.append({PingEvents::Id::OnPing, ip, bytes, time, ttl, 0});
+        });
+        QObject::connect(events, &PingEvents::OnPingStr, events, [this](const QString &line) {
+            m_events.append({PingEvents::Id::OnPingStr, line});
+        });
+        QObject::connect(events, &PingEvents::OnPingError, events, [this](const QString &text, qint32 code) {
+            m_events.append({PingEvents::Id::OnPingError, text, 0, 0, 0, code});
+        });
+    }
+
+    const QList<Event> &events() const { return m_events; }
+    QList<Event> of(PingEvents::Id id) const
+    {
+        QList<Event> selected;
+        for (const Event &e : m_events)
+            if (e.id == id)
+                selected.append(e);
+        return selected;
+    }
+    QString allText() const
+    {
+        QString text;
+        for (const Event &e : m_events)
+            if (e.id != PingEvents::Id::OnPing)
+                text += e.text;
+        return text;
+    }
+
+    // Runs the event loop until the condition holds or the time is up.
+    static bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+
+private:
+    QList<Event> m_events;
+};
