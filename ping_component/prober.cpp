@@ -118,7 +118,7 @@ std::unique_ptr<Prober> Prober::open(Family family, Preference preference, QStri
         return prober;
     if (preference == Preference::Auto && isPermissionError(datagramErrno) && isPermissionError(rawErrno)
         && rawStep.isEmpty()) {
-        return fail(QStringLiteral("Pinging is not allowed for this program: %1, and it lacks the CAP_NET_RAW "
+        return fail(QStringLiteral("Pinging is not allowed for this program: %1, and the program lacks the CAP_NET_RAW "
                                    "capability for a raw socket. Allow it with: %2, or: %3")
                         .arg(groupRangeReason(), groupRangeRemedy(), capabilityRemedy()));
     }

@@ -32,7 +32,9 @@ public:
                                                       int hopLimit, std::optional<quint16> identifier);
 
     // An error-queue entry. originalRequest: the data the kernel returns with
-    // it, which starts with the ICMP header of the request concerned.
+    // it, which starts with the ICMP header of the request concerned. Entries
+    // without it name no sequence and give nothing; Linux queues local errors
+    // (EMSGSIZE) that way, and sendto reports those itself.
     static std::optional<ProbeEvent> parseErrorQueueEntry(QAbstractSocket::NetworkLayerProtocol family,
                                                           const ErrorQueueEntry &entry,
                                                           QByteArrayView originalRequest,

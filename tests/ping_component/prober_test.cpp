@@ -17,9 +17,12 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <linux/capability.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -313,6 +316,52 @@ quint16 boundPort(int descriptor)
                                         : ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
 }
 
+// Prober::open's error texts for Auto and RawOnly, as a child process of this
+// one sees them after giving up CAP_NET_RAW (it keeps its user and group ids).
+QStringList openErrorsWithoutRawCapability(Family family)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (syscall(SYS_capget, &header, data) != 0)
+            _exit(2);
+        data[CAP_TO_INDEX(CAP_NET_RAW)].effective &= ~CAP_TO_MASK(CAP_NET_RAW);
+        data[CAP_TO_INDEX(CAP_NET_RAW)].permitted &= ~CAP_TO_MASK(CAP_NET_RAW);
+        if (syscall(SYS_capset, &header, data) != 0)
+            _exit(3);
+        QByteArray out;
+        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly}) {
+            QString error;
+            if (Prober::open(family, preference, &error))
+                error = QStringLiteral("opened");
+            out += error.toUtf8() + '\0';
+        }
+        const bool written = ::write(channel[1], out.constData(), size_t(out.size())) == out.size();
+        _exit(written ? 0 : 4);
+    }
+    ::close(channel[1]);
+    QByteArray in;
+    char chunk[4096];
+    ssize_t length;
+    while ((length = ::read(channel[0], chunk, sizeof chunk)) > 0)
+        in.append(chunk, length);
+    ::close(channel[0]);
+    int status = 0;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    QStringList errors;
+    for (const QByteArray &part : in.split('\0'))
+        errors.append(QString::fromUtf8(part));
+    return errors;
+}
+
 } // namespace
 
 TEST_P(NamespaceProberTest, DatagramSocketRepliesCarryTheKernelsIdentifier)
@@ -353,6 +402,27 @@ TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
     EXPECT_TRUE(error.contains(QStringLiteral("group id %1").arg(getegid()))) << qPrintable(error);
     EXPECT_TRUE(error.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
         << qPrintable(error);
+}
+
+TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
+{
+    ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("1 0")).isEmpty());
+    const QStringList errors = openErrorsWithoutRawCapability(GetParam());
+    ASSERT_GE(errors.size(), 2) << "the child process failed";
+    const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1")
+                               .arg(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+
+    const QString &automatic = errors[0];
+    EXPECT_TRUE(automatic.contains(QStringLiteral("net.ipv4.ping_group_range sysctl (now \"1 0\")"))) << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(QStringLiteral("group id %1").arg(getegid()))) << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
+        << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(setcap)) << qPrintable(automatic);
+
+    const QString &rawOnly = errors[1];
+    EXPECT_TRUE(rawOnly.contains(QStringLiteral("CAP_NET_RAW"))) << qPrintable(rawOnly);
+    EXPECT_TRUE(rawOnly.contains(setcap)) << qPrintable(rawOnly);
+    EXPECT_FALSE(rawOnly.contains(QStringLiteral("ping_group_range"))) << qPrintable(rawOnly);
 }
 
 TEST_P(NamespaceProberTest, DatagramSocketGetsIcmpErrorsThroughTheErrorQueue)

@@ -377,6 +377,12 @@ TEST(ReplyParserErrorQueue, LocalOriginGivesTheErrno)
     EXPECT_EQ(event->localErrno, EHOSTUNREACH);
     EXPECT_EQ(event->sequence, 99);
     EXPECT_TRUE(event->source.isNull());
+
+    // What Linux queues for a local EMSGSIZE: no request, so no sequence to
+    // report (sendto has returned the same errno already).
+    entry.errnoValue = EMSGSIZE;
+    entry.info = 1300;
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, {}, Ours));
 }
 
 TEST(ReplyParserErrorQueue, EntriesThatNameNoRequestOfOursAreDropped)
