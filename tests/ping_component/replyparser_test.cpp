@@ -59,6 +59,15 @@ QByteArray error6(quint8 type, quint8 code, quint32 restOfHeader, quint16 identi
     return error.encode();
 }
 
+// An ICMP error as it arrives, and the icmpInfo it must give.
+struct ErrorCase
+{
+    quint8 type;
+    quint8 code;
+    quint32 restOfHeader;
+    quint32 info;
+};
+
 } // namespace
 
 TEST(ReplyParserIpv4Datagram, EchoReplyWithOurIdentifierGivesTheReply)
@@ -158,13 +167,7 @@ TEST(ReplyParserIpv4Datagram, EveryTruncationIsRejectedWithoutCrashing)
 
 TEST(ReplyParserIpv4Datagram, ErrorsQuotingOurRequestGiveTheSequence)
 {
-    struct Case {
-        quint8 type;
-        quint8 code;
-        quint32 restOfHeader;
-        quint32 info;
-    };
-    const Case cases[] = {
+    const ErrorCase cases[] = {
         {Icmp4::DestinationUnreachable, 1, 0, 0},           // host unreachable
         {Icmp4::DestinationUnreachable, 4, 1400, 1400},     // fragmentation needed: next-hop MTU
         {Icmp4::DestinationUnreachable, 3, 0x0000ffff, 0},  // the MTU field means nothing for other codes
@@ -172,7 +175,7 @@ TEST(ReplyParserIpv4Datagram, ErrorsQuotingOurRequestGiveTheSequence)
         {Icmp4::ParameterProblem, 0, 0x0c000000, 12},       // pointer to the offending octet
         {Icmp4::SourceQuench, 0, 0, 0},
     };
-    for (const Case &c : cases) {
+    for (const ErrorCase &c : cases) {
         const QByteArray packet = ipv4Datagram(Router, Here, 250, error4(c.type, c.code, c.restOfHeader, request4(Ours, 41)));
         const auto event = ReplyParser::parseIpv4Datagram(packet, Ours);
         ASSERT_TRUE(event.has_value()) << "type " << int(c.type) << " code " << int(c.code);
@@ -270,19 +273,13 @@ TEST(ReplyParserIcmpMessage, IdentifierIsCheckedOnlyWhenGiven)
 
 TEST(ReplyParserIcmpMessage, Icmpv6ErrorsQuotingOurRequest)
 {
-    struct Case {
-        quint8 type;
-        quint8 code;
-        quint32 restOfHeader;
-        quint32 info;
-    };
-    const Case cases[] = {
+    const ErrorCase cases[] = {
         {Icmp6::DestinationUnreachable, 3, 0, 0}, // address unreachable
         {Icmp6::PacketTooBig, 0, 1280, 1280},
         {Icmp6::TimeExceeded, 0, 0, 0},
         {Icmp6::ParameterProblem, 1, 40, 40},
     };
-    for (const Case &c : cases) {
+    for (const ErrorCase &c : cases) {
         const auto event = ReplyParser::parseIcmpMessage(V6, error6(c.type, c.code, c.restOfHeader, Ours, 77), Router6, 61, Ours);
         ASSERT_TRUE(event.has_value()) << "type " << int(c.type);
         EXPECT_EQ(event->kind, ProbeEvent::Kind::IcmpError);
