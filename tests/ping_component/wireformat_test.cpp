@@ -3,49 +3,13 @@
 #include "ipv4header.h"
 #include "ipv6header.h"
 #include "quotedrequest.h"
+#include "testpackets.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// A minimal IPv4 header carrying ICMP from source to destination.
-QByteArray ipv4Header(quint32 source, quint32 destination, int ttl, int ihlWords = 5)
-{
-    QByteArray header(ihlWords * 4, '\0');
-    header[0] = char(0x40 | ihlWords);
-    header[8] = char(ttl);
-    header[9] = char(Ipv4Header::ProtocolIcmp);
-    for (int i = 0; i < 4; ++i) {
-        header[12 + i] = char(source >> (24 - 8 * i));
-        header[16 + i] = char(destination >> (24 - 8 * i));
-    }
-    return header;
-}
-
-QByteArray ipv6Header(const QHostAddress &source, const QHostAddress &destination, quint8 nextHeader)
-{
-    QByteArray header(Ipv6Header::Size, '\0');
-    header[0] = char(0x60);
-    header[6] = char(nextHeader);
-    header[7] = char(64);
-    const Q_IPV6ADDR s = source.toIPv6Address();
-    const Q_IPV6ADDR d = destination.toIPv6Address();
-    for (int i = 0; i < 16; ++i) {
-        header[8 + i] = char(s[i]);
-        header[24 + i] = char(d[i]);
-    }
-    return header;
-}
-
-} // namespace
+using TestPackets::bytes;
+using TestPackets::ipv4Header;
+using TestPackets::ipv6Header;
 
 TEST(InternetChecksum, MatchesKnownVectors)
 {

@@ -1,0 +1,244 @@
+#include "icmpsocket.h"
+
+#include <QtEndian>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <linux/errqueue.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The largest IPv4 datagram, header included, and the largest ICMPv6 message
+// without jumbograms: one buffer that any single read fits.
+constexpr qsizetype BufferSize = 65536;
+
+// Room for a timestamp, a TTL or hop limit, and an extended error with its
+// offender address, with plenty to spare.
+constexpr size_t ControlSize = 512;
+
+qint64 toNs(const timespec &time)
+{
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+int intFromControl(const cmsghdr *cmsg)
+{
+    int value = -1;
+    if (cmsg->cmsg_len >= CMSG_LEN(sizeof value))
+        std::memcpy(&value, CMSG_DATA(cmsg), sizeof value);
+    return value;
+}
+
+ErrorQueueEntry entryFromControl(const cmsghdr *cmsg)
+{
+    ErrorQueueEntry entry;
+    sock_extended_err ee{};
+    if (cmsg->cmsg_len < CMSG_LEN(sizeof ee))
+        return entry;
+    std::memcpy(&ee, CMSG_DATA(cmsg), sizeof ee);
+    entry.errnoValue = int(ee.ee_errno);
+    entry.origin = ee.ee_origin;
+    entry.type = ee.ee_type;
+    entry.code = ee.ee_code;
+    entry.info = ee.ee_info;
+    // SO_EE_OFFENDER: the address right after the structure; AF_UNSPEC (zeroed)
+    // when the kernel knows no offender, as for local errors.
+    const size_t offenderLength = cmsg->cmsg_len - CMSG_LEN(sizeof ee);
+    sockaddr_storage offender{};
+    std::memcpy(&offender, CMSG_DATA(cmsg) + sizeof ee, qMin(offenderLength, sizeof offender));
+    entry.offender = IcmpSocket::toHostAddress(reinterpret_cast<const sockaddr *>(&offender),
+                                               unsigned(qMin(offenderLength, sizeof offender)));
+    return entry;
+}
+
+} // namespace
+
+IcmpSocket::IcmpSocket(int fd)
+    : m_fd(fd)
+{
+}
+
+IcmpSocket::IcmpSocket(IcmpSocket &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_buffer(std::move(other.m_buffer))
+{
+}
+
+IcmpSocket &IcmpSocket::operator=(IcmpSocket &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_buffer = std::move(other.m_buffer);
+    }
+    return *this;
+}
+
+IcmpSocket::~IcmpSocket()
+{
+    close();
+}
+
+void IcmpSocket::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+IcmpSocket IcmpSocket::open(int domain, int type, int protocol, int *errnoValue)
+{
+    const int fd = ::socket(domain, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    if (fd < 0 && errnoValue)
+        *errnoValue = errno;
+    return IcmpSocket(fd);
+}
+
+bool IcmpSocket::setOption(int level, int name, int value)
+{
+    return setOption(level, name, &value, sizeof value);
+}
+
+bool IcmpSocket::setOption(int level, int name, const void *value, unsigned length)
+{
+    return ::setsockopt(m_fd, level, name, value, socklen_t(length)) == 0;
+}
+
+std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValue)
+{
+    if (m_fd < 0) {
+        *errnoValue = EBADF;
+        return std::nullopt;
+    }
+    if (m_buffer.size() != BufferSize)
+        m_buffer = QByteArray(BufferSize, Qt::Uninitialized);
+
+    sockaddr_storage from{};
+    iovec iov{m_buffer.data(), size_t(m_buffer.size())};
+    alignas(cmsghdr) char control[ControlSize];
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+
+    const int flags = MSG_DONTWAIT | (queue == Queue::Error ? MSG_ERRQUEUE : 0);
+    const ssize_t length = ::recvmsg(m_fd, &msg, flags);
+    if (length < 0) {
+        *errnoValue = errno;
+        return std::nullopt;
+    }
+    const qint64 readNs = nowNs(CLOCK_REALTIME);
+
+    Datagram datagram;
+    datagram.bytes = QByteArrayView(m_buffer.constData(), length);
+    datagram.truncated = msg.msg_flags & MSG_TRUNC;
+    datagram.address = toHostAddress(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
+    for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
+            && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+            timespec stamp{};
+            std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
+            datagram.receivedNs = toNs(stamp);
+            datagram.kernelTimestamp = true;
+        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
+            datagram.hopLimit = intFromControl(cmsg);
+        } else if (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_HOPLIMIT) {
+            datagram.hopLimit = intFromControl(cmsg);
+        } else if ((cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR)
+                   || (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_RECVERR)) {
+            datagram.error = entryFromControl(cmsg);
+        }
+    }
+    if (!datagram.kernelTimestamp)
+        datagram.receivedNs = readNs;
+    return datagram;
+}
+
+SendResult IcmpSocket::sendTo(const sockaddr *address, unsigned addressLength, QByteArrayView bytes)
+{
+    SendResult result;
+    ssize_t sent = -1;
+    do {
+        result.sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
+        result.sentRealtimeNs = nowNs(CLOCK_REALTIME);
+        sent = ::sendto(m_fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT, address, socklen_t(addressLength));
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        result.errnoValue = errno;
+    } else if (sent != bytes.size()) {
+        result.errnoValue = EMSGSIZE; // datagram sockets send all or nothing; this would be a kernel surprise
+    } else {
+        result.ok = true;
+    }
+    return result;
+}
+
+QHostAddress IcmpSocket::toHostAddress(const sockaddr *address, unsigned length)
+{
+    if (length >= sizeof(sockaddr_in) && address->sa_family == AF_INET) {
+        sockaddr_in in{};
+        std::memcpy(&in, address, sizeof in);
+        return QHostAddress(qFromBigEndian<quint32>(in.sin_addr.s_addr));
+    }
+    if (length >= sizeof(sockaddr_in6) && address->sa_family == AF_INET6) {
+        sockaddr_in6 in6{};
+        std::memcpy(&in6, address, sizeof in6);
+        QHostAddress host(in6.sin6_addr.s6_addr);
+        if (in6.sin6_scope_id != 0) {
+            char name[IF_NAMESIZE] = {};
+            host.setScopeId(if_indextoname(in6.sin6_scope_id, name) ? QString::fromLocal8Bit(name)
+                                                                    : QString::number(in6.sin6_scope_id));
+        }
+        return host;
+    }
+    return {};
+}
+
+qint64 IcmpSocket::nowNs(int clock)
+{
+    timespec now{};
+    clock_gettime(clockid_t(clock), &now);
+    return toNs(now);
+}
+
+std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
+{
+    // A read may also fail with a pending socket error: an ICMP error or a
+    // local failure sets it besides queueing the details, and recvmsg hands it
+    // over once. Such failures are retried, a few times in a row at most.
+    constexpr int MaxFailuresInARow = 4;
+    int failures = 0;
+    Queue queue = Queue::Data;
+    while (failures < MaxFailuresInARow) {
+        int error = 0;
+        const auto datagram = read(queue, &error);
+        if (datagram) {
+            failures = 0;
+            if (queue == Queue::Data && datagram->truncated)
+                continue;
+            if (auto event = parse(*datagram, queue)) {
+                event->receivedNs = datagram->receivedNs;
+                event->kernelTimestamp = datagram->kernelTimestamp;
+                return event;
+            }
+            continue;
+        }
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            if (queue == Queue::Error)
+                return std::nullopt;
+            queue = Queue::Error;
+            continue;
+        }
+        ++failures;
+    }
+    return std::nullopt;
+}

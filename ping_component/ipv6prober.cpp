@@ -1,0 +1,94 @@
+#include "ipv6prober.h"
+
+#include "icmpmessage.h"
+#include "replyparser.h"
+
+#include <cerrno>
+#include <cstring>
+#include <net/if.h>
+#include <netinet/icmp6.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+// The interface index for a scope id given as a number or an interface name;
+// 0 for an unknown interface.
+unsigned scopeIndex(const QString &scopeId)
+{
+    bool isNumber = false;
+    const unsigned index = scopeId.toUInt(&isNumber);
+    if (isNumber)
+        return index;
+    return if_nametoindex(scopeId.toLocal8Bit().constData());
+}
+
+} // namespace
+
+std::unique_ptr<Ipv6Prober> Ipv6Prober::open(SocketKind kind, int *errnoValue, QString *failedStep)
+{
+    quint16 identifier = 0;
+    IcmpSocket socket = IcmpProber::openSocket(AF_INET6, IPPROTO_ICMPV6, kind, &identifier, errnoValue, failedStep);
+    if (!socket.isOpen())
+        return nullptr;
+
+    const int on = 1;
+    bool ok = setOptions(socket,
+                         {
+                             {SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS", &on, sizeof on},
+                             {IPPROTO_IPV6, IPV6_RECVHOPLIMIT, "IPV6_RECVHOPLIMIT", &on, sizeof on},
+                             {IPPROTO_IPV6, IPV6_RECVERR, "IPV6_RECVERR", &on, sizeof on},
+                         },
+                         errnoValue, failedStep);
+    if (kind == SocketKind::Raw) {
+        // Only echo replies and the errors that quote a request get through:
+        // no echo requests looping back, no neighbour discovery chatter. The
+        // kernel computes and checks the checksum of ICMPv6 raw sockets itself.
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        ICMP6_FILTER_SETPASS(Icmp6::EchoReply, &filter);
+        ICMP6_FILTER_SETPASS(Icmp6::DestinationUnreachable, &filter);
+        ICMP6_FILTER_SETPASS(Icmp6::PacketTooBig, &filter);
+        ICMP6_FILTER_SETPASS(Icmp6::TimeExceeded, &filter);
+        ICMP6_FILTER_SETPASS(Icmp6::ParameterProblem, &filter);
+        ok = ok && setOptions(socket, {{IPPROTO_ICMPV6, ICMP6_FILTER, "ICMP6_FILTER", &filter, sizeof filter}},
+                              errnoValue, failedStep);
+    }
+    if (!ok)
+        return nullptr;
+    return std::unique_ptr<Ipv6Prober>(new Ipv6Prober(std::move(socket), kind, identifier));
+}
+
+bool Ipv6Prober::setHopLimit(int hops)
+{
+    return setHopLimitOption(IPPROTO_IPV6, IPV6_UNICAST_HOPS, hops);
+}
+
+SendResult Ipv6Prober::send(const QHostAddress &target, quint16 sequence, const QByteArray &payload)
+{
+    SendResult refused;
+    if (target.protocol() != QAbstractSocket::IPv6Protocol) {
+        refused.errnoValue = EAFNOSUPPORT;
+        return refused;
+    }
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    const Q_IPV6ADDR address = target.toIPv6Address();
+    std::memcpy(to.sin6_addr.s6_addr, address.c, sizeof to.sin6_addr.s6_addr);
+    if (!target.scopeId().isEmpty()) {
+        to.sin6_scope_id = scopeIndex(target.scopeId());
+        if (to.sin6_scope_id == 0) {
+            refused.errnoValue = ENODEV;
+            return refused;
+        }
+    }
+    // The checksum stays zero: it covers a pseudo-header that the kernel fills in.
+    const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier(), sequence, payload).encode();
+    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, request);
+}
+
+std::optional<ProbeEvent> Ipv6Prober::parseData(const IcmpSocket::Datagram &datagram) const
+{
+    return ReplyParser::parseIcmpMessage(QAbstractSocket::IPv6Protocol, datagram.bytes, datagram.address,
+                                         datagram.hopLimit, identifierToCheck());
+}

@@ -1,0 +1,459 @@
+// Probers on real sockets, talking to loopback only: raw sockets in this
+// namespace, datagram sockets and injected ICMP errors in namespaces of the
+// tests' own.
+#include "icmpmessage.h"
+#include "icmpsocket.h"
+#include "ipv6header.h"
+#include "prober.h"
+#include "testnamespace.h"
+#include "testpackets.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QList>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
+#include <linux/capability.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Family = QAbstractSocket::NetworkLayerProtocol;
+constexpr auto V4 = QAbstractSocket::IPv4Protocol;
+constexpr auto V6 = QAbstractSocket::IPv6Protocol;
+
+QHostAddress loopback(Family family)
+{
+    return family == V4 ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
+const char *familyName(Family family)
+{
+    return family == V4 ? "IPv4" : "IPv6";
+}
+
+// The TTL or hop limit the kernel gives its own echo replies on loopback, as
+// configured in the calling thread's namespace.
+int defaultHopLimit(Family family)
+{
+    QFile file(family == V4 ? QStringLiteral("/proc/sys/net/ipv4/ip_default_ttl")
+                            : QStringLiteral("/proc/sys/net/ipv6/conf/lo/hop_limit"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return QString::fromLatin1(file.readAll()).trimmed().toInt();
+}
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char(i * 7 + seed);
+    return data;
+}
+
+// Reads events until one is wanted or the time is up; the others go to skipped.
+std::optional<ProbeEvent> waitForEvent(Prober &prober, const std::function<bool(const ProbeEvent &)> &wanted,
+                                       int timeoutMs = 3000, QList<ProbeEvent> *skipped = nullptr)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        while (auto event = prober.receive()) {
+            if (wanted(*event))
+                return event;
+            if (skipped)
+                skipped->append(*event);
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return std::nullopt;
+        pollfd watched{prober.descriptor(), POLLIN, 0};
+        ::poll(&watched, 1, int(left));
+    }
+}
+
+std::function<bool(const ProbeEvent &)> replyTo(quint16 sequence)
+{
+    return [sequence](const ProbeEvent &event) {
+        return event.kind == ProbeEvent::Kind::EchoReply && event.sequence == sequence;
+    };
+}
+
+// Everything that arrives within a short while: for checking that nothing more comes.
+QList<ProbeEvent> drain(Prober &prober, int forMs = 200)
+{
+    QList<ProbeEvent> events;
+    waitForEvent(prober, [](const ProbeEvent &) { return false; }, forMs, &events);
+    return events;
+}
+
+std::unique_ptr<Prober> openOrExplain(Family family, Prober::Preference preference, QString *why)
+{
+    QString error;
+    auto prober = Prober::open(family, preference, &error);
+    if (!prober)
+        *why = error;
+    return prober;
+}
+
+// Sends one request and checks the reply against it: our identifier and
+// sequence, the very payload, the loopback's TTL and a kernel receive time
+// that follows the send.
+void expectLoopbackRoundTrip(Prober &prober, quint16 sequence, const QByteArray &payload)
+{
+    const Family family = prober.family();
+    const SendResult sent = prober.send(loopback(family), sequence, payload);
+    ASSERT_TRUE(sent.ok) << familyName(family) << " send: " << qPrintable(qt_error_string(sent.errnoValue));
+    const auto reply = waitForEvent(prober, replyTo(sequence));
+    ASSERT_TRUE(reply.has_value()) << familyName(family) << ": no reply to sequence " << sequence;
+    EXPECT_EQ(reply->source, loopback(family));
+    EXPECT_EQ(reply->identifier, prober.identifier());
+    EXPECT_EQ(reply->payload.size(), payload.size());
+    EXPECT_TRUE(reply->payload == payload) << "payload of " << payload.size() << " bytes differs";
+    EXPECT_EQ(reply->hopLimit, defaultHopLimit(family));
+    EXPECT_TRUE(reply->kernelTimestamp);
+    EXPECT_GE(reply->receivedNs, sent.sentRealtimeNs);
+    EXPECT_LT(reply->receivedNs - sent.sentRealtimeNs, 1'000'000'000);
+    EXPECT_GT(sent.sentMonotonicNs, 0);
+}
+
+class RawProberTest : public ::testing::TestWithParam<Family>
+{
+protected:
+    void SetUp() override
+    {
+        QString why;
+        m_prober = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+        if (!m_prober)
+            GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
+    }
+
+    std::unique_ptr<Prober> m_prober;
+};
+
+} // namespace
+
+TEST_P(RawProberTest, LoopbackRepliesCarryOurSequenceAndPayload)
+{
+    EXPECT_EQ(m_prober->socketKind(), Prober::SocketKind::Raw);
+    EXPECT_EQ(m_prober->family(), GetParam());
+    EXPECT_NE(m_prober->identifier(), 0);
+    quint16 sequence = 1;
+    for (int size : {0, 32, 65000})
+        expectLoopbackRoundTrip(*m_prober, sequence++, pattern(size, size));
+    // Our own requests loop back to the host too; the filter keeps them out.
+    EXPECT_TRUE(drain(*m_prober).isEmpty());
+}
+
+TEST_P(RawProberTest, TwoProbersEachSeeOnlyTheirOwnReplies)
+{
+    // Same sequence, so only the identifier tells the replies apart.
+    QString why;
+    std::unique_ptr<Prober> other;
+    for (int attempt = 0; attempt < 5 && (!other || other->identifier() == m_prober->identifier()); ++attempt)
+        other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+    ASSERT_TRUE(other) << qPrintable(why);
+    ASSERT_NE(other->identifier(), m_prober->identifier());
+
+    ASSERT_TRUE(m_prober->send(loopback(GetParam()), 7, "first").ok);
+    ASSERT_TRUE(other->send(loopback(GetParam()), 7, "second").ok);
+    const auto mine = waitForEvent(*m_prober, replyTo(7));
+    const auto theirs = waitForEvent(*other, replyTo(7));
+    ASSERT_TRUE(mine.has_value());
+    ASSERT_TRUE(theirs.has_value());
+    EXPECT_EQ(mine->payload, "first");
+    EXPECT_EQ(mine->identifier, m_prober->identifier());
+    EXPECT_EQ(theirs->payload, "second");
+    EXPECT_EQ(theirs->identifier, other->identifier());
+    EXPECT_TRUE(drain(*m_prober).isEmpty());
+    EXPECT_TRUE(drain(*other).isEmpty());
+}
+
+TEST_P(RawProberTest, HopLimitIsSetWithinRangeOnly)
+{
+    const int level = GetParam() == V4 ? IPPROTO_IP : IPPROTO_IPV6;
+    const int name = GetParam() == V4 ? IP_TTL : IPV6_UNICAST_HOPS;
+    const auto current = [&] {
+        int value = -1;
+        socklen_t length = sizeof value;
+        getsockopt(m_prober->descriptor(), level, name, &value, &length);
+        return value;
+    };
+    EXPECT_TRUE(m_prober->setHopLimit(1));
+    EXPECT_EQ(current(), 1);
+    EXPECT_TRUE(m_prober->setHopLimit(255));
+    EXPECT_EQ(current(), 255);
+    for (int bad : {0, -1, 256, 100000})
+        EXPECT_FALSE(m_prober->setHopLimit(bad)) << bad;
+    EXPECT_EQ(current(), 255);
+    // Loopback does not count hops: a reply still comes.
+    EXPECT_TRUE(m_prober->setHopLimit(1));
+    expectLoopbackRoundTrip(*m_prober, 11, "ttl one");
+}
+
+TEST_P(RawProberTest, DescriptorIsNonBlockingAndClosedOnExec)
+{
+    const int fd = m_prober->descriptor();
+    EXPECT_TRUE(fcntl(fd, F_GETFL) & O_NONBLOCK);
+    EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
+    // Both queues empty: nothing, at once.
+    EXPECT_FALSE(m_prober->receive().has_value());
+}
+
+TEST_P(RawProberTest, TargetsOfTheWrongFamilyAreRefused)
+{
+    const QHostAddress wrong = GetParam() == V4 ? QHostAddress(QStringLiteral("::1")) : QHostAddress(QStringLiteral("127.0.0.1"));
+    const SendResult result = m_prober->send(wrong, 1, "x");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errnoValue, EAFNOSUPPORT);
+    EXPECT_FALSE(m_prober->send(QHostAddress(), 1, "x").ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest, ::testing::Values(V4, V6),
+                         [](const auto &info) { return std::string(familyName(info.param)); });
+
+TEST(Ipv6Prober, ScopeIdNamesAnInterface)
+{
+    QString why;
+    auto prober = openOrExplain(V6, Prober::Preference::RawOnly, &why);
+    if (!prober)
+        GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
+    QHostAddress unknown(QStringLiteral("fe80::1"));
+    unknown.setScopeId(QStringLiteral("tvxnosuchif0"));
+    const SendResult refused = prober->send(unknown, 1, "x");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.errnoValue, ENODEV);
+
+    // By name and by number, the loopback interface takes the request.
+    for (const QString &scope : {QStringLiteral("lo"), QStringLiteral("1")}) {
+        QHostAddress scoped(QStringLiteral("::1"));
+        scoped.setScopeId(scope);
+        EXPECT_TRUE(prober->send(scoped, 2, "x").ok) << qPrintable(scope);
+    }
+}
+
+TEST(ProberOpen, RejectsFamiliesWithoutIcmp)
+{
+    QString error;
+    EXPECT_FALSE(Prober::open(QAbstractSocket::AnyIPProtocol, Prober::Preference::Auto, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// Datagram sockets, permission fall-backs and ICMP errors, in a namespace of
+// the test's own, where ping_group_range may be changed.
+namespace {
+
+class NamespaceProberTest : public ::testing::TestWithParam<Family>
+{
+protected:
+    void SetUp() override
+    {
+        m_namespace = std::make_unique<TestNamespace>();
+        if (!m_namespace->error().isEmpty())
+            GTEST_SKIP() << "needs a network namespace of its own: " << qPrintable(m_namespace->error());
+        ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("0 2147483647")).isEmpty());
+        ASSERT_TRUE(m_namespace->enter()) << "cannot enter " << qPrintable(m_namespace->name());
+    }
+
+    // Back to the thread's own namespace, then the namespace goes, whatever
+    // the test did.
+    void TearDown() override { m_namespace.reset(); }
+
+    // Sends an ICMP error to loopback that quotes an echo request with this
+    // identifier and sequence, as a router would about our request.
+    void injectError(quint16 identifier, quint16 sequence)
+    {
+        const Family family = GetParam();
+        int error = 0;
+        IcmpSocket injector = IcmpSocket::open(family == V4 ? AF_INET : AF_INET6, SOCK_RAW,
+                                               family == V4 ? int(IPPROTO_ICMP) : int(IPPROTO_ICMPV6), &error);
+        ASSERT_TRUE(injector.isOpen()) << qPrintable(qt_error_string(error));
+        IcmpMessage message;
+        QByteArray wire;
+        if (family == V4) {
+            const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, identifier, sequence, "quoted").encodeWithChecksum();
+            message.type = Icmp4::DestinationUnreachable;
+            message.code = 1; // host unreachable
+            message.body = TestPackets::ipv4Header(0x7f000001, 0x7f000001, 64, 5, 20 + int(request.size())) + request;
+            wire = message.encodeWithChecksum();
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
+        } else {
+            const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier, sequence, "quoted").encode();
+            QByteArray quotedHeader = TestPackets::ipv6Header(loopback(V6), loopback(V6), Ipv6Header::NextHeaderIcmpv6);
+            quotedHeader[5] = char(request.size());
+            message.type = Icmp6::DestinationUnreachable;
+            message.code = 3; // address unreachable
+            message.body = quotedHeader + request;
+            wire = message.encode();
+            sockaddr_in6 to{};
+            to.sin6_family = AF_INET6;
+            to.sin6_addr = in6addr_loopback;
+            ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
+        }
+    }
+
+    std::unique_ptr<TestNamespace> m_namespace;
+};
+
+quint16 boundPort(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return 0;
+    return address.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port)
+                                        : ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
+}
+
+// Prober::open's error texts for Auto and RawOnly, as a child process of this
+// one sees them after giving up CAP_NET_RAW (it keeps its user and group ids).
+QStringList openErrorsWithoutRawCapability(Family family)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (syscall(SYS_capget, &header, data) != 0)
+            _exit(2);
+        data[CAP_TO_INDEX(CAP_NET_RAW)].effective &= ~CAP_TO_MASK(CAP_NET_RAW);
+        data[CAP_TO_INDEX(CAP_NET_RAW)].permitted &= ~CAP_TO_MASK(CAP_NET_RAW);
+        if (syscall(SYS_capset, &header, data) != 0)
+            _exit(3);
+        QByteArray out;
+        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly}) {
+            QString error;
+            if (Prober::open(family, preference, &error))
+                error = QStringLiteral("opened");
+            out += error.toUtf8() + '\0';
+        }
+        const bool written = ::write(channel[1], out.constData(), size_t(out.size())) == out.size();
+        _exit(written ? 0 : 4);
+    }
+    ::close(channel[1]);
+    QByteArray in;
+    char chunk[4096];
+    ssize_t length;
+    while ((length = ::read(channel[0], chunk, sizeof chunk)) > 0)
+        in.append(chunk, length);
+    ::close(channel[0]);
+    int status = 0;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    QStringList errors;
+    for (const QByteArray &part : in.split('\0'))
+        errors.append(QString::fromUtf8(part));
+    return errors;
+}
+
+} // namespace
+
+TEST_P(NamespaceProberTest, DatagramSocketRepliesCarryTheKernelsIdentifier)
+{
+    QString why;
+    auto prober = openOrExplain(GetParam(), Prober::Preference::DatagramOnly, &why);
+    ASSERT_TRUE(prober) << qPrintable(why);
+    EXPECT_EQ(prober->socketKind(), Prober::SocketKind::Datagram);
+    EXPECT_EQ(prober->family(), GetParam());
+    EXPECT_NE(prober->identifier(), 0);
+    EXPECT_EQ(prober->identifier(), boundPort(prober->descriptor()));
+    quint16 sequence = 100;
+    for (int size : {0, 32, 65000})
+        expectLoopbackRoundTrip(*prober, sequence++, pattern(size, size + 1));
+    EXPECT_TRUE(drain(*prober).isEmpty());
+}
+
+TEST_P(NamespaceProberTest, AutoPrefersTheDatagramSocket)
+{
+    QString why;
+    auto prober = openOrExplain(GetParam(), Prober::Preference::Auto, &why);
+    ASSERT_TRUE(prober) << qPrintable(why);
+    EXPECT_EQ(prober->socketKind(), Prober::SocketKind::Datagram);
+}
+
+TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
+{
+    ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("1 0")).isEmpty());
+    QString why;
+    auto prober = openOrExplain(GetParam(), Prober::Preference::Auto, &why);
+    ASSERT_TRUE(prober) << qPrintable(why);
+    EXPECT_EQ(prober->socketKind(), Prober::SocketKind::Raw);
+    expectLoopbackRoundTrip(*prober, 5, "fallback");
+
+    QString error;
+    EXPECT_FALSE(Prober::open(GetParam(), Prober::Preference::DatagramOnly, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("net.ipv4.ping_group_range sysctl (now \"1 0\")"))) << qPrintable(error);
+    EXPECT_TRUE(error.contains(QStringLiteral("group id %1").arg(getegid()))) << qPrintable(error);
+    EXPECT_TRUE(error.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
+        << qPrintable(error);
+}
+
+TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
+{
+    ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("1 0")).isEmpty());
+    const QStringList errors = openErrorsWithoutRawCapability(GetParam());
+    ASSERT_GE(errors.size(), 2) << "the child process failed";
+    const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1")
+                               .arg(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+
+    const QString &automatic = errors[0];
+    EXPECT_TRUE(automatic.contains(QStringLiteral("net.ipv4.ping_group_range sysctl (now \"1 0\")"))) << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(QStringLiteral("group id %1").arg(getegid()))) << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
+        << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(setcap)) << qPrintable(automatic);
+
+    const QString &rawOnly = errors[1];
+    EXPECT_TRUE(rawOnly.contains(QStringLiteral("CAP_NET_RAW"))) << qPrintable(rawOnly);
+    EXPECT_TRUE(rawOnly.contains(setcap)) << qPrintable(rawOnly);
+    EXPECT_FALSE(rawOnly.contains(QStringLiteral("ping_group_range"))) << qPrintable(rawOnly);
+}
+
+// Datagram sockets read ICMP errors from the error queue. Raw sockets get them
+// as ordinary messages, and the kernel queues a copy as an extended error too:
+// either way each error is one event.
+TEST_P(NamespaceProberTest, IcmpErrorsAboutOurRequestsArriveOnce)
+{
+    for (auto preference : {Prober::Preference::DatagramOnly, Prober::Preference::RawOnly}) {
+        SCOPED_TRACE(preference == Prober::Preference::RawOnly ? "raw" : "datagram");
+        QString why;
+        auto prober = openOrExplain(GetParam(), preference, &why);
+        ASSERT_TRUE(prober) << qPrintable(why);
+        injectError(quint16(prober->identifier() + 1), 40); // someone else's request
+        injectError(prober->identifier(), 41);
+        QList<ProbeEvent> skipped;
+        const auto error = waitForEvent(
+            *prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(skipped.isEmpty());
+        EXPECT_EQ(error->sequence, 41);
+        EXPECT_EQ(error->identifier, prober->identifier());
+        EXPECT_EQ(error->source, loopback(GetParam()));
+        EXPECT_EQ(error->icmpType,
+                  GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
+        EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
+        EXPECT_TRUE(error->kernelTimestamp);
+        EXPECT_TRUE(drain(*prober).isEmpty());
+        // The pending socket error that came with it does not stop the socket.
+        expectLoopbackRoundTrip(*prober, 42, "after");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OwnNamespace, NamespaceProberTest, ::testing::Values(V4, V6),
+                         [](const auto &info) { return std::string(familyName(info.param)); });
