@@ -18,6 +18,9 @@ qint64 ChartScale::niceCeiling(qint64 ns)
 
 qint64 ChartScale::next(qint64 currentTopNs, qint64 largestInViewNs)
 {
+    // Nothing in view, all lost say: keep the axis rather than collapse it.
+    if (largestInViewNs <= 0)
+        return currentTopNs > 0 ? currentTopNs : MinimumTopNs;
     // A little headroom so that the largest bar does not touch the frame.
     const qint64 wanted = niceCeiling(largestInViewNs + largestInViewNs / 8);
     if (currentTopNs <= 0 || wanted > currentTopNs)

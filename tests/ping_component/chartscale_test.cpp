@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
+
 namespace {
 constexpr qint64 ms = 1000000;
 }
@@ -21,19 +24,30 @@ TEST(ChartScale, StepsAreOneTwoFive)
 
 TEST(ChartScale, HoldsStillUnderJitterGrowsAtOnceShrinksLate)
 {
-    qint64 top = ChartScale::next(0, 20 * ms);
-    EXPECT_EQ(top, 50 * ms);
+    // The chart passes the largest round trip of the replies in view; here the
+    // view holds the last four.
+    std::deque<qint64> view;
+    qint64 top = 0;
+    auto show = [&](qint64 rtt) {
+        view.push_back(rtt);
+        if (view.size() > 4)
+            view.pop_front();
+        top = ChartScale::next(top, *std::max_element(view.begin(), view.end()));
+        return top;
+    };
+    EXPECT_EQ(show(20 * ms), 50 * ms);
     // Replies wandering between 15 and 40 ms never move the axis.
-    for (qint64 rtt : {15 * ms, 40 * ms, 22 * ms, 30 * ms, 18 * ms, 26 * ms})
-        EXPECT_EQ(top = ChartScale::next(top, rtt), 50 * ms);
-    // A spike that does not fit: grow at once.
-    EXPECT_EQ(top = ChartScale::next(top, 70 * ms), 100 * ms);
-    // Back to 40 ms: 50 would do, but 100 is not twice too much yet.
-    EXPECT_EQ(top = ChartScale::next(top, 40 * ms), 100 * ms);
-    // Once all in view fits half the axis, shrink.
-    EXPECT_EQ(top = ChartScale::next(top, 20 * ms), 50 * ms);
-    // Nothing in view (all lost): keep the axis rather than collapse it.
+    for (qint64 rtt : {15 * ms, 40 * ms, 22 * ms, 30 * ms, 18 * ms, 26 * ms, 16 * ms, 17 * ms})
+        EXPECT_EQ(show(rtt), 50 * ms);
+    // A spike that does not fit: grow at once, and stay while it is in view.
+    EXPECT_EQ(show(70 * ms), 100 * ms);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(show(20 * ms), 100 * ms);
+    // Once it scrolled out and all in view fits half the axis, shrink.
+    EXPECT_EQ(show(20 * ms), 50 * ms);
+    // Nothing in view: keep the axis rather than collapse it.
     EXPECT_EQ(ChartScale::next(top, 0), top);
+    EXPECT_EQ(ChartScale::next(0, 0), ChartScale::MinimumTopNs);
 }
 
 TEST(RunHistory, KeepsTheNewestInOrderAtFixedCapacity)
