@@ -113,6 +113,16 @@ Form::Form(const FormDefinition &definition, const ComponentRegistry &components
     setUpTabOrder();
 }
 
+Form::~Form()
+{
+    // The components are children and die after the handler table; an event
+    // they raise while going must not reach a handler any more.
+    for (const Control &control : std::as_const(m_controls)) {
+        if (control.component)
+            disconnect(control.component->events(), nullptr, this, nullptr);
+    }
+}
+
 void Form::createControl(const ControlDefinition &definition, const ComponentRegistry &components)
 {
     Control control{definition};

@@ -42,6 +42,7 @@ public:
     // Throws std::invalid_argument when the definition has problems(): that
     // is a fault of the program, not of its user.
     Form(const FormDefinition &definition, const ComponentRegistry &components, QWidget *parent = nullptr);
+    ~Form() override;
 
     const FormDefinition &definition() const { return m_definition; }
 

@@ -148,23 +148,15 @@ TEST_F(FormTest, HostedControlReadsTakeNothingAsZeroOrEmptyAndRefuseTextForActiv
     EXPECT_EQ(pinger.ipAddress(), u"42"_s);
 
     component->setValue(DispId::Active, u"1"_s);
-    try {
-        pinger.active();
-        FAIL() << "no run-time error";
-    } catch (const RunTimeError &error) {
-        EXPECT_EQ(error.message(), u"Pinger.Active read as the text \"1\", not as a 32-bit integer."_s);
-    }
+    EXPECT_EQ(runTimeErrorOf([&] { pinger.active(); }),
+              u"Pinger.Active read as the text \"1\", not as a 32-bit integer."_s);
 }
 
 TEST_F(FormTest, FailedPingCallNamesTheHostAndTheReason)
 {
     component->failOn(DispId::Ping, u"no such host"_s);
-    try {
-        form->pingControl(u"Pinger"_s).ping(u"nowhere.test"_s);
-        FAIL() << "no run-time error";
-    } catch (const RunTimeError &error) {
-        EXPECT_EQ(error.message(), u"Pinger.Ping(\"nowhere.test\") failed: no such host"_s);
-    }
+    EXPECT_EQ(runTimeErrorOf([&] { form->pingControl(u"Pinger"_s).ping(u"nowhere.test"_s); }),
+              u"Pinger.Ping(\"nowhere.test\") failed: no such host"_s);
 }
 
 TEST(FormWithoutComponent, AMissingComponentIsReportedOnOpenAndEveryCallFails)

@@ -134,3 +134,15 @@ TEST(FormDesignTimer, ATimerWithADesignIntervalRunsFromTheStart)
     EXPECT_TRUE(form.timer(u"Poll"_s).isRunning());
     EXPECT_EQ(form.timer(u"Poll"_s).interval(), 250);
 }
+
+TEST_F(FormTest, EventsRaisedWhileTheFormIsDestroyedReachNoHandler)
+{
+    form->bind(u"Pinger_OnPingError"_s,
+               OnPingErrorHandler([this](const QString &text, qint32) { events << text; }));
+    // As a component might when it stops a run on its way out. Without the
+    // form cutting its components' events off first, this reaches a freed
+    // handler table (AddressSanitizer reports the use after free).
+    component->setOnDestruction([this] { component->raiseOnPingError(u"closing"_s, 0); });
+    form.reset();
+    EXPECT_TRUE(events.isEmpty());
+}

@@ -1,5 +1,7 @@
 #include "testform.h"
 
+#include "runtimeerror.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 FormDefinition testFormDefinition()
@@ -40,4 +42,14 @@ FormTest::FormTest()
 void FormTest::record(const QString &eventName)
 {
     form->bind(eventName, PlainHandler([this, eventName] { events << eventName; }));
+}
+
+QString runTimeErrorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RunTimeError &error) {
+        return error.message();
+    }
+    return u"(none)"_s;
 }

@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 // A form with one control of every kind, its tab order unlike its definition
 // order, hosting a scripted ping control.
 FormDefinition testFormDefinition();
+
+// The message of the RunTimeError that call raises, or "(none)".
+QString runTimeErrorOf(const std::function<void()> &call);
 
 inline constexpr char TestPingerClass[] = "Test.Pinger";
 

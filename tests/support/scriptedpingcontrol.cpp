@@ -11,6 +11,12 @@ ScriptedPingControl::ScriptedPingControl(QWidget *parent) : QWidget(parent), m_e
     m_values.insert(qint32(DispId::IpAddress), QString());
 }
 
+ScriptedPingControl::~ScriptedPingControl()
+{
+    if (m_onDestruction)
+        m_onDestruction();
+}
+
 DispResult ScriptedPingControl::checkAccess(qint32 dispId, DispKind kind, const QList<DispValue> &args) const
 {
     const auto id = toDispId(dispId);

@@ -33,6 +33,7 @@ public:
     };
 
     explicit ScriptedPingControl(QWidget *parent = nullptr);
+    ~ScriptedPingControl() override;
 
     DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) override;
     PingEvents *events() override { return m_events; }
@@ -48,6 +49,8 @@ public:
     void clearFailures() { m_failures.clear(); }
     // Runs inside each Ping call, after the call was recorded.
     void setDuringPing(const std::function<void()> &action) { m_duringPing = action; }
+    // Runs as the control is destroyed, while its events can still be raised.
+    void setOnDestruction(const std::function<void()> &action) { m_onDestruction = action; }
     // Whether loadState accepts a stream.
     void setAcceptsState(bool accepts) { m_acceptsState = accepts; }
 
@@ -72,6 +75,7 @@ private:
     QHash<qint32, DispValue> m_values;
     QHash<qint32, QString> m_failures;
     std::function<void()> m_duringPing;
+    std::function<void()> m_onDestruction;
     bool m_acceptsState = true;
     QByteArray m_state;
 };
