@@ -105,7 +105,7 @@ void Form1::TarvixCtl1_OnPing(const QString &strIpAddress, qint32 lBytes, qint32
         appendToLog(u"Request timed out."_s + CrLf);
 }
 
-void Form1::TarvixCtl1_OnPingError(const QString &strError, qint32)
+void Form1::TarvixCtl1_OnPingError(const QString &strError, qint32 /* lError: not shown */)
 {
     appendToLog(strError);
 }
