@@ -5,7 +5,7 @@
 #include "icmpsocket.h"
 #include "ipv6header.h"
 #include "prober.h"
-#include "testnamespace.h"
+#include "testnetwork.h"
 #include "testpackets.h"
 
 #include <QDeadlineTimer>
@@ -256,16 +256,23 @@ class NamespaceProberTest : public ::testing::TestWithParam<Family>
 protected:
     void SetUp() override
     {
-        m_namespace = std::make_unique<TestNamespace>();
-        if (!m_namespace->error().isEmpty())
-            GTEST_SKIP() << "needs a network namespace of its own: " << qPrintable(m_namespace->error());
-        ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("0 2147483647")).isEmpty());
-        ASSERT_TRUE(m_namespace->enter()) << "cannot enter " << qPrintable(m_namespace->name());
+        const QString unavailable = TestNetwork::unavailableReason();
+        if (!unavailable.isEmpty())
+            GTEST_SKIP() << qPrintable(unavailable);
+        m_network = std::make_unique<TestNetwork>();
+        ASSERT_TRUE(m_network->ok()) << qPrintable(m_network->error());
+        ASSERT_TRUE(m_network->setPingGroupRange(0, 2147483647)) << qPrintable(m_network->error());
+        m_scope = std::make_unique<TestNetwork::ClientScope>(*m_network);
+        ASSERT_TRUE(m_scope->ok()) << qPrintable(m_scope->error());
     }
 
-    // Back to the thread's own namespace, then the namespace goes, whatever
+    // Back to the thread's own namespace, then the namespaces go, whatever
     // the test did.
-    void TearDown() override { m_namespace.reset(); }
+    void TearDown() override
+    {
+        m_scope.reset();
+        m_network.reset();
+    }
 
     // Sends an ICMP error to loopback that quotes an echo request with this
     // identifier and sequence, as a router would about our request.
@@ -303,7 +310,8 @@ protected:
         }
     }
 
-    std::unique_ptr<TestNamespace> m_namespace;
+    std::unique_ptr<TestNetwork> m_network;
+    std::unique_ptr<TestNetwork::ClientScope> m_scope;
 };
 
 quint16 boundPort(int descriptor)
@@ -389,7 +397,7 @@ TEST_P(NamespaceProberTest, AutoPrefersTheDatagramSocket)
 
 TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
 {
-    ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("1 0")).isEmpty());
+    ASSERT_TRUE(m_network->setPingGroupRange(1, 0));
     QString why;
     auto prober = openOrExplain(GetParam(), Prober::Preference::Auto, &why);
     ASSERT_TRUE(prober) << qPrintable(why);
@@ -406,7 +414,7 @@ TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
 
 TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
 {
-    ASSERT_TRUE(m_namespace->setPingGroupRange(QStringLiteral("1 0")).isEmpty());
+    ASSERT_TRUE(m_network->setPingGroupRange(1, 0));
     const QStringList errors = openErrorsWithoutRawCapability(GetParam());
     ASSERT_GE(errors.size(), 2) << "the child process failed";
     const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1")

@@ -1,0 +1,343 @@
+// The control on real sockets against a test host of our own: a client and a
+// host network namespace joined by veth, and a responder on the host that
+// answers late, twice, wrongly or with errors as each test asks.
+#include "eventrecorder.h"
+#include "pingengine.h"
+#include "tarvixctl.h"
+#include "testnetwork.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Id = PingEvents::Id;
+using Family = QAbstractSocket::NetworkLayerProtocol;
+
+struct Path
+{
+    Family family;
+    Prober::SocketKind kind;
+};
+
+std::string pathName(const Path &path)
+{
+    return std::string(path.family == QAbstractSocket::IPv4Protocol ? "V4" : "V6")
+        + (path.kind == Prober::SocketKind::Datagram ? "Datagram" : "Raw");
+}
+
+// Round trips in ms from the component's own reply lines ("time=20.412 ms").
+QList<double> lineTimes(const EventRecorder &recorder)
+{
+    static const QRegularExpression time(QStringLiteral("time=(\\d+\\.\\d{3}) ms"));
+    QList<double> times;
+    for (const auto &e : recorder.of(Id::OnPingStr)) {
+        const auto match = time.match(e.text);
+        if (match.hasMatch() && !e.text.contains(QStringLiteral("DUP!")))
+            times.append(match.captured(1).toDouble());
+    }
+    return times;
+}
+
+class NetworkRunTest : public ::testing::TestWithParam<Path>
+{
+protected:
+    void SetUp() override
+    {
+        const QString unavailable = TestNetwork::unavailableReason();
+        if (!unavailable.isEmpty())
+            GTEST_SKIP() << qPrintable(unavailable);
+        m_network = std::make_unique<TestNetwork>();
+        ASSERT_TRUE(m_network->ok()) << qPrintable(m_network->error());
+        // The datagram path needs the group range; the raw path is pinned by
+        // forbidding it, so that Auto could not pick the datagram socket.
+        const bool datagram = GetParam().kind == Prober::SocketKind::Datagram;
+        ASSERT_TRUE(datagram ? m_network->setPingGroupRange(0, 2147483647) : m_network->setPingGroupRange(1, 0));
+        m_scope = std::make_unique<TestNetwork::ClientScope>(*m_network);
+        ASSERT_TRUE(m_scope->ok()) << qPrintable(m_scope->error());
+        m_control = std::make_unique<TarvixCtl>();
+        m_control->setSocketPreference(datagram ? Prober::Preference::DatagramOnly : Prober::Preference::RawOnly);
+        m_control->setIntervalMs(100);
+        m_recorder = std::make_unique<EventRecorder>(m_control->events());
+    }
+
+    void TearDown() override
+    {
+        m_recorder.reset();
+        m_control.reset();
+        m_scope.reset();
+        m_network.reset();
+    }
+
+    Family family() const { return GetParam().family; }
+    QString host() const { return TestNetwork::hostAddress(family()).toString(); }
+    DispResult put(DispId id, qint32 v) { return m_control->invoke(qint32(id), DispKind::PropertyPut, {v}); }
+    DispValue get(DispId id) { return m_control->invoke(qint32(id), DispKind::PropertyGet).value(); }
+    void ping(const QString &target)
+    {
+        ASSERT_TRUE(m_control->invoke(qint32(DispId::Ping), DispKind::Method, {target}).ok());
+    }
+    bool waitUntilIdle(int ms = 10000)
+    {
+        return EventRecorder::waitFor([this] { return get(DispId::Active) == DispValue(0); }, ms);
+    }
+    void settle(int ms = 150) { EventRecorder::waitFor([] { return false; }, ms); }
+    QString statistics() const
+    {
+        const auto lines = m_recorder->of(Id::OnPingStr);
+        return lines.isEmpty() ? QString() : lines.last().text;
+    }
+
+    std::unique_ptr<TestNetwork> m_network;
+    std::unique_ptr<TestNetwork::ClientScope> m_scope;
+    std::unique_ptr<TarvixCtl> m_control;
+    std::unique_ptr<EventRecorder> m_recorder;
+};
+
+} // namespace
+
+TEST_P(NetworkRunTest, RoundTripsMatchTheRespondersFixedDelay)
+{
+    ResponderOptions options;
+    options.delayMs = 20;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 5);
+    ping(host());
+    EXPECT_EQ(m_control->engine()->socketKind(), GetParam().kind);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+
+    const auto replies = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(replies.size(), 5);
+    for (const auto &reply : replies) {
+        EXPECT_EQ(reply.text, host());
+        EXPECT_EQ(reply.bytes, 32);
+        EXPECT_EQ(reply.time, 20);
+        EXPECT_GT(reply.ttl, 0);
+    }
+    const QList<double> times = lineTimes(*m_recorder);
+    ASSERT_EQ(times.size(), 5);
+    for (double ms : times)
+        EXPECT_NEAR(ms, 20.0, 1.0);
+    EXPECT_TRUE(statistics().contains(QStringLiteral("5 packets transmitted, 5 received, 0 lost (0% loss)")))
+        << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, ASilentHostTimesOutAfterTheTimeout)
+{
+    ASSERT_TRUE(m_network->setHostKernelEcho(false));
+    put(DispId::Count, 2);
+    put(DispId::Timeout, 300);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstLossAfterMs = -1;
+    QObject::connect(m_control->events(), &PingEvents::OnPing, m_control.get(),
+                     [&] { if (firstLossAfterMs < 0) firstLossAfterMs = clock.elapsed(); });
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+
+    const auto results = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(results.size(), 2);
+    for (const auto &result : results) {
+        EXPECT_EQ(result.bytes, -1);
+        EXPECT_EQ(result.text, host());
+    }
+    EXPECT_GE(firstLossAfterMs, 300);
+    EXPECT_LT(firstLossAfterMs, 1300) << "the time-out should fire about 300 ms after the send";
+    EXPECT_TRUE(m_recorder->of(Id::OnPingError).isEmpty());
+    EXPECT_TRUE(statistics().contains(QStringLiteral("2 packets transmitted, 0 received, 2 lost (100% loss)")))
+        << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, ForeignDuplicateAndCorruptedRepliesNeverCount)
+{
+    ResponderOptions options;
+    options.delayMs = 5;
+    options.foreignId = true;
+    options.wrongSequence = true;
+    options.badChecksum = family() == QAbstractSocket::IPv4Protocol; // ICMPv6 checksums are the kernel's
+    options.corruptPayload = true;
+    options.duplicate = 2;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 3);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle(300); // the last duplicates come after the run ended, into a closed socket
+
+    const auto replies = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(replies.size(), 3);
+    for (const auto &reply : replies)
+        EXPECT_EQ(reply.bytes, 32);
+    EXPECT_TRUE(statistics().contains(QStringLiteral("3 packets transmitted, 3 received, +")))
+        << qPrintable(statistics());
+    EXPECT_GE(m_recorder->allText().count(QStringLiteral("(DUP!)")), 2);
+}
+
+TEST_P(NetworkRunTest, OnlyNoiseMeansEveryRequestIsLost)
+{
+    ResponderOptions options;
+    options.foreignId = true;
+    options.wrongSequence = true;
+    options.badChecksum = family() == QAbstractSocket::IPv4Protocol;
+    options.corruptPayload = true;
+    options.noiseOnly = true;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 2);
+    put(DispId::Timeout, 300);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto results = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(results.size(), 2);
+    for (const auto &result : results)
+        EXPECT_EQ(result.bytes, -1);
+    EXPECT_TRUE(statistics().contains(QStringLiteral("0 received"))) << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, RepliesAfterTheTimeoutAreLate)
+{
+    ResponderOptions options;
+    options.delayMs = 250;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 3);
+    put(DispId::Timeout, 150);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle(300);
+    const auto results = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(results.size(), 3);
+    for (const auto &result : results)
+        EXPECT_EQ(result.bytes, -1);
+    EXPECT_FALSE(m_recorder->allText().contains(QStringLiteral("DUP!")));
+}
+
+TEST_P(NetworkRunTest, AnotherProgramPingingTheSameHostDoesNotCount)
+{
+    ResponderOptions options;
+    options.delayMs = 2;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    // iputils ping on the same client, at the same moment, five times as fast.
+    QProcess other;
+    other.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), m_network->clientNamespace(),
+                                       QStringLiteral("ping"), QStringLiteral("-c"), QStringLiteral("20"),
+                                       QStringLiteral("-i"), QStringLiteral("0.02"), host()});
+    if (!other.waitForStarted())
+        GTEST_SKIP() << "iputils ping is not installed";
+    put(DispId::Count, 4);
+    m_control->setIntervalMs(50);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    other.waitForFinished(5000);
+    settle();
+    EXPECT_EQ(m_recorder->of(Id::OnPing).size(), 4);
+    EXPECT_TRUE(statistics().contains(QStringLiteral("4 packets transmitted, 4 received, 0 lost")))
+        << qPrintable(statistics());
+    EXPECT_FALSE(m_recorder->allText().contains(QStringLiteral("DUP!")));
+}
+
+TEST_P(NetworkRunTest, IcmpErrorsAreReportedOncePerRequest)
+{
+    ResponderOptions options;
+    options.error = ResponderOptions::ErrorKind::HostUnreachable;
+    options.duplicate = 1; // the error twice: still one report
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 2);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 2);
+    for (const auto &error : errors)
+        EXPECT_EQ(error.text, QStringLiteral("Reply from %1: Destination host unreachable.\r\n").arg(host()));
+    const auto results = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(results[0].bytes, -1);
+    EXPECT_TRUE(statistics().contains(QStringLiteral("+2 errors"))) << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, RoutersReportExpiredTtlAndUnreachableHosts)
+{
+    const QString routed = TestNetwork::routedAddress(family()).toString();
+    const QString router = TestNetwork::hostAddress(family()).toString();
+    put(DispId::Count, 1);
+    put(DispId::TimeToLive, 1);
+    ping(routed);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    ASSERT_EQ(m_recorder->of(Id::OnPingError).size(), 1);
+    EXPECT_EQ(m_recorder->of(Id::OnPingError).first().text,
+              QStringLiteral("Reply from %1: TTL expired in transit.\r\n").arg(router));
+
+    put(DispId::TimeToLive, 64);
+    ping(routed);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    ASSERT_EQ(m_recorder->of(Id::OnPingError).size(), 2);
+    EXPECT_EQ(m_recorder->of(Id::OnPingError).last().text,
+              QStringLiteral("Reply from %1: Destination host unreachable.\r\n").arg(router));
+}
+
+TEST_P(NetworkRunTest, UnknownHostsEndTheRunWithOneError)
+{
+    // No resolver is reachable from the client namespace, so nothing leaves it.
+    ping(QStringLiteral("nosuchhost.invalid"));
+    EXPECT_EQ(get(DispId::Active), DispValue(0));
+    EXPECT_EQ(get(DispId::HostName), DispValue(QString()));
+    EXPECT_EQ(get(DispId::IpAddress), DispValue(QString()));
+    settle();
+    ASSERT_EQ(m_recorder->events().size(), 1);
+    EXPECT_EQ(m_recorder->events().first().text,
+              QStringLiteral("Ping request could not find host nosuchhost.invalid. Please check the name and try again.\r\n"));
+}
+
+TEST_P(NetworkRunTest, StopInTheMiddleOfATimeout)
+{
+    ASSERT_TRUE(m_network->setHostKernelEcho(false));
+    put(DispId::Count, 3);
+    put(DispId::Timeout, 5000);
+    ping(host());
+    settle(300);
+    ASSERT_NE(get(DispId::Active), DispValue(0));
+    ASSERT_TRUE(put(DispId::Active, 0).ok());
+    EXPECT_EQ(get(DispId::Active), DispValue(0));
+    settle(300);
+    // The header, then the statistics: the request that was waiting is neither
+    // reported nor counted.
+    ASSERT_EQ(m_recorder->events().size(), 2);
+    EXPECT_TRUE(m_recorder->of(Id::OnPing).isEmpty());
+    EXPECT_TRUE(statistics().contains(QStringLiteral("0 packets transmitted"))) << qPrintable(statistics());
+}
+
+// Only the datagram path can be forbidden here: as root the raw socket opens.
+class DatagramOnlyTest : public NetworkRunTest
+{
+};
+
+TEST_P(DatagramOnlyTest, WhenNoSocketMayOpenThereIsOneErrorAndNoRun)
+{
+    ASSERT_TRUE(m_network->setPingGroupRange(1, 0));
+    ping(host());
+    EXPECT_EQ(get(DispId::Active), DispValue(0));
+    settle();
+    ASSERT_EQ(m_recorder->events().size(), 1);
+    EXPECT_EQ(m_recorder->events().first().id, Id::OnPingError);
+    EXPECT_TRUE(m_recorder->events().first().text.contains(QStringLiteral("ping_group_range")));
+}
+
+INSTANTIATE_TEST_SUITE_P(TestNetwork, NetworkRunTest,
+                         ::testing::Values(Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Datagram},
+                                           Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Raw},
+                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Datagram},
+                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Raw}),
+                         [](const auto &info) { return pathName(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(TestNetwork, DatagramOnlyTest,
+                         ::testing::Values(Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Datagram},
+                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Datagram}),
+                         [](const auto &info) { return pathName(info.param); });
