@@ -23,6 +23,8 @@ qint32 wholeMilliseconds(qint64 ns)
 TarvixCtl::TarvixCtl(QWidget *parent)
     : QWidget(parent), m_events(new PingEvents(this)), m_engine(new PingEngine(this))
 {
+    // Every pixel is painted each time: nothing to erase first, nothing to flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::onStarted);
     connect(m_engine, &PingEngine::replied, this, &TarvixCtl::onReplied);
     connect(m_engine, &PingEngine::duplicateReplied, this, &TarvixCtl::onDuplicateReplied);
@@ -276,36 +278,41 @@ void TarvixCtl::onReplied(const ProbeEvent &reply, qint64 rttNs)
     const RunState *run = m_engine->run();
     post(PingEvents::Id::OnPing, reply.source.toString(), qint32(reply.payload.size()), wholeMilliseconds(rttNs),
          qMax(reply.hopLimit, 0));
-    post(PingEvents::Id::OnPingStr, PingText::reply(run->target(), reply, rttNs, false));
-    update();
+    const QString line = PingText::reply(run->target(), reply, rttNs, false);
+    post(PingEvents::Id::OnPingStr, line);
+    showLine(line);
 }
 
 void TarvixCtl::onDuplicateReplied(const ProbeEvent &reply, qint64 rttNs)
 {
-    post(PingEvents::Id::OnPingStr, PingText::reply(m_engine->run()->target(), reply, rttNs, true));
-    update();
+    const QString line = PingText::reply(m_engine->run()->target(), reply, rttNs, true);
+    post(PingEvents::Id::OnPingStr, line);
+    showLine(line);
 }
 
 void TarvixCtl::onTimedOut(quint16 sequence)
 {
     postLost();
-    post(PingEvents::Id::OnPingStr, PingText::timedOut(sequence, m_engine->run()->settings().timeout));
-    update();
+    const QString line = PingText::timedOut(sequence, m_engine->run()->settings().timeout);
+    post(PingEvents::Id::OnPingStr, line);
+    showLine(line);
 }
 
 void TarvixCtl::onRequestFailed(const ProbeEvent &error)
 {
     const QAbstractSocket::NetworkLayerProtocol family = m_engine->run()->target().address.protocol();
     postLost();
-    postError(PingText::probeError(error, family), PingText::probeErrorCode(error, family));
-    update();
+    const QString line = PingText::probeError(error, family);
+    postError(line, PingText::probeErrorCode(error, family));
+    showLine(line);
 }
 
 void TarvixCtl::onTransmitFailed(quint16, int errnoValue)
 {
     postLost();
-    postError(PingText::transmitFailed(errnoValue), PingText::TransmitFailed);
-    update();
+    const QString line = PingText::transmitFailed(errnoValue);
+    postError(line, PingText::TransmitFailed);
+    showLine(line);
 }
 
 void TarvixCtl::onFinished()
@@ -315,19 +322,34 @@ void TarvixCtl::onFinished()
     update();
 }
 
+void TarvixCtl::showLine(const QString &line)
+{
+    m_lastLine = line.trimmed();
+    update();
+}
+
+RunView::Snapshot TarvixCtl::snapshot() const
+{
+    RunView::Snapshot snapshot;
+    snapshot.run = m_engine->run();
+    if (m_starting)
+        snapshot.phase = RunView::Phase::Resolving;
+    else if (m_engine->isActive())
+        snapshot.phase = RunView::Phase::Running;
+    else if (snapshot.run)
+        snapshot.phase = RunView::Phase::Finished;
+    if (snapshot.run) {
+        const RunState::Target &target = snapshot.run->target();
+        const QString address = target.address.toString();
+        snapshot.title = target.hostName.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(target.hostName, address);
+    }
+    snapshot.lastLine = m_lastLine;
+    return snapshot;
+}
+
 void TarvixCtl::paintEvent(QPaintEvent *)
 {
-    // A lamp: grey before any reply, green when the last request was answered,
-    // red when it was lost; a blue ring while a run is in progress.
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const RunState *run = m_engine->run();
-    QColor fill(0xb0, 0xb0, 0xb0);
-    if (run && run->statistics().sent() > 0)
-        fill = run->lastRequestReplied() ? QColor(0x2e, 0xa0, 0x43) : QColor(0xd0, 0x30, 0x30);
-    const int side = qMin(width(), height()) - 4;
-    const QRectF lamp((width() - side) / 2.0, (height() - side) / 2.0, side, side);
-    painter.setPen(QPen(isActive() ? QColor(0x20, 0x60, 0xd0) : QColor(0x60, 0x60, 0x60), isActive() ? 3 : 1));
-    painter.setBrush(fill);
-    painter.drawEllipse(lamp);
+    const bool full = m_settings.display != 0 && RunView::fitsFullDisplay(size());
+    m_view.paint(painter, rect(), palette(), snapshot(), full);
 }

@@ -4,6 +4,7 @@
 #include "pingevents.h"
 #include "pingsettings.h"
 #include "prober.h"
+#include "runview.h"
 
 #include <QList>
 #include <QString>
@@ -41,6 +42,8 @@ public:
     const PingEngine *engine() const { return m_engine; }
     bool isActive() const;
 
+    // What the surface shows; tests paint it without a run on the wire.
+    RunView::Snapshot snapshot() const;
     QSize sizeHint() const override;
 
 protected:
@@ -79,6 +82,7 @@ private:
     void onRequestFailed(const ProbeEvent &error);
     void onTransmitFailed(quint16 sequence, int errnoValue);
     void onFinished();
+    void showLine(const QString &line);
 
     PingEvents *m_events;
     PingEngine *m_engine;
@@ -88,6 +92,9 @@ private:
     QString m_ipAddress;
     quint32 m_extentX = 0;
     quint32 m_extentY = 0;
+
+    RunView m_view;
+    QString m_lastLine;
 
     QList<PendingEvent> m_pending;
     quint64 m_runNumber = 0;
