@@ -94,7 +94,7 @@ program_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1) ||
     fail "$program showed no window"
 [ -n "$window" ] || fail "$program showed no window"
-xdotool windowfocus --sync "$window"
+timeout 10 xdotool windowfocus --sync "$window" || fail "the window took no focus"
 sleep 0.5
 
 # The host box has the focus when the form opens; Enter presses Ping, the
