@@ -15,9 +15,10 @@ using C = ControlDefinition;
 
 QByteArray tarvixCtl1State()
 {
-    // Version 0x300 and two untagged words, then ten tagged values. The first
-    // three are this form's defaults for buffer size, time to live and time-out.
-    StateStreamWriter state(0x300, {0, 0});
+    // Version 0x300, then the control's extent in HIMETRIC (0.01 mm): 480 x
+    // 480 twips. Then ten tagged values; the first three are this form's
+    // defaults for buffer size, time to live and time-out.
+    StateStreamWriter state(0x300, {847, 847});
     state << 32 << 60 << 1000 << 0 << 3 << u""_s << 0 << u""_s << 0 << 1;
     return state.bytes();
 }

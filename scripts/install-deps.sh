@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev
     iproute2 procps iputils-ping
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick xdotool
     fonts-dejavu-core fonts-liberation
 )
 

@@ -13,7 +13,7 @@ TEST(Form1Definition, SavedStateIsTheSeventySixByteStream)
 {
     const QByteArray state = tarvixCtl1State();
     ASSERT_EQ(state.size(), 76);
-    const QByteArray expected = QByteArray::fromHex("00030000" "00000000" "00000000" // version, two words
+    const QByteArray expected = QByteArray::fromHex("00030000" "4f030000" "4f030000" // version, extent 847 x 847
                                                     "0300" "20000000"                 // 32
                                                     "0300" "3c000000"                 // 60
                                                     "0300" "e8030000"                 // 1000

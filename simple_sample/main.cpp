@@ -1,0 +1,17 @@
+#include "form1.h"
+#include "form1definition.h"
+#include "tarvixctlfactory.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+
+    ComponentRegistry components;
+    components.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
+
+    Form1 form1(components);
+    form1.show();
+    return app.exec();
+}
