@@ -46,7 +46,9 @@ QString PingText::reply(const RunState::Target &target, const ProbeEvent &reply,
     QString from = reply.source.toString();
     if (!target.hostName.isEmpty())
         from = QStringLiteral("%1 (%2)").arg(target.hostName, from);
-    QString line = QStringLiteral("%1 bytes from %2: icmp_seq=%3").arg(reply.payload.size()).arg(from).arg(reply.sequence);
+    // As ping counts them: the ICMP message, header and payload.
+    const qsizetype bytes = IcmpMessage::HeaderSize + reply.payload.size();
+    QString line = QStringLiteral("%1 bytes from %2: icmp_seq=%3").arg(bytes).arg(from).arg(reply.sequence);
     if (reply.hopLimit >= 0)
         line += QStringLiteral(" ttl=%1").arg(reply.hopLimit);
     if (rttNs >= 0)

@@ -6,6 +6,8 @@
 #include "savedstate.h"
 
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QPointer>
 
 #include <limits>
@@ -25,6 +27,8 @@ TarvixCtl::TarvixCtl(QWidget *parent)
 {
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A stop in the form's tab order, as hosts list it there.
+    setFocusPolicy(Qt::TabFocus);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::onStarted);
     connect(m_engine, &PingEngine::replied, this, &TarvixCtl::onReplied);
     connect(m_engine, &PingEngine::duplicateReplied, this, &TarvixCtl::onDuplicateReplied);
@@ -352,4 +356,10 @@ void TarvixCtl::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const bool full = m_settings.display != 0 && RunView::fitsFullDisplay(size());
     m_view.paint(painter, rect(), palette(), snapshot(), full);
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(2, 2, -2, -2);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }

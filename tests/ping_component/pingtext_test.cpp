@@ -36,9 +36,9 @@ TEST(PingText, LinesOfARun)
     reply.payload = QByteArray(32, 'x');
     reply.hopLimit = 64;
     EXPECT_EQ(PingText::reply(target(), reply, 20412000, false),
-              QStringLiteral("32 bytes from 10.231.0.2: icmp_seq=3 ttl=64 time=20.412 ms\r\n"));
+              QStringLiteral("40 bytes from 10.231.0.2: icmp_seq=3 ttl=64 time=20.412 ms\r\n"));
     EXPECT_EQ(PingText::reply(target(QStringLiteral("host")), reply, -1, true),
-              QStringLiteral("32 bytes from host (10.231.0.2): icmp_seq=3 ttl=64 (DUP!)\r\n"));
+              QStringLiteral("40 bytes from host (10.231.0.2): icmp_seq=3 ttl=64 (DUP!)\r\n"));
     EXPECT_EQ(PingText::timedOut(4, 1000), QStringLiteral("No reply for icmp_seq=4 within 1000 ms\r\n"));
 }
 
