@@ -154,7 +154,7 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
     return result;
 }
 
-HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLookup)
+HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLookup, const Lookup &lookup)
 {
     if (!needsWorker(host, reverseLookup))
         return resolveBlocking(host, reverseLookup);
@@ -167,8 +167,8 @@ HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLook
         std::atomic<bool> done = false;
     };
     auto answer = std::make_shared<Answer>();
-    QThread *worker = QThread::create([answer, host, reverseLookup] {
-        answer->result = resolveBlocking(host, reverseLookup);
+    QThread *worker = QThread::create([answer, host, reverseLookup, lookup] {
+        answer->result = lookup(host, reverseLookup);
         answer->done.store(true, std::memory_order_release);
     });
     QEventLoop loop;

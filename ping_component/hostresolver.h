@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Turns what the user typed into the address and HostName of a run, with the
@@ -25,13 +26,15 @@ public:
         QString hostName;      // the run's HostName: the name as typed, a reverse name, or empty
     };
 
-    // Resolves without freezing the window: literals at once, anything that
-    // needs the resolver on a worker thread while a local event loop keeps
-    // painting and timers going but takes no user input.
-    static Result resolve(const QString &host, bool reverseLookup);
-
     // The same, blocking the calling thread.
     static Result resolveBlocking(const QString &host, bool reverseLookup);
+
+    using Lookup = std::function<Result(const QString &host, bool reverseLookup)>;
+
+    // Resolves without freezing the window: literals at once, anything that
+    // needs the resolver on a worker thread (running lookup) while a local
+    // event loop keeps painting and timers going but takes no user input.
+    static Result resolve(const QString &host, bool reverseLookup, const Lookup &lookup = &resolveBlocking);
 
     // A literal IPv4 address in dotted-quad form, or an IPv6 address, possibly
     // in brackets and with a zone ("fe80::1%eth0").

@@ -1,6 +1,10 @@
 #include "hostresolver.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using Status = HostResolver::Result::Status;
 
@@ -68,4 +72,26 @@ TEST(HostResolver, TheWorkerPathGivesTheSameAnswer)
     const HostResolver::Result result = HostResolver::resolve(QStringLiteral("localhost"), false);
     ASSERT_EQ(result.status, Status::Resolved);
     EXPECT_TRUE(result.address.isLoopback());
+}
+
+TEST(HostResolver, ASlowLookupKeepsTimersAndPaintingGoing)
+{
+    // A lookup that takes half a second, as a slow DNS server would.
+    const auto slowLookup = [](const QString &host, bool) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        HostResolver::Result result;
+        result.status = HostResolver::Result::Status::Resolved;
+        result.host = host;
+        result.address = QHostAddress(QStringLiteral("192.0.2.1"));
+        result.hostName = host;
+        return result;
+    };
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    const HostResolver::Result result = HostResolver::resolve(QStringLiteral("slow.example"), false, slowLookup);
+    EXPECT_EQ(result.status, Status::Resolved);
+    EXPECT_EQ(result.hostName, QStringLiteral("slow.example"));
+    EXPECT_GE(ticks, 5) << "timers stood still during the lookup";
 }
