@@ -107,8 +107,7 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
     paintChart(painter, parts.chart, snapshot);
 
     painter.setPen(palette.color(QPalette::Text));
-    const RunStatistics none;
-    const QStringList lines = statisticsLines(snapshot.run ? snapshot.run->statistics() : none);
+    const QStringList lines = snapshot.run ? statisticsLines(snapshot.run->statistics()) : QStringList();
     for (int i = 0; i < lines.size(); ++i) {
         const QRect line(parts.statistics.left(), parts.statistics.top() + i * metrics.height(),
                          parts.statistics.width(), metrics.height());
@@ -136,7 +135,8 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
     }
     m_scaleTopNs = ChartScale::next(m_scaleTopNs, largestNs);
 
-    // Grid at the top and the middle of the axis, labelled small.
+    // Grid at the top and the middle of the axis, labelled small once there
+    // is something to measure against it.
     QFont small = painter.font();
     if (small.pixelSize() > 0)
         small.setPixelSize(qMax(8, small.pixelSize() * 85 / 100));
@@ -144,8 +144,10 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
         small.setPointSizeF(small.pointSizeF() * 0.85);
     painter.setPen(gridColor);
     const int middle = chart.top() + chart.height() / 2;
-    painter.drawLine(chart.left(), middle, chart.right(), middle);
-    painter.drawLine(chart.left(), chart.top(), chart.right(), chart.top());
+    if (visible > 0) {
+        painter.drawLine(chart.left(), middle, chart.right(), middle);
+        painter.drawLine(chart.left(), chart.top(), chart.right(), chart.top());
+    }
 
     const int barWidth = BarPitch - 1;
     for (int i = 0; i < visible; ++i) {
@@ -172,10 +174,11 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
     painter.setFont(small);
     painter.setPen(quietText);
     const QRect labels = chart.adjusted(3, 1, -3, -1);
-    painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs));
-    painter.drawText(QRect(labels.left(), middle + 1, labels.width(), labels.bottom() - middle),
-                     Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs / 2));
-    if (visible == 0) {
+    if (visible > 0) {
+        painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs));
+        painter.drawText(QRect(labels.left(), middle + 1, labels.width(), labels.bottom() - middle),
+                         Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs / 2));
+    } else {
         const QString empty = snapshot.phase == Phase::Idle ? QStringLiteral("Round trips of the next run show here")
                                                             : QStringLiteral("Waiting for the first reply");
         painter.drawText(chart, Qt::AlignCenter, empty);
