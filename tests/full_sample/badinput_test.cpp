@@ -101,13 +101,9 @@ protected:
     static void SetUpTestSuite()
     {
         if (TestNetwork::unavailableReason().isEmpty())
-            s_network = new TestNetwork;
+            s_network = std::make_unique<TestNetwork>();
     }
-    static void TearDownTestSuite()
-    {
-        delete s_network;
-        s_network = nullptr;
-    }
+    static void TearDownTestSuite() { s_network.reset(); }
 
     void SetUp() override
     {
@@ -160,14 +156,15 @@ protected:
 
     QString log() { return form().textBox(u"Text1"_s).text(); }
 
-    static TestNetwork *s_network;
+    // One network for the whole table: each case only needs the client side.
+    static std::unique_ptr<TestNetwork> s_network;
     std::unique_ptr<TestNetwork::ClientScope> m_scope;
     ComponentRegistry m_registry;
     std::unique_ptr<Form1> m_form1;
     QStringList m_messages;
 };
 
-TestNetwork *BadInputTest::s_network = nullptr;
+std::unique_ptr<TestNetwork> BadInputTest::s_network;
 
 } // namespace
 
