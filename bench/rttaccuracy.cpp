@@ -1,30 +1,160 @@
 // Round-trip accuracy of the ping component against iputils ping, on the same
 // path in the same run: a test host in a network namespace answers after a
-// fixed delay, and both tools take turns pinging it.
+// fixed delay, and both tools take turns pinging it, ten requests at a time.
+// Three conditions: a quiet process; the component's UI thread kept busy
+// 300 ms at a time; the whole process stopped (SIGSTOP) 300 ms at a time.
+// iputils runs in a process of its own and is never stressed: it is the
+// baseline of each condition.
 //
 // Usage: bench_rtt_accuracy [requests] [delay-ms]
+#include "benchreport.h"
+#include "icmpwatcher.h"
 #include "tarvixctl.h"
 #include "testnetwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace BenchReport;
 
 namespace {
 
-double percentile(QList<double> values, double p)
+constexpr int Turn = 10;         // requests per tool before the other takes over
+constexpr int IntervalMs = 100;  // between the component's requests
+constexpr int StressMs = 300;    // busy or stopped
+constexpr int FreeMs = 10;       // between two stresses: shorter than the round trip,
+                                 // so a reply mostly arrives while the component cannot read it
+constexpr double GoalMedianMs = 0.05;
+constexpr double GoalP99Ms = 0.2;
+
+enum class Stress { None, BusyUiThread, StoppedProcess };
+
+QString describe(Stress stress)
 {
-    if (values.isEmpty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    const double rank = p / 100.0 * double(values.size() - 1);
-    const auto low = qsizetype(std::floor(rank));
-    const auto high = qsizetype(std::ceil(rank));
-    return values[low] + (values[high] - values[low]) * (rank - double(low));
+    switch (stress) {
+    case Stress::None: return QStringLiteral("quiet");
+    case Stress::BusyUiThread:
+        return QStringLiteral("UI thread busy %1 ms, free %2 ms, over and over").arg(StressMs).arg(FreeMs);
+    case Stress::StoppedProcess:
+        return QStringLiteral("process stopped (SIGSTOP) %1 ms, running %2 ms, over and over").arg(StressMs).arg(FreeMs);
+    }
+    return {};
+}
+
+void sleepMs(int ms)
+{
+    timespec t{ms / 1000, long(ms % 1000) * 1'000'000};
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &t, &t) == EINTR) {
+    }
+}
+
+// Spins on the UI thread, as a host's long handler or a slow paint would.
+class UiThreadHog
+{
+public:
+    UiThreadHog()
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            const qint64 endNs = monotonicNs() + qint64(StressMs) * 1'000'000;
+            while (monotonicNs() < endNs) {
+            }
+            m_timer.start(FreeMs);
+        });
+        m_timer.start(FreeMs);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+// A helper process that stops this one for StressMs and lets it run for FreeMs,
+// over and over, until destroyed. The helper leaves once it sees the pipe
+// closed, which it checks only after a SIGCONT: this process is never left
+// stopped, whenever the destructor runs.
+class ProcessStopper
+{
+public:
+    ProcessStopper()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) < 0)
+            return;
+        const pid_t target = getpid();
+        m_helper = fork();
+        if (m_helper == 0) {
+            // Only async-signal-safe calls from here: the parent has threads.
+            ::close(fds[1]);
+            for (;;) {
+                kill(target, SIGSTOP);
+                sleepMs(StressMs);
+                kill(target, SIGCONT);
+                pollfd closed{fds[0], POLLIN, 0};
+                int ready;
+                do {
+                    ready = poll(&closed, 1, FreeMs);
+                } while (ready < 0 && errno == EINTR);
+                if (ready != 0)
+                    _exit(0);
+            }
+        }
+        ::close(fds[0]);
+        if (m_helper < 0)
+            ::close(fds[1]);
+        else
+            m_pipe = fds[1];
+    }
+
+    ~ProcessStopper()
+    {
+        if (m_helper <= 0)
+            return;
+        ::close(m_pipe);
+        while (waitpid(m_helper, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    bool ok() const { return m_helper > 0; }
+
+    Q_DISABLE_COPY_MOVE(ProcessStopper)
+
+private:
+    pid_t m_helper = -1;
+    int m_pipe = -1;
+};
+
+// An interactive shell that runs this program in the foreground takes a
+// SIGSTOP for a job stopped at the terminal and takes the terminal back. So the
+// work, and the stops, go to a child; this process only waits for it and exits
+// as it did. Returns in the child (or if no child could be made).
+void workInChild()
+{
+    const pid_t child = fork();
+    if (child <= 0) {
+        if (child == 0)
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+        return;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 // One request by iputils: with -c 1 the summary line gives the round trip to
@@ -40,48 +170,141 @@ std::optional<double> iputilsOnce(const TestNetwork &network, const QString &hos
     return match.captured(2).toDouble();
 }
 
-// count requests by the component, one every intervalMs; round trips in ms.
-QList<double> componentRun(const QString &host, int count, int intervalMs)
+struct ComponentTurn
 {
-    static const QRegularExpression time(QStringLiteral("time=([\\d.]+) ms"));
-    QList<double> times;
+    QList<double> roundTripsMs;
+    // From a reply's arrival (the kernel's timestamp) to its line reaching the
+    // host: how long the reply waited for the component, which shows that the
+    // stress fell between request and reply.
+    QList<double> waitsMs;
+    int lost = 0;
+};
+
+// count requests by the component, one every IntervalMs, under stress; the
+// watcher sees the same replies arrive.
+ComponentTurn componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &replies)
+{
+    static const QRegularExpression replyLine(QStringLiteral("icmp_seq=(\\d+) .*time=([\\d.]+) ms"));
+    static const QRegularExpression lostLine(QStringLiteral("^No reply|^Reply from"));
+    ComponentTurn turn;
+    QHash<quint16, qint64> shownNs;
     TarvixCtl control;
-    control.setIntervalMs(intervalMs);
+    control.setIntervalMs(IntervalMs);
     QObject::connect(control.events(), &PingEvents::OnPingStr, &control, [&](const QString &line) {
-        const auto match = time.match(line);
-        if (match.hasMatch())
-            times.append(match.captured(1).toDouble());
+        const qint64 nowNs = realtimeNs();
+        if (const auto match = replyLine.match(line); match.hasMatch()) {
+            turn.roundTripsMs.append(match.captured(2).toDouble());
+            shownNs.insert(quint16(match.captured(1).toUInt()), nowNs);
+        } else if (lostLine.match(line).hasMatch()) {
+            ++turn.lost;
+        }
+    });
+    QObject::connect(control.events(), &PingEvents::OnPingError, &control, [&](const QString &, qint32) {
+        ++turn.lost;
     });
     control.invoke(qint32(DispId::Count), DispKind::PropertyPut, {count});
+    replies.drain();
+
+    std::optional<UiThreadHog> hog;
+    std::optional<ProcessStopper> stopper;
+    if (stress == Stress::BusyUiThread)
+        hog.emplace();
+    else if (stress == Stress::StoppedProcess)
+        stopper.emplace();
+
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host});
     QElapsedTimer limit;
     limit.start();
     while (control.isActive() && limit.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
-    return times;
+    hog.reset();
+    stopper.reset();
+
+    for (const IcmpWatcher::Seen &seen : replies.drain()) {
+        if (const auto shown = shownNs.constFind(seen.sequence); shown != shownNs.cend())
+            turn.waitsMs.append(double(*shown - seen.receivedNs) / 1e6);
+    }
+    return turn;
 }
 
-void report(const char *name, const QList<double> &times)
+struct Condition
 {
-    std::printf("%-10s n=%-3lld median %.3f ms  p99 %.3f ms  min %.3f  max %.3f\n", name, qlonglong(times.size()),
-                percentile(times, 50), percentile(times, 99), percentile(times, 0), percentile(times, 100));
+    QList<double> iputils;
+    QList<double> component;
+    QList<double> waitsMs;
+    int lost = 0;
+};
+
+Condition measure(const TestNetwork &network, IcmpWatcher &replies, const QString &host, int requests, Stress stress)
+{
+    // Take turns, so that both see the same machine.
+    Condition c;
+    while (c.iputils.size() < requests) {
+        const int turn = int(std::min<qsizetype>(Turn, requests - c.iputils.size()));
+        for (int i = 0; i < turn; ++i) {
+            if (const auto ms = iputilsOnce(network, host))
+                c.iputils.append(*ms);
+        }
+        const ComponentTurn component = componentTurn(host, turn, stress, replies);
+        c.component += component.roundTripsMs;
+        c.waitsMs += component.waitsMs;
+        c.lost += component.lost;
+        if (c.iputils.size() + Turn < c.component.size() || c.component.size() + Turn < c.iputils.size())
+            break; // one of them keeps failing: report what there is
+    }
+    return c;
+}
+
+// Prints one condition; gives whether both goals were met.
+bool report(Stress stress, const Condition &c)
+{
+    const QString ms = QStringLiteral("ms");
+    printLine(QStringLiteral("-- %1 --").arg(describe(stress)));
+    printLine(QStringLiteral("  iputils    %1").arg(describe(summarize(c.iputils), ms)));
+    printLine(QStringLiteral("  component  %1").arg(describe(summarize(c.component), ms)));
+    if (c.lost > 0)
+        printLine(QStringLiteral("  component lost %1 requests (time-outs or errors)").arg(c.lost));
+    if (stress != Stress::None) {
+        const Summary waits = summarize(c.waitsMs);
+        printLine(QStringLiteral("  replies waited for the component: median %1 ms, max %2 ms (%3 replies)")
+                      .arg(waits.median, 0, 'f', 1)
+                      .arg(waits.max, 0, 'f', 1)
+                      .arg(waits.count));
+    }
+    QList<double> pairwise;
+    for (qsizetype i = 0; i < std::min(c.iputils.size(), c.component.size()); ++i)
+        pairwise.append(std::abs(c.component[i] - c.iputils[i]));
+    const double median = percentile(pairwise, 50);
+    const double p99 = percentile(pairwise, 99);
+    printLine(QStringLiteral("  |component - iputils| request by request: median %1 ms (goal %2: %3), "
+                             "p99 %4 ms (goal %5: %6)")
+                  .arg(median, 0, 'f', 3)
+                  .arg(GoalMedianMs, 0, 'f', 3)
+                  .arg(verdict(median, GoalMedianMs, ms))
+                  .arg(p99, 0, 'f', 3)
+                  .arg(GoalP99Ms, 0, 'f', 3)
+                  .arg(verdict(p99, GoalP99Ms, ms)));
+    printLine(QStringLiteral("  component - iputils: difference of medians %1 ms, of p99s %2 ms")
+                  .arg(percentile(c.component, 50) - percentile(c.iputils, 50), 0, 'f', 3)
+                  .arg(percentile(c.component, 99) - percentile(c.iputils, 99), 0, 'f', 3));
+    return median <= GoalMedianMs && p99 <= GoalP99Ms;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    workInChild();
+    const QString unavailable = TestNetwork::unavailableReason();
+    if (!unavailable.isEmpty())
+        return skip(unavailable);
+
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int requests = argc > 1 ? std::max(10, std::atoi(argv[1])) : 50;
+    const int requests = argc > 1 ? std::max(Turn, std::atoi(argv[1])) : 50;
     const int delayMs = argc > 2 ? std::atoi(argv[2]) : 20;
 
-    const QString unavailable = TestNetwork::unavailableReason();
-    if (!unavailable.isEmpty()) {
-        std::fprintf(stderr, "skipped: %s\n", qPrintable(unavailable));
-        return 77;
-    }
     TestNetwork network;
     ResponderOptions options;
     options.delayMs = delayMs;
@@ -90,32 +313,27 @@ int main(int argc, char **argv)
         return 1;
     }
     const QString host = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol).toString();
-
-    // Take turns in blocks of ten, so that both see the same machine.
-    QList<double> iputils;
-    QList<double> component;
-    while (iputils.size() < requests) {
-        const int block = int(std::min<qsizetype>(10, requests - iputils.size()));
-        for (int i = 0; i < block; ++i) {
-            if (const auto ms = iputilsOnce(network, host))
-                iputils.append(*ms);
-        }
-        TestNetwork::ClientScope scope(network);
-        component += componentRun(host, block, 100);
-        if (iputils.size() + 10 < component.size() || component.size() + 10 < iputils.size())
-            break;
+    TestNetwork::ClientScope scope(network);
+    IcmpWatcher replies(0); // ICMP echo reply
+    if (!scope.ok() || !replies.ok()) {
+        std::fprintf(stderr, "client namespace: %s\n", qPrintable(scope.ok() ? replies.error() : scope.error()));
+        return 1;
     }
 
-    std::printf("Round trips to a test host answering after %d ms, IPv4 datagram socket, %d requests each\n",
-                delayMs, requests);
-    report("iputils", iputils);
-    report("component", component);
-    std::printf("difference of medians  %.3f ms\n", percentile(component, 50) - percentile(iputils, 50));
-    std::printf("difference of p99      %.3f ms\n", percentile(component, 99) - percentile(iputils, 99));
-    QList<double> pairwise;
-    for (qsizetype i = 0; i < std::min(iputils.size(), component.size()); ++i)
-        pairwise.append(std::abs(component[i] - iputils[i]));
-    std::printf("|component - iputils| request by request: median %.3f ms, p99 %.3f ms\n", percentile(pairwise, 50),
-                percentile(pairwise, 99));
+    printHeader(QStringLiteral("1. Round-trip accuracy against iputils ping"),
+                {QStringLiteral("bench_rtt_accuracy"), QString::number(requests), QString::number(delayMs)});
+    printLine(QStringLiteral("test host answering after %1 ms, IPv4 datagram socket, %2 requests each, "
+                             "in turns of %3; component requests %4 ms apart")
+                  .arg(delayMs)
+                  .arg(requests)
+                  .arg(Turn)
+                  .arg(IntervalMs));
+    bool allMet = true;
+    for (const Stress stress : {Stress::None, Stress::BusyUiThread, Stress::StoppedProcess})
+        allMet = report(stress, measure(network, replies, host, requests, stress)) && allMet;
+    printLine(QStringLiteral("goals (median %1 ms, p99 %2 ms, in all three): %3")
+                  .arg(GoalMedianMs, 0, 'f', 3)
+                  .arg(GoalP99Ms, 0, 'f', 3)
+                  .arg(allMet ? QStringLiteral("met") : QStringLiteral("not all met")));
     return 0;
 }
