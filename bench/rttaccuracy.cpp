@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <memory>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -26,6 +28,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -170,40 +173,91 @@ std::optional<double> iputilsOnce(const TestNetwork &network, const QString &hos
     return match.captured(2).toDouble();
 }
 
-struct ComponentTurn
+// One echo request seen on both sides: arriving at the test host, and its
+// reply arriving back at the client. Both are kernel timestamps; the second
+// is the very one the pinging socket gets for the reply.
+struct Passage
+{
+    qint64 requestAtHostNs = 0;
+    qint64 replyAtClientNs = 0;
+    quint16 sequence = 0;
+};
+
+// What the watchers saw since they were last drained, in the order the
+// requests arrived.
+QList<Passage> passages(IcmpWatcher &requestsAtHost, IcmpWatcher &repliesAtClient)
+{
+    QHash<quint32, qint64> replies;
+    for (const IcmpWatcher::Seen &seen : repliesAtClient.drain())
+        replies.insert(quint32(seen.identifier) << 16 | seen.sequence, seen.receivedNs);
+    QList<Passage> all;
+    for (const IcmpWatcher::Seen &seen : requestsAtHost.drain()) {
+        const auto reply = replies.constFind(quint32(seen.identifier) << 16 | seen.sequence);
+        if (reply != replies.cend())
+            all.append({seen.receivedNs, *reply, seen.sequence});
+    }
+    return all;
+}
+
+// The round trips of one tool in one condition, and how they split: the
+// tool's own part (from the send time it took to the request's arrival at
+// the test host) and the test host's part (from there to the reply's
+// arrival back). Only the first depends on the tool.
+struct Measured
 {
     QList<double> roundTripsMs;
-    // From a reply's arrival (the kernel's timestamp) to its line reaching the
-    // host: how long the reply waited for the component, which shows that the
-    // stress fell between request and reply.
+    QList<double> ownMs;
+    QList<double> hostMs;
+
+    // Splits this turn's round trips, which came in the order of the passages.
+    void add(const QList<double> &turnMs, const QList<Passage> &seen)
+    {
+        roundTripsMs += turnMs;
+        if (seen.size() != turnMs.size())
+            return; // a request without its reply on the wire: cannot pair them up
+        for (qsizetype i = 0; i < seen.size(); ++i) {
+            const double hostPartMs = double(seen[i].replyAtClientNs - seen[i].requestAtHostNs) / 1e6;
+            hostMs.append(hostPartMs);
+            ownMs.append(turnMs[i] - hostPartMs);
+        }
+    }
+};
+
+struct Condition
+{
+    Measured iputils;
+    Measured component;
+    // From a reply's arrival to its line reaching the host: how long the reply
+    // waited for the component, which shows the stress fell between request
+    // and reply.
     QList<double> waitsMs;
     int lost = 0;
 };
 
-// count requests by the component, one every IntervalMs, under stress; the
-// watcher sees the same replies arrive.
-ComponentTurn componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &replies)
+// count requests by the component, one every IntervalMs, under stress.
+void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &requestsAtHost,
+                   IcmpWatcher &repliesAtClient, Condition &c)
 {
     static const QRegularExpression replyLine(QStringLiteral("icmp_seq=(\\d+) .*time=([\\d.]+) ms"));
     static const QRegularExpression lostLine(QStringLiteral("^No reply|^Reply from"));
-    ComponentTurn turn;
+    QList<double> roundTripsMs;
     QHash<quint16, qint64> shownNs;
     TarvixCtl control;
     control.setIntervalMs(IntervalMs);
     QObject::connect(control.events(), &PingEvents::OnPingStr, &control, [&](const QString &line) {
         const qint64 nowNs = realtimeNs();
         if (const auto match = replyLine.match(line); match.hasMatch()) {
-            turn.roundTripsMs.append(match.captured(2).toDouble());
+            roundTripsMs.append(match.captured(2).toDouble());
             shownNs.insert(quint16(match.captured(1).toUInt()), nowNs);
         } else if (lostLine.match(line).hasMatch()) {
-            ++turn.lost;
+            ++c.lost;
         }
     });
     QObject::connect(control.events(), &PingEvents::OnPingError, &control, [&](const QString &, qint32) {
-        ++turn.lost;
+        ++c.lost;
     });
     control.invoke(qint32(DispId::Count), DispKind::PropertyPut, {count});
-    replies.drain();
+    passages(requestsAtHost, repliesAtClient);
 
     std::optional<UiThreadHog> hog;
     std::optional<ProcessStopper> stopper;
@@ -221,39 +275,54 @@ ComponentTurn componentTurn(const QString &host, int count, Stress stress, IcmpW
     hog.reset();
     stopper.reset();
 
-    for (const IcmpWatcher::Seen &seen : replies.drain()) {
-        if (const auto shown = shownNs.constFind(seen.sequence); shown != shownNs.cend())
-            turn.waitsMs.append(double(*shown - seen.receivedNs) / 1e6);
+    const QList<Passage> seen = passages(requestsAtHost, repliesAtClient);
+    c.component.add(roundTripsMs, seen);
+    for (const Passage &passage : seen) {
+        if (const auto shown = shownNs.constFind(passage.sequence); shown != shownNs.cend())
+            c.waitsMs.append(double(*shown - passage.replyAtClientNs) / 1e6);
     }
-    return turn;
 }
 
-struct Condition
-{
-    QList<double> iputils;
-    QList<double> component;
-    QList<double> waitsMs;
-    int lost = 0;
-};
-
-Condition measure(const TestNetwork &network, IcmpWatcher &replies, const QString &host, int requests, Stress stress)
+Condition measure(const TestNetwork &network, IcmpWatcher &requestsAtHost, IcmpWatcher &repliesAtClient,
+                  const QString &host, int requests, Stress stress)
 {
     // Take turns, so that both see the same machine.
     Condition c;
-    while (c.iputils.size() < requests) {
-        const int turn = int(std::min<qsizetype>(Turn, requests - c.iputils.size()));
+    while (c.iputils.roundTripsMs.size() < requests) {
+        const int turn = int(std::min<qsizetype>(Turn, requests - c.iputils.roundTripsMs.size()));
+        passages(requestsAtHost, repliesAtClient);
+        QList<double> iputils;
         for (int i = 0; i < turn; ++i) {
             if (const auto ms = iputilsOnce(network, host))
-                c.iputils.append(*ms);
+                iputils.append(*ms);
         }
-        const ComponentTurn component = componentTurn(host, turn, stress, replies);
-        c.component += component.roundTripsMs;
-        c.waitsMs += component.waitsMs;
-        c.lost += component.lost;
-        if (c.iputils.size() + Turn < c.component.size() || c.component.size() + Turn < c.iputils.size())
+        c.iputils.add(iputils, passages(requestsAtHost, repliesAtClient));
+        componentTurn(host, turn, stress, requestsAtHost, repliesAtClient, c);
+        const qsizetype a = c.iputils.roundTripsMs.size();
+        const qsizetype b = c.component.roundTripsMs.size();
+        if (a + Turn < b || b + Turn < a)
             break; // one of them keeps failing: report what there is
     }
     return c;
+}
+
+// A watcher opened in another network namespace; this thread comes back to
+// its own. Sockets stay in the namespace they were made in.
+std::unique_ptr<IcmpWatcher> watcherIn(const QString &netns, quint8 type)
+{
+    const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    const int other = ::open(qPrintable(QStringLiteral("/var/run/netns/") + netns), O_RDONLY | O_CLOEXEC);
+    std::unique_ptr<IcmpWatcher> watcher;
+    if (own >= 0 && other >= 0 && setns(other, CLONE_NEWNET) == 0) {
+        watcher = std::make_unique<IcmpWatcher>(type);
+        if (setns(own, CLONE_NEWNET) != 0)
+            std::abort(); // measuring from the wrong namespace would be silently wrong
+    }
+    for (const int fd : {own, other}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return watcher;
 }
 
 // Prints one condition; gives whether both goals were met.
@@ -261,8 +330,10 @@ bool report(Stress stress, const Condition &c)
 {
     const QString ms = QStringLiteral("ms");
     printLine(QStringLiteral("-- %1 --").arg(describe(stress)));
-    printLine(QStringLiteral("  iputils    %1").arg(describe(summarize(c.iputils), ms)));
-    printLine(QStringLiteral("  component  %1").arg(describe(summarize(c.component), ms)));
+    const QList<double> &iputils = c.iputils.roundTripsMs;
+    const QList<double> &component = c.component.roundTripsMs;
+    printLine(QStringLiteral("  iputils    %1").arg(describe(summarize(iputils), ms)));
+    printLine(QStringLiteral("  component  %1").arg(describe(summarize(component), ms)));
     if (c.lost > 0)
         printLine(QStringLiteral("  component lost %1 requests (time-outs or errors)").arg(c.lost));
     if (stress != Stress::None) {
@@ -272,9 +343,22 @@ bool report(Stress stress, const Condition &c)
                       .arg(waits.max, 0, 'f', 1)
                       .arg(waits.count));
     }
+    for (const auto &[name, part] : {std::pair{"own part (send time to arrival at the test host)", &Measured::ownMs},
+                                     std::pair{"test host's part (to the reply's arrival back)", &Measured::hostMs}}) {
+        const QList<double> &mine = c.component.*part;
+        const QList<double> &theirs = c.iputils.*part;
+        printLine(QStringLiteral("  %1: component median %2 p99 %3, iputils median %4 p99 %5 ms (%6 and %7 split)")
+                      .arg(QLatin1String(name))
+                      .arg(percentile(mine, 50), 0, 'f', 3)
+                      .arg(percentile(mine, 99), 0, 'f', 3)
+                      .arg(percentile(theirs, 50), 0, 'f', 3)
+                      .arg(percentile(theirs, 99), 0, 'f', 3)
+                      .arg(mine.size())
+                      .arg(theirs.size()));
+    }
     QList<double> pairwise;
-    for (qsizetype i = 0; i < std::min(c.iputils.size(), c.component.size()); ++i)
-        pairwise.append(std::abs(c.component[i] - c.iputils[i]));
+    for (qsizetype i = 0; i < std::min(iputils.size(), component.size()); ++i)
+        pairwise.append(std::abs(component[i] - iputils[i]));
     const double median = percentile(pairwise, 50);
     const double p99 = percentile(pairwise, 99);
     printLine(QStringLiteral("  |component - iputils| request by request: median %1 ms (goal %2: %3), "
@@ -286,8 +370,8 @@ bool report(Stress stress, const Condition &c)
                   .arg(GoalP99Ms, 0, 'f', 3)
                   .arg(verdict(p99, GoalP99Ms, ms)));
     printLine(QStringLiteral("  component - iputils: difference of medians %1 ms, of p99s %2 ms")
-                  .arg(percentile(c.component, 50) - percentile(c.iputils, 50), 0, 'f', 3)
-                  .arg(percentile(c.component, 99) - percentile(c.iputils, 99), 0, 'f', 3));
+                  .arg(percentile(component, 50) - percentile(iputils, 50), 0, 'f', 3)
+                  .arg(percentile(component, 99) - percentile(iputils, 99), 0, 'f', 3));
     return median <= GoalMedianMs && p99 <= GoalP99Ms;
 }
 
@@ -313,10 +397,15 @@ int main(int argc, char **argv)
         return 1;
     }
     const QString host = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol).toString();
+    const std::unique_ptr<IcmpWatcher> requestsAtHost = watcherIn(network.hostNamespace(), 8); // echo request
     TestNetwork::ClientScope scope(network);
-    IcmpWatcher replies(0); // ICMP echo reply
-    if (!scope.ok() || !replies.ok()) {
-        std::fprintf(stderr, "client namespace: %s\n", qPrintable(scope.ok() ? replies.error() : scope.error()));
+    IcmpWatcher repliesAtClient(0); // echo reply
+    if (!requestsAtHost || !requestsAtHost->ok() || !scope.ok() || !repliesAtClient.ok()) {
+        std::fprintf(stderr, "watching the test network: %s\n",
+                     qPrintable(!requestsAtHost        ? QStringLiteral("cannot enter the host namespace")
+                                : !requestsAtHost->ok() ? requestsAtHost->error()
+                                : !scope.ok()          ? scope.error()
+                                                       : repliesAtClient.error()));
         return 1;
     }
 
@@ -330,7 +419,7 @@ int main(int argc, char **argv)
                   .arg(IntervalMs));
     bool allMet = true;
     for (const Stress stress : {Stress::None, Stress::BusyUiThread, Stress::StoppedProcess})
-        allMet = report(stress, measure(network, replies, host, requests, stress)) && allMet;
+        allMet = report(stress, measure(network, *requestsAtHost, repliesAtClient, host, requests, stress)) && allMet;
     printLine(QStringLiteral("goals (median %1 ms, p99 %2 ms, in all three): %3")
                   .arg(GoalMedianMs, 0, 'f', 3)
                   .arg(GoalP99Ms, 0, 'f', 3)
