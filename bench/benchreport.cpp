@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include <time.h>
 
@@ -63,6 +64,11 @@ int skip(const QString &reason)
 {
     std::fprintf(stderr, "skipped: %s\n", qPrintable(reason));
     return Skipped;
+}
+
+int intArgument(int argc, char **argv, int index, int fallback, int minimum)
+{
+    return index < argc ? std::max(minimum, std::atoi(argv[index])) : fallback;
 }
 
 namespace {

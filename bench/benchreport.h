@@ -37,6 +37,10 @@ constexpr int Skipped = 77;
 // Prints why to stderr and gives Skipped.
 int skip(const QString &reason);
 
+// The index-th command-line argument as a number no less than minimum, or
+// fallback when there is none.
+int intArgument(int argc, char **argv, int index, int fallback, int minimum);
+
 // CLOCK_MONOTONIC and CLOCK_REALTIME in nanoseconds.
 qint64 monotonicNs();
 qint64 realtimeNs();

@@ -7,11 +7,11 @@
 // bare sendto of an echo request on a socket the benchmark opened beforehand.
 //
 // Usage: bench_ping_to_wire [repetitions]
+#include "benchnetwork.h"
 #include "benchreport.h"
 #include "icmpmessage.h"
 #include "icmpwatcher.h"
 #include "tarvixctl.h"
-#include "testnetwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,26 +73,19 @@ std::optional<double> bareOnce(int fd, IcmpWatcher &requests, quint16 sequence)
 
 int main(int argc, char **argv)
 {
-    const QString unavailable = TestNetwork::unavailableReason();
-    if (!unavailable.isEmpty())
-        return skip(unavailable);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (const std::optional<int> skipped = BenchNetwork::prepareProcess())
+        return *skipped;
     QApplication app(argc, argv);
-    const int repetitions = argc > 1 ? std::max(2, std::atoi(argv[1])) : 200;
+    const int repetitions = intArgument(argc, argv, 1, 200, 2);
 
-    TestNetwork network;
-    if (!network.ok() || !network.setPingGroupRange(0, 2147483647)) {
-        std::fprintf(stderr, "test network: %s\n", qPrintable(network.error()));
-        return 1;
-    }
-    TestNetwork::ClientScope scope(network);
+    BenchNetwork bench;
+    if (!bench.enterClient())
+        return bench.fail();
     IcmpWatcher requests(8); // ICMP echo request
     const int bare = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (!scope.ok() || !requests.ok() || bare < 0) {
+    if (!requests.ok() || bare < 0) {
         std::fprintf(stderr, "client namespace: %s\n",
-                     qPrintable(!scope.ok() ? scope.error()
-                                            : !requests.ok() ? requests.error()
-                                                             : QStringLiteral("no ICMP datagram socket")));
+                     qPrintable(!requests.ok() ? requests.error() : QStringLiteral("no ICMP datagram socket")));
         return 1;
     }
 

@@ -7,10 +7,10 @@
 // baseline of each condition.
 //
 // Usage: bench_rtt_accuracy [requests] [delay-ms]
+#include "benchnetwork.h"
 #include "benchreport.h"
 #include "icmpwatcher.h"
 #include "tarvixctl.h"
-#include "testnetwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,13 +18,12 @@
 #include <QRegularExpression>
 #include <QTimer>
 
-#include <memory>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -52,7 +51,7 @@ constexpr double GoalP99Ms = 0.2;
 
 enum class Stress { None, BusyUiThread, StoppedProcess };
 
-QString describe(Stress stress)
+QString title(Stress stress)
 {
     switch (stress) {
     case Stress::None: return QStringLiteral("quiet");
@@ -243,7 +242,7 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
                    IcmpWatcher &repliesAtClient, Condition &c)
 {
     static const QRegularExpression replyLine(QStringLiteral("icmp_seq=(\\d+) .*time=([\\d.]+) ms"));
-    static const QRegularExpression lostLine(QStringLiteral("^No reply|^Reply from"));
+    static const QRegularExpression timedOutLine(QStringLiteral("^No reply"));
     QList<double> roundTripsMs;
     QHash<quint16, qint64> shownNs;
     TarvixCtl control;
@@ -253,7 +252,7 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
         if (const auto match = replyLine.match(line); match.hasMatch()) {
             roundTripsMs.append(match.captured(2).toDouble());
             shownNs.insert(quint16(match.captured(1).toUInt()), nowNs);
-        } else if (lostLine.match(line).hasMatch()) {
+        } else if (timedOutLine.match(line).hasMatch()) {
             ++c.lost;
         }
     });
@@ -268,8 +267,8 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
     std::optional<ProcessStopper> stopper;
     if (stress == Stress::BusyUiThread)
         hog.emplace();
-    else if (stress == Stress::StoppedProcess)
-        stopper.emplace();
+    else if (stress == Stress::StoppedProcess && !stopper.emplace().ok())
+        std::fprintf(stderr, "no helper process to stop this one: a turn ran without stops\n");
 
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host});
     QElapsedTimer limit;
@@ -334,7 +333,7 @@ std::unique_ptr<IcmpWatcher> watcherIn(const QString &netns, quint8 type)
 bool report(Stress stress, const Condition &c)
 {
     const QString ms = QStringLiteral("ms");
-    printLine(QStringLiteral("-- %1 --").arg(describe(stress)));
+    printLine(QStringLiteral("-- %1 --").arg(title(stress)));
     const QList<double> &iputils = c.iputils.roundTripsMs;
     const QList<double> &component = c.component.roundTripsMs;
     printLine(QStringLiteral("  iputils    %1").arg(describe(summarize(iputils), ms)));
@@ -385,31 +384,27 @@ bool report(Stress stress, const Condition &c)
 int main(int argc, char **argv)
 {
     workInChild();
-    const QString unavailable = TestNetwork::unavailableReason();
-    if (!unavailable.isEmpty())
-        return skip(unavailable);
-
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (const std::optional<int> skipped = BenchNetwork::prepareProcess())
+        return *skipped;
     QApplication app(argc, argv);
-    const int requests = argc > 1 ? std::max(Turn, std::atoi(argv[1])) : 50;
-    const int delayMs = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int requests = intArgument(argc, argv, 1, 50, Turn);
+    const int delayMs = intArgument(argc, argv, 2, 20, 0);
 
-    TestNetwork network;
+    BenchNetwork bench;
+    TestNetwork &network = bench.network();
     ResponderOptions options;
     options.delayMs = delayMs;
-    if (!network.ok() || !network.setPingGroupRange(0, 2147483647) || !network.startResponder(options)) {
-        std::fprintf(stderr, "test network: %s\n", qPrintable(network.error()));
-        return 1;
-    }
+    if (!network.startResponder(options))
+        return bench.fail();
     const QString host = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol).toString();
     const std::unique_ptr<IcmpWatcher> requestsAtHost = watcherIn(network.hostNamespace(), 8); // echo request
-    TestNetwork::ClientScope scope(network);
+    if (!bench.enterClient())
+        return bench.fail();
     IcmpWatcher repliesAtClient(0); // echo reply
-    if (!requestsAtHost || !requestsAtHost->ok() || !scope.ok() || !repliesAtClient.ok()) {
+    if (!requestsAtHost || !requestsAtHost->ok() || !repliesAtClient.ok()) {
         std::fprintf(stderr, "watching the test network: %s\n",
                      qPrintable(!requestsAtHost        ? QStringLiteral("cannot enter the host namespace")
                                 : !requestsAtHost->ok() ? requestsAtHost->error()
-                                : !scope.ok()          ? scope.error()
                                                        : repliesAtClient.error()));
         return 1;
     }

@@ -6,12 +6,12 @@
 // resident memory right after the warm-up.
 //
 // Usage: bench_soak [replies]
+#include "benchnetwork.h"
 #include "benchreport.h"
 #include "form1.h"
 #include "form1definition.h"
 #include "tarvixctl.h"
 #include "tarvixctlfactory.h"
-#include "testnetwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,23 +60,14 @@ qsizetype longestLine(const QString &log)
 
 int main(int argc, char **argv)
 {
-    const QString unavailable = TestNetwork::unavailableReason();
-    if (!unavailable.isEmpty())
-        return skip(unavailable);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (const std::optional<int> skipped = BenchNetwork::prepareProcess())
+        return *skipped;
     QApplication app(argc, argv);
-    const int target = argc > 1 ? std::max(WarmUp + SampleEvery, std::atoi(argv[1])) : 20000;
+    const int target = intArgument(argc, argv, 1, 20000, WarmUp + SampleEvery);
 
-    TestNetwork network;
-    if (!network.ok() || !network.setPingGroupRange(0, 2147483647)) {
-        std::fprintf(stderr, "test network: %s\n", qPrintable(network.error()));
-        return 1;
-    }
-    TestNetwork::ClientScope scope(network);
-    if (!scope.ok()) {
-        std::fprintf(stderr, "client namespace: %s\n", qPrintable(scope.error()));
-        return 1;
-    }
+    BenchNetwork bench;
+    if (!bench.enterClient())
+        return bench.fail();
 
     ComponentRegistry components;
     components.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());

@@ -6,10 +6,10 @@
 // same check that its descriptor is gone.
 //
 // Usage: bench_stop_latency [runs]
+#include "benchnetwork.h"
 #include "benchreport.h"
 #include "icmpmessage.h"
 #include "tarvixctl.h"
-#include "testnetwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -212,24 +212,15 @@ Run stopOnce(Moment moment, const QHostAddress &silentHost)
 
 int main(int argc, char **argv)
 {
-    const QString unavailable = TestNetwork::unavailableReason();
-    if (!unavailable.isEmpty())
-        return skip(unavailable);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (const std::optional<int> skipped = BenchNetwork::prepareProcess())
+        return *skipped;
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(2, std::atoi(argv[1])) : 200;
+    const int runs = intArgument(argc, argv, 1, 200, 2);
 
-    TestNetwork network;
-    if (!network.ok() || !network.setPingGroupRange(0, 2147483647) || !network.setHostKernelEcho(false)) {
-        std::fprintf(stderr, "test network: %s\n", qPrintable(network.error()));
-        return 1;
-    }
+    BenchNetwork bench;
+    if (!bench.network().setHostKernelEcho(false) || !bench.enterClient())
+        return bench.fail();
     const QHostAddress silentHost = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol);
-    TestNetwork::ClientScope scope(network);
-    if (!scope.ok()) {
-        std::fprintf(stderr, "client namespace: %s\n", qPrintable(scope.error()));
-        return 1;
-    }
 
     printHeader(QStringLiteral("2. Stop latency"), {QStringLiteral("bench_stop_latency"), QString::number(runs)});
     printLine(QStringLiteral("write of 0 to Active until Active reads 0 and the socket is gone from /proc/self/fd; "
