@@ -31,8 +31,8 @@ QString verdict(double value, double goal, const QString &unit, int decimals = 3
 void printHeader(const QString &title, const QStringList &arguments);
 void printLine(const QString &line);
 
-// Exit status of a benchmark that cannot run here; run-all.sh and CTest both
-// read 77 as "skipped".
+// Exit status of a benchmark that cannot run here, as automake and CTest
+// (SKIP_RETURN_CODE) spell "skipped"; run-all.sh names the benchmark.
 constexpr int Skipped = 77;
 // Prints why to stderr and gives Skipped.
 int skip(const QString &reason);
