@@ -3,6 +3,7 @@
 // fixed delay, and both tools take turns pinging it.
 //
 // Usage: bench_rtt_accuracy [requests] [delay-ms]
+#include "percentile.h"
 #include "tarvixctl.h"
 #include "testnetwork.h"
 
@@ -15,17 +16,6 @@
 #include <cstdio>
 
 namespace {
-
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    const double rank = p / 100.0 * double(values.size() - 1);
-    const auto low = qsizetype(std::floor(rank));
-    const auto high = qsizetype(std::ceil(rank));
-    return values[low] + (values[high] - values[low]) * (rank - double(low));
-}
 
 // One request by iputils: with -c 1 the summary line gives the round trip to
 // the microsecond, where the reply line rounds it to a tenth above 10 ms.

@@ -22,6 +22,7 @@
 // (by default 3 s, both sockets, N = 1,10,100; the first N is the baseline)
 #include "form1.h"
 #include "form1definition.h"
+#include "percentile.h"
 #include "pingengine.h"
 #include "tarvixctl.h"
 #include "tarvixctlfactory.h"
@@ -63,17 +64,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    const double rank = p / 100.0 * double(values.size() - 1);
-    const auto low = size_t(std::floor(rank));
-    const auto high = size_t(std::ceil(rank));
-    return values[low] + (values[high] - values[low]) * (rank - double(low));
 }
 
 // The Icmp counters of this thread's network namespace.

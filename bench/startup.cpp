@@ -17,6 +17,8 @@
 // own (when root), where the ICMP counters are ours alone, and checks them.
 //
 // Usage: bench_startup [runs]
+#include "percentile.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -62,13 +64,9 @@ long long nowNs()
     return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-double median(std::vector<double> values)
+double median(const std::vector<double> &values)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return percentile(values, 50);
 }
 
 // Spawns argv with extra environment assignments; stdout and stderr go to
