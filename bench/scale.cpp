@@ -112,6 +112,7 @@ struct Figures
     qint64 userTimestamps = 0;  // replies without the kernel's receive timestamp
     qint64 lost = 0;
     QStringList crossTalk;      // every breach found, in words
+    QStringList errors;         // what the components and the form reported as errors
     QString wire;
 };
 
@@ -125,6 +126,10 @@ public:
         m_form1->show();
         m_tallies.resize(size_t(components));
         m_tallies[0].control = qobject_cast<TarvixCtl *>(m_form1->form().controlWidget(u"TarvixCtl1"_s));
+        if (!m_tallies[0].control)
+            return;
+        // A message box would wait for a click that never comes.
+        m_form1->form().setErrorReporter([this](const QString &message) { m_errors << message; });
         // The other components in a window of their own, as a program with
         // many of them would show them.
         auto *grid = new QGridLayout(&m_others);
@@ -143,8 +148,10 @@ public:
 
     ~ScaleRun()
     {
-        for (const Tally &tally : m_tallies)
-            tally.control->invoke(qint32(DispId::Active), DispKind::PropertyPut, {0});
+        for (const Tally &tally : m_tallies) {
+            if (tally.control)
+                tally.control->invoke(qint32(DispId::Active), DispKind::PropertyPut, {0});
+        }
     }
 
     bool valid() const { return m_tallies[0].control != nullptr; }
@@ -186,6 +193,7 @@ public:
         figures.lines = qint64(m_lineLatenciesUs.size());
         figures.linesMissing = m_linesMissing;
         figures.userTimestamps = m_userTimestamps;
+        figures.errors = m_errors;
         checkCrossTalk(figures, wireAfter, wireBefore, inFlight);
         return figures;
     }
@@ -197,6 +205,8 @@ private:
         control->setIntervalMs(1);
         control->setSocketPreference(m_preference);
         const bool isForms = &tally == &m_tallies[0];
+        QObject::connect(control->events(), &PingEvents::OnPingError, &m_others,
+                         [this](const QString &text) { m_errors << text.trimmed(); });
         QObject::connect(control->engine(), &PingEngine::replied, &m_others,
                          [this, &tally, control, isForms](const ProbeEvent &reply, qint64) {
                              ++tally.replies;
@@ -259,7 +269,12 @@ private:
         qint64 sent = 0;
         for (size_t i = 0; i < m_tallies.size(); ++i) {
             const Tally &tally = m_tallies[i];
-            const RunStatistics &statistics = tally.control->engine()->run()->statistics();
+            const RunState *run = tally.control->engine()->run();
+            if (!run) {
+                figures.crossTalk << u"component %1 never started a run"_s.arg(i);
+                continue;
+            }
+            const RunStatistics &statistics = run->statistics();
             received += statistics.received();
             sent += statistics.sent();
             figures.lost += statistics.lost();
@@ -304,6 +319,7 @@ private:
     std::vector<Tally> m_tallies;
     std::deque<qint64> m_formReplies;
     std::vector<double> m_lineLatenciesUs;
+    QStringList m_errors;
     qint64 m_linesMissing = 0;
     qint64 m_userTimestamps = 0;
     qint64 m_windowStartNs = 0;
@@ -338,6 +354,9 @@ void report(const char *path, const std::vector<Figures> &all)
                         qlonglong(f.userTimestamps));
         for (const QString &breach : f.crossTalk)
             std::printf("N=%d cross-talk: %s\n", f.components, qPrintable(breach));
+        if (!f.errors.isEmpty())
+            std::printf("N=%d %lld errors, the first: %s\n", f.components, qlonglong(f.errors.size()),
+                        qPrintable(f.errors.first()));
         clean = clean && f.crossTalk.isEmpty();
     }
     std::printf("No cross-talk (each component counts only its own replies, the wire adds up): %s\n",
@@ -411,7 +430,7 @@ int main(int argc, char **argv)
         }
         report(name, all);
         for (const Figures &f : all)
-            clean = clean && f.crossTalk.isEmpty();
+            clean = clean && f.crossTalk.isEmpty() && f.errors.isEmpty();
     }
     return clean ? 0 : 1;
 }
