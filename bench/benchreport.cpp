@@ -11,17 +11,6 @@
 
 namespace BenchReport {
 
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    const double rank = p / 100.0 * double(values.size() - 1);
-    const auto low = qsizetype(std::floor(rank));
-    const auto high = qsizetype(std::ceil(rank));
-    return values[low] + (values[high] - values[low]) * (rank - double(low));
-}
-
 Summary summarize(const QList<double> &values)
 {
     return {values.size(), percentile(values, 50), percentile(values, 99), percentile(values, 0),

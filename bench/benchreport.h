@@ -1,5 +1,7 @@
 #pragma once
 
+#include "percentile.h"
+
 #include <QList>
 #include <QString>
 
@@ -8,8 +10,7 @@
 // title, so that one run of bench/run-all.sh can be quoted as it stands.
 namespace BenchReport {
 
-// Linear interpolation between the closest ranks; NaN for no values.
-double percentile(QList<double> values, double p);
+using ::percentile;
 
 // The usual five figures of a sample, in the sample's unit.
 struct Summary

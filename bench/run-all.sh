@@ -18,6 +18,8 @@ run bench_rtt_accuracy "$@"
 run bench_stop_latency
 run bench_ping_to_wire
 run bench_soak
+run bench_startup
+run bench_scale
 if ((${#failed[@]} > 0)); then
     echo "failed or skipped: ${failed[*]}" >&2
     exit 1

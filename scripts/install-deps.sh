@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev
     iproute2 procps iputils-ping
-    xvfb xauth imagemagick xdotool
+    xvfb xauth imagemagick xdotool libx11-dev
     fonts-dejavu-core fonts-liberation
 )
 

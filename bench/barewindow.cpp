@@ -1,0 +1,12 @@
+// The baseline of the start-up benchmark: the least a Qt Widgets program can
+// show, one label in a window of its own.
+#include <QApplication>
+#include <QLabel>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QLabel label(QStringLiteral("Tarvix"));
+    label.show();
+    return app.exec();
+}
