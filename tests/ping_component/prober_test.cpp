@@ -177,6 +177,26 @@ TEST_P(RawProberTest, TwoProbersEachSeeOnlyTheirOwnReplies)
     EXPECT_TRUE(drain(*other).isEmpty());
 }
 
+TEST_P(RawProberTest, OtherProgramsRepliesDoNotEvenWakeTheSocket)
+{
+    QString why;
+    std::unique_ptr<Prober> other;
+    for (int attempt = 0; attempt < 5 && (!other || other->identifier() == m_prober->identifier()); ++attempt)
+        other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+    ASSERT_TRUE(other) << qPrintable(why);
+    ASSERT_NE(other->identifier(), m_prober->identifier());
+
+    ASSERT_TRUE(other->send(loopback(GetParam()), 9, "theirs").ok);
+    ASSERT_TRUE(waitForEvent(*other, replyTo(9)).has_value());
+    // The kernel dropped the copy meant for us before it was queued.
+    pollfd readable{m_prober->descriptor(), POLLIN, 0};
+    EXPECT_EQ(::poll(&readable, 1, 100), 0) << "woken by another socket's reply";
+
+    // Our own replies still come, and so do errors: see the namespace tests.
+    ASSERT_TRUE(m_prober->send(loopback(GetParam()), 10, "ours").ok);
+    EXPECT_TRUE(waitForEvent(*m_prober, replyTo(10)).has_value());
+}
+
 TEST_P(RawProberTest, HopLimitIsSetWithinRangeOnly)
 {
     const int level = GetParam() == V4 ? IPPROTO_IP : IPPROTO_IPV6;
