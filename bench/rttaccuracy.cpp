@@ -396,7 +396,7 @@ int main(int argc, char **argv)
     options.delayMs = delayMs;
     if (!network.startResponder(options))
         return bench.fail();
-    const QString host = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol).toString();
+    const QString host = TestNetwork::hostAddress(IpFamily::IPv4).toString();
     const std::unique_ptr<IcmpWatcher> requestsAtHost = watcherIn(network.hostNamespace(), 8); // echo request
     if (!bench.enterClient())
         return bench.fail();

@@ -124,7 +124,7 @@ bool waitUntil(Done done, int boundMs)
 // The baseline: a bare ICMP datagram socket that sent one request to host and
 // waited as long as the component's run did, closed and checked as the
 // component's socket is.
-double bareClose(const QHostAddress &host, qint64 waitedNs)
+double bareClose(const HostAddress &host, qint64 waitedNs)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd < 0)
@@ -148,7 +148,7 @@ double bareClose(const QHostAddress &host, qint64 waitedNs)
     return gone ? double(endNs - startNs) / 1e3 : -1;
 }
 
-Run stopOnce(Moment moment, const QHostAddress &silentHost)
+Run stopOnce(Moment moment, const HostAddress &silentHost)
 {
     Run run;
     TarvixCtl control;
@@ -156,7 +156,7 @@ Run stopOnce(Moment moment, const QHostAddress &silentHost)
     QObject::connect(control.events(), &PingEvents::OnPing, &control,
                      [&](const QString &, qint32 bytes, qint32, qint32) { replied = replied || bytes >= 0; });
     control.invoke(qint32(DispId::Count), DispKind::PropertyPut, {100});
-    const QHostAddress host = moment == Moment::AfterReply ? QHostAddress(QHostAddress::LocalHost) : silentHost;
+    const HostAddress host = moment == Moment::AfterReply ? HostAddress(QStringLiteral("127.0.0.1")) : silentHost;
 
     const QList<OpenSocket> before = openSockets();
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host.toString()});
@@ -220,7 +220,7 @@ int main(int argc, char **argv)
     BenchNetwork bench;
     if (!bench.network().setHostKernelEcho(false) || !bench.enterClient())
         return bench.fail();
-    const QHostAddress silentHost = TestNetwork::hostAddress(QAbstractSocket::IPv4Protocol);
+    const HostAddress silentHost = TestNetwork::hostAddress(IpFamily::IPv4);
 
     printHeader(QStringLiteral("2. Stop latency"), {QStringLiteral("bench_stop_latency"), QString::number(runs)});
     printLine(QStringLiteral("write of 0 to Active until Active reads 0 and the socket is gone from /proc/self/fd; "

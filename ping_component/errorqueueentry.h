@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHostAddress>
+#include "hostaddress.h"
 #include <QtGlobal>
 
 // What one entry of a socket's error queue (IP_RECVERR / IPV6_RECVERR) says
@@ -21,5 +21,5 @@ struct ErrorQueueEntry
     quint8 type = 0;    // ee_type and ee_code: the ICMP error's own type and code
     quint8 code = 0;
     quint32 info = 0;   // ee_info: MTU of "fragmentation needed" / "packet too big", pointer of "parameter problem"
-    QHostAddress offender; // who sent the ICMP error; null for local errors
+    HostAddress offender; // who sent the ICMP error; null for local errors
 };

@@ -14,7 +14,7 @@
 
 namespace {
 
-std::optional<QHostAddress> firstAddress(const QString &name)
+std::optional<HostAddress> firstAddress(const QString &name)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -25,7 +25,7 @@ std::optional<QHostAddress> firstAddress(const QString &name)
         return std::nullopt;
     // The resolver has sorted the list by RFC 6724: the first entry is the one
     // this host can reach best.
-    QHostAddress address;
+    HostAddress address;
     address.setAddress(list->ai_addr);
     freeaddrinfo(list);
     if (address.isNull())
@@ -33,11 +33,11 @@ std::optional<QHostAddress> firstAddress(const QString &name)
     return address;
 }
 
-QString reverseName(const QHostAddress &address)
+QString reverseName(const HostAddress &address)
 {
     sockaddr_storage storage{};
     socklen_t length = 0;
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (address.protocol() == IpFamily::IPv4) {
         auto *in = reinterpret_cast<sockaddr_in *>(&storage);
         in->sin_family = AF_INET;
         in->sin_addr.s_addr = htonl(address.toIPv4Address());
@@ -45,7 +45,7 @@ QString reverseName(const QHostAddress &address)
     } else {
         auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
         in6->sin6_family = AF_INET6;
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        const Ipv6Bytes bytes = address.toIPv6Address();
         std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
         length = sizeof *in6;
     }
@@ -57,7 +57,7 @@ QString reverseName(const QHostAddress &address)
 
 } // namespace
 
-std::optional<QHostAddress> HostResolver::parseLiteral(const QString &text)
+std::optional<HostAddress> HostResolver::parseLiteral(const QString &text)
 {
     QString candidate = text.trimmed();
     // Brackets set IPv6 addresses apart in URLs; people paste them.
@@ -72,14 +72,14 @@ std::optional<QHostAddress> HostResolver::parseLiteral(const QString &text)
     // inet_aton would quietly turn into some other address, are no literals.
     in_addr v4{};
     if (!bracketed && inet_pton(AF_INET, latin.constData(), &v4) == 1)
-        return QHostAddress(ntohl(v4.s_addr));
+        return HostAddress(ntohl(v4.s_addr));
 
     const qsizetype percent = latin.indexOf('%');
     const QByteArray bare = percent < 0 ? latin : latin.left(percent);
     in6_addr v6{};
     if (inet_pton(AF_INET6, bare.constData(), &v6) != 1)
         return std::nullopt;
-    QHostAddress address(v6.s6_addr);
+    HostAddress address(v6.s6_addr);
     if (percent >= 0) {
         const QByteArray zone = latin.mid(percent + 1);
         if (zone.isEmpty())
@@ -122,7 +122,7 @@ bool HostResolver::isPlausibleName(const QString &text)
 
 bool HostResolver::needsWorker(const QString &host, bool reverseLookup)
 {
-    const std::optional<QHostAddress> literal = parseLiteral(host);
+    const std::optional<HostAddress> literal = parseLiteral(host);
     if (literal)
         return reverseLookup;
     return isPlausibleName(host.trimmed());
@@ -136,7 +136,7 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
         result.status = Result::Status::NoHost;
         return result;
     }
-    if (const std::optional<QHostAddress> literal = parseLiteral(result.host)) {
+    if (const std::optional<HostAddress> literal = parseLiteral(result.host)) {
         result.status = Result::Status::Resolved;
         result.address = *literal;
         if (reverseLookup)
@@ -145,7 +145,7 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
     }
     if (!isPlausibleName(result.host))
         return result;
-    const std::optional<QHostAddress> address = firstAddress(result.host);
+    const std::optional<HostAddress> address = firstAddress(result.host);
     if (!address)
         return result;
     result.status = Result::Status::Resolved;

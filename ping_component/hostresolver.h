@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHostAddress>
+#include "hostaddress.h"
 #include <QString>
 
 #include <functional>
@@ -22,7 +22,7 @@ public:
         };
         Status status = Status::NotFound;
         QString host;          // the typed text without surrounding blanks
-        QHostAddress address;
+        HostAddress address;
         QString hostName;      // the run's HostName: the name as typed, a reverse name, or empty
     };
 
@@ -38,7 +38,7 @@ public:
 
     // A literal IPv4 address in dotted-quad form, or an IPv6 address, possibly
     // in brackets and with a zone ("fe80::1%eth0").
-    static std::optional<QHostAddress> parseLiteral(const QString &text);
+    static std::optional<HostAddress> parseLiteral(const QString &text);
 
     // Whether text could be a DNS host name worth asking the resolver about.
     static bool isPlausibleName(const QString &text);

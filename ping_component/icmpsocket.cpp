@@ -182,17 +182,17 @@ SendResult IcmpSocket::sendTo(const sockaddr *address, unsigned addressLength, Q
     return result;
 }
 
-QHostAddress IcmpSocket::toHostAddress(const sockaddr *address, unsigned length)
+HostAddress IcmpSocket::toHostAddress(const sockaddr *address, unsigned length)
 {
     if (length >= sizeof(sockaddr_in) && address->sa_family == AF_INET) {
         sockaddr_in in{};
         std::memcpy(&in, address, sizeof in);
-        return QHostAddress(qFromBigEndian<quint32>(in.sin_addr.s_addr));
+        return HostAddress(qFromBigEndian<quint32>(in.sin_addr.s_addr));
     }
     if (length >= sizeof(sockaddr_in6) && address->sa_family == AF_INET6) {
         sockaddr_in6 in6{};
         std::memcpy(&in6, address, sizeof in6);
-        QHostAddress host(in6.sin6_addr.s6_addr);
+        HostAddress host(in6.sin6_addr.s6_addr);
         if (in6.sin6_scope_id != 0) {
             char name[IF_NAMESIZE] = {};
             host.setScopeId(if_indextoname(in6.sin6_scope_id, name) ? QString::fromLocal8Bit(name)

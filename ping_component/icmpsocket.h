@@ -1,11 +1,11 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "errorqueueentry.h"
 #include "probeevent.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <functional>
@@ -30,7 +30,7 @@ public:
         QByteArrayView bytes;
         // msg_name: the sender on the data queue; on the error queue, the
         // destination of the request that failed.
-        QHostAddress address;
+        HostAddress address;
         int hopLimit = -1;  // IP_TTL or IPV6_HOPLIMIT control message, -1 without one
         qint64 receivedNs = 0; // CLOCK_REALTIME
         bool kernelTimestamp = false; // receivedNs is the kernel's SCM_TIMESTAMPNS, not our read time
@@ -70,9 +70,9 @@ public:
     // Sends one datagram without waiting, taking both clocks immediately before.
     SendResult sendTo(const sockaddr *address, unsigned addressLength, QByteArrayView bytes);
 
-    // A socket address as QHostAddress, with the IPv6 scope id as interface name
+    // A socket address as HostAddress, with the IPv6 scope id as interface name
     // where the interface is known (its number otherwise).
-    static QHostAddress toHostAddress(const sockaddr *address, unsigned length);
+    static HostAddress toHostAddress(const sockaddr *address, unsigned length);
 
     static qint64 nowNs(int clock);
 

@@ -16,7 +16,7 @@ std::optional<Ipv4Header> Ipv4Header::parse(QByteArrayView bytes)
     header.totalLength = qFromBigEndian<quint16>(in + 2);
     header.ttl = in[8];
     header.protocol = in[9];
-    header.source = QHostAddress(qFromBigEndian<quint32>(in + 12));
-    header.destination = QHostAddress(qFromBigEndian<quint32>(in + 16));
+    header.source = HostAddress(qFromBigEndian<quint32>(in + 12));
+    header.destination = HostAddress(qFromBigEndian<quint32>(in + 16));
     return header;
 }

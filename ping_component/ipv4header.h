@@ -1,7 +1,7 @@
 #pragma once
 
+#include "hostaddress.h"
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <optional>
@@ -18,8 +18,8 @@ public:
     quint16 totalLength = 0;
     quint8 ttl = 0;
     quint8 protocol = 0;
-    QHostAddress source;
-    QHostAddress destination;
+    HostAddress source;
+    HostAddress destination;
 
     // Never throws: anything but a well-formed IPv4 header gives nothing.
     static std::optional<Ipv4Header> parse(QByteArrayView bytes);

@@ -46,11 +46,10 @@ bool Ipv4Prober::setHopLimit(int hops)
     return setHopLimitOption(IPPROTO_IP, IP_TTL, hops);
 }
 
-SendResult Ipv4Prober::send(const QHostAddress &target, quint16 sequence, const QByteArray &payload)
+SendResult Ipv4Prober::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
 {
-    bool isIpv4 = false;
-    const quint32 address = target.toIPv4Address(&isIpv4);
-    if (!isIpv4) {
+    const quint32 address = target.toIPv4Address();
+    if (target.protocol() != IpFamily::IPv4) {
         SendResult result;
         result.errnoValue = EAFNOSUPPORT;
         return result;
@@ -67,6 +66,6 @@ std::optional<ProbeEvent> Ipv4Prober::parseData(const IcmpSocket::Datagram &data
 {
     if (socketKind() == SocketKind::Raw)
         return ReplyParser::parseIpv4Datagram(datagram.bytes, identifier());
-    return ReplyParser::parseIcmpMessage(QAbstractSocket::IPv4Protocol, datagram.bytes, datagram.address,
+    return ReplyParser::parseIcmpMessage(IpFamily::IPv4, datagram.bytes, datagram.address,
                                          datagram.hopLimit, std::nullopt);
 }

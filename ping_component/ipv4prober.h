@@ -12,9 +12,9 @@ public:
     // with errnoValue and failedStep as IcmpProber::openSocket gives them.
     static std::unique_ptr<Ipv4Prober> open(SocketKind kind, int *errnoValue, QString *failedStep);
 
-    QAbstractSocket::NetworkLayerProtocol family() const override { return QAbstractSocket::IPv4Protocol; }
+    IpFamily family() const override { return IpFamily::IPv4; }
     bool setHopLimit(int hops) override;
-    SendResult send(const QHostAddress &target, quint16 sequence, const QByteArray &payload) override;
+    SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) override;
 
 protected:
     std::optional<ProbeEvent> parseData(const IcmpSocket::Datagram &datagram) const override;

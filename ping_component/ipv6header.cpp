@@ -13,7 +13,7 @@ std::optional<Ipv6Header> Ipv6Header::parse(QByteArrayView bytes)
     header.payloadLength = qFromBigEndian<quint16>(in + 4);
     header.nextHeader = in[6];
     header.hopLimit = in[7];
-    header.source = QHostAddress(in + 8);
-    header.destination = QHostAddress(in + 24);
+    header.source = HostAddress(in + 8);
+    header.destination = HostAddress(in + 24);
     return header;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "hostaddress.h"
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <optional>
@@ -18,8 +18,8 @@ public:
     quint16 payloadLength = 0;
     quint8 nextHeader = 0;
     quint8 hopLimit = 0;
-    QHostAddress source;
-    QHostAddress destination;
+    HostAddress source;
+    HostAddress destination;
 
     // Never throws: anything but a well-formed fixed header gives nothing.
     static std::optional<Ipv6Header> parse(QByteArrayView bytes);

@@ -64,16 +64,16 @@ bool Ipv6Prober::setHopLimit(int hops)
     return setHopLimitOption(IPPROTO_IPV6, IPV6_UNICAST_HOPS, hops);
 }
 
-SendResult Ipv6Prober::send(const QHostAddress &target, quint16 sequence, const QByteArray &payload)
+SendResult Ipv6Prober::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
 {
     SendResult refused;
-    if (target.protocol() != QAbstractSocket::IPv6Protocol) {
+    if (target.protocol() != IpFamily::IPv6) {
         refused.errnoValue = EAFNOSUPPORT;
         return refused;
     }
     sockaddr_in6 to{};
     to.sin6_family = AF_INET6;
-    const Q_IPV6ADDR address = target.toIPv6Address();
+    const Ipv6Bytes address = target.toIPv6Address();
     std::memcpy(to.sin6_addr.s6_addr, address.c, sizeof to.sin6_addr.s6_addr);
     if (!target.scopeId().isEmpty()) {
         to.sin6_scope_id = scopeIndex(target.scopeId());
@@ -89,6 +89,6 @@ SendResult Ipv6Prober::send(const QHostAddress &target, quint16 sequence, const 
 
 std::optional<ProbeEvent> Ipv6Prober::parseData(const IcmpSocket::Datagram &datagram) const
 {
-    return ReplyParser::parseIcmpMessage(QAbstractSocket::IPv6Protocol, datagram.bytes, datagram.address,
+    return ReplyParser::parseIcmpMessage(IpFamily::IPv6, datagram.bytes, datagram.address,
                                          datagram.hopLimit, identifierToCheck());
 }

@@ -12,10 +12,10 @@ public:
     // with errnoValue and failedStep as IcmpProber::openSocket gives them.
     static std::unique_ptr<Ipv6Prober> open(SocketKind kind, int *errnoValue, QString *failedStep);
 
-    QAbstractSocket::NetworkLayerProtocol family() const override { return QAbstractSocket::IPv6Protocol; }
+    IpFamily family() const override { return IpFamily::IPv6; }
     bool setHopLimit(int hops) override;
     // A link-local target needs its scope id (interface name or number).
-    SendResult send(const QHostAddress &target, quint16 sequence, const QByteArray &payload) override;
+    SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) override;
 
 protected:
     std::optional<ProbeEvent> parseData(const IcmpSocket::Datagram &datagram) const override;

@@ -33,7 +33,7 @@ QString PingText::displayName(const RunState::Target &target)
 QString PingText::header(const RunState::Target &target, qint32 packetSize)
 {
     // The total counts the ICMP header and the IP header without options.
-    const int ipHeader = target.address.protocol() == QAbstractSocket::IPv6Protocol ? 40 : 20;
+    const int ipHeader = target.address.protocol() == IpFamily::IPv6 ? 40 : 20;
     return QStringLiteral("PING %1 (%2) %3(%4) bytes of data.")
                .arg(displayName(target), target.address.toString())
                .arg(packetSize)
@@ -102,11 +102,11 @@ QString PingText::transmitFailed(int errnoValue)
     return QStringLiteral("PING: transmit failed. %1.").arg(QString::fromLocal8Bit(std::strerror(errnoValue))) + crlf;
 }
 
-QString PingText::probeError(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family)
+QString PingText::probeError(const ProbeEvent &error, IpFamily family)
 {
     if (error.kind == ProbeEvent::Kind::LocalError)
         return transmitFailed(error.localErrno);
-    const QString what = family == QAbstractSocket::IPv6Protocol
+    const QString what = family == IpFamily::IPv6
         ? icmpV6Error(error.icmpType, error.icmpCode, error.icmpInfo)
         : icmpV4Error(error.icmpType, error.icmpCode, error.icmpInfo);
     if (error.source.isNull())
@@ -114,11 +114,11 @@ QString PingText::probeError(const ProbeEvent &error, QAbstractSocket::NetworkLa
     return QStringLiteral("Reply from %1: %2").arg(error.source.toString(), what) + crlf;
 }
 
-qint32 PingText::probeErrorCode(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family)
+qint32 PingText::probeErrorCode(const ProbeEvent &error, IpFamily family)
 {
     if (error.kind == ProbeEvent::Kind::LocalError)
         return TransmitFailed;
-    const qint32 base = family == QAbstractSocket::IPv6Protocol ? IcmpV6Base : IcmpV4Base;
+    const qint32 base = family == IpFamily::IPv6 ? IcmpV6Base : IcmpV4Base;
     return base + (qint32(error.icmpType) << 8) + error.icmpCode;
 }
 

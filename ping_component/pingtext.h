@@ -36,8 +36,8 @@ public:
     static QString errorLine(const QString &message);
     // "Reply from A: Destination host unreachable." and the like, for ICMP errors
     // and for what the local stack reported about one request.
-    static QString probeError(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family);
-    static qint32 probeErrorCode(const ProbeEvent &error, QAbstractSocket::NetworkLayerProtocol family);
+    static QString probeError(const ProbeEvent &error, IpFamily family);
+    static qint32 probeErrorCode(const ProbeEvent &error, IpFamily family);
     static QString transmitFailed(int errnoValue);
 
 private:

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "hostaddress.h"
 #include <QByteArray>
-#include <QHostAddress>
 #include <QtGlobal>
 
 // Something a prober read that concerns one of its own echo requests: a reply,
@@ -15,7 +15,7 @@ struct ProbeEvent
     };
 
     Kind kind = Kind::EchoReply;
-    QHostAddress source;   // the replier, or whoever reported the error
+    HostAddress source;   // the replier, or whoever reported the error
     quint16 identifier = 0;
     quint16 sequence = 0;
     QByteArray payload;    // echo replies: the data after the ICMP header

@@ -10,11 +10,11 @@
 
 namespace {
 
-using Family = QAbstractSocket::NetworkLayerProtocol;
+using Family = IpFamily;
 
 std::unique_ptr<Prober> openKind(Family family, Prober::SocketKind kind, int *errnoValue, QString *failedStep)
 {
-    if (family == QAbstractSocket::IPv4Protocol)
+    if (family == IpFamily::IPv4)
         return Ipv4Prober::open(kind, errnoValue, failedStep);
     return Ipv6Prober::open(kind, errnoValue, failedStep);
 }
@@ -32,7 +32,7 @@ bool allowsRawFallback(int errnoValue)
 
 QString familyName(Family family)
 {
-    return family == QAbstractSocket::IPv4Protocol ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6");
+    return family == IpFamily::IPv4 ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6");
 }
 
 QString kindName(Prober::SocketKind kind)
@@ -73,7 +73,7 @@ QString describeFailure(Family family, Prober::SocketKind kind, int errnoValue, 
         return QStringLiteral("The %1 %2 socket opened but could not be set up (%3 failed: %4).")
             .arg(familyName(family), kindName(kind), failedStep, reason);
     }
-    if (errnoValue == EAFNOSUPPORT && family == QAbstractSocket::IPv6Protocol)
+    if (errnoValue == EAFNOSUPPORT && family == IpFamily::IPv6)
         return QStringLiteral("IPv6 is not available on this system (%1).").arg(reason);
     if (errnoValue == EMFILE || errnoValue == ENFILE) {
         return QStringLiteral("Cannot open an %1 socket: no file descriptor is left (%2).")
@@ -100,7 +100,7 @@ std::unique_ptr<Prober> Prober::open(Family family, Preference preference, QStri
             *error = text;
         return nullptr;
     };
-    if (family != QAbstractSocket::IPv4Protocol && family != QAbstractSocket::IPv6Protocol)
+    if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
 
     int datagramErrno = 0;

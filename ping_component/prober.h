@@ -1,10 +1,9 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "probeevent.h"
 
-#include <QAbstractSocket>
 #include <QByteArray>
-#include <QHostAddress>
 #include <QString>
 
 #include <memory>
@@ -23,7 +22,7 @@ public:
 
     virtual ~Prober() = default;
 
-    virtual QAbstractSocket::NetworkLayerProtocol family() const = 0;
+    virtual IpFamily family() const = 0;
     virtual SocketKind socketKind() const = 0;
     // Non-blocking descriptor to watch for reading (errors wake it too).
     virtual int descriptor() const = 0;
@@ -35,7 +34,7 @@ public:
     virtual bool setHopLimit(int hops) = 0;
 
     // Sends one echo request with this sequence number and payload.
-    virtual SendResult send(const QHostAddress &target, quint16 sequence, const QByteArray &payload) = 0;
+    virtual SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) = 0;
 
     // Reads what is waiting, from the data queue and the error queue, until
     // something concerns this socket's own requests; gives nothing once the
@@ -45,6 +44,6 @@ public:
 
     // Opens a prober for the family, or gives nothing and explains in error why
     // no ICMP socket could be opened and how to allow one.
-    static std::unique_ptr<Prober> open(QAbstractSocket::NetworkLayerProtocol family,
+    static std::unique_ptr<Prober> open(IpFamily family,
                                         Preference preference, QString *error);
 };

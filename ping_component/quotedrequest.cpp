@@ -6,7 +6,7 @@
 
 namespace {
 
-std::optional<QuotedRequest> fromQuotedIcmp(const QHostAddress &destination, QByteArrayView icmp, quint8 echoRequestType)
+std::optional<QuotedRequest> fromQuotedIcmp(const HostAddress &destination, QByteArrayView icmp, quint8 echoRequestType)
 {
     const auto message = IcmpMessage::decode(icmp);
     if (!message || message->type != echoRequestType)
@@ -20,15 +20,15 @@ std::optional<QuotedRequest> fromQuotedIcmp(const QHostAddress &destination, QBy
 
 } // namespace
 
-std::optional<QuotedRequest> QuotedRequest::parse(QAbstractSocket::NetworkLayerProtocol family, QByteArrayView body)
+std::optional<QuotedRequest> QuotedRequest::parse(IpFamily family, QByteArrayView body)
 {
-    if (family == QAbstractSocket::IPv4Protocol) {
+    if (family == IpFamily::IPv4) {
         const auto ip = Ipv4Header::parse(body);
         if (!ip || ip->protocol != Ipv4Header::ProtocolIcmp)
             return std::nullopt;
         return fromQuotedIcmp(ip->destination, body.sliced(ip->headerLength), Icmp4::EchoRequest);
     }
-    if (family == QAbstractSocket::IPv6Protocol) {
+    if (family == IpFamily::IPv6) {
         const auto ip = Ipv6Header::parse(body);
         // Requests carry no extension headers, so the quote goes straight on to ICMPv6.
         if (!ip || ip->nextHeader != Ipv6Header::NextHeaderIcmpv6)

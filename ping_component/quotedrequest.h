@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QAbstractSocket>
+#include "hostaddress.h"
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <optional>
@@ -13,11 +12,11 @@
 class QuotedRequest
 {
 public:
-    QHostAddress destination;
+    HostAddress destination;
     quint16 identifier = 0;
     quint16 sequence = 0;
 
     // body: what follows the 8-byte header of an ICMP error. Gives nothing
     // unless the quote is an echo request of the given family.
-    static std::optional<QuotedRequest> parse(QAbstractSocket::NetworkLayerProtocol family, QByteArrayView body);
+    static std::optional<QuotedRequest> parse(IpFamily family, QByteArrayView body);
 };

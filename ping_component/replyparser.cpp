@@ -7,25 +7,25 @@
 
 namespace {
 
-using Family = QAbstractSocket::NetworkLayerProtocol;
+using Family = IpFamily;
 
 constexpr quint8 Icmp4FragmentationNeeded = 4; // code of destination unreachable
 
 quint8 echoRequestType(Family family)
 {
-    return family == QAbstractSocket::IPv4Protocol ? quint8(Icmp4::EchoRequest) : quint8(Icmp6::EchoRequest);
+    return family == IpFamily::IPv4 ? quint8(Icmp4::EchoRequest) : quint8(Icmp6::EchoRequest);
 }
 
 quint8 echoReplyType(Family family)
 {
-    return family == QAbstractSocket::IPv4Protocol ? quint8(Icmp4::EchoReply) : quint8(Icmp6::EchoReply);
+    return family == IpFamily::IPv4 ? quint8(Icmp4::EchoReply) : quint8(Icmp6::EchoReply);
 }
 
 // The errors that quote the offending packet and concern a request we sent.
 // Redirects quote it too, but say nothing about the fate of the request.
 bool isErrorType(Family family, quint8 type)
 {
-    if (family == QAbstractSocket::IPv4Protocol) {
+    if (family == IpFamily::IPv4) {
         return type == Icmp4::DestinationUnreachable || type == Icmp4::SourceQuench
             || type == Icmp4::TimeExceeded || type == Icmp4::ParameterProblem;
     }
@@ -37,7 +37,7 @@ bool isErrorType(Family family, quint8 type)
 // (RFC 1191, RFC 4443) or the pointer to the offending octet.
 quint32 errorInfo(Family family, const IcmpMessage &message)
 {
-    if (family == QAbstractSocket::IPv4Protocol) {
+    if (family == IpFamily::IPv4) {
         if (message.type == Icmp4::DestinationUnreachable && message.code == Icmp4FragmentationNeeded)
             return message.restOfHeader & 0xffff;
         if (message.type == Icmp4::ParameterProblem)
@@ -54,7 +54,7 @@ bool identifierMatches(quint16 actual, std::optional<quint16> expected)
     return !expected || *expected == actual;
 }
 
-std::optional<ProbeEvent> fromMessage(Family family, const IcmpMessage &message, const QHostAddress &source,
+std::optional<ProbeEvent> fromMessage(Family family, const IcmpMessage &message, const HostAddress &source,
                                       int hopLimit, std::optional<quint16> identifier)
 {
     ProbeEvent event;
@@ -87,7 +87,7 @@ std::optional<ProbeEvent> fromMessage(Family family, const IcmpMessage &message,
 
 bool isSupportedFamily(Family family)
 {
-    return family == QAbstractSocket::IPv4Protocol || family == QAbstractSocket::IPv6Protocol;
+    return family == IpFamily::IPv4 || family == IpFamily::IPv6;
 }
 
 } // namespace
@@ -107,11 +107,11 @@ std::optional<ProbeEvent> ReplyParser::parseIpv4Datagram(QByteArrayView datagram
     const auto message = IcmpMessage::decode(icmp);
     if (!message)
         return std::nullopt;
-    return fromMessage(QAbstractSocket::IPv4Protocol, *message, ip->source, ip->ttl, identifier);
+    return fromMessage(IpFamily::IPv4, *message, ip->source, ip->ttl, identifier);
 }
 
 std::optional<ProbeEvent> ReplyParser::parseIcmpMessage(Family family, QByteArrayView message,
-                                                        const QHostAddress &source, int hopLimit,
+                                                        const HostAddress &source, int hopLimit,
                                                         std::optional<quint16> identifier)
 {
     if (!isSupportedFamily(family))
@@ -134,7 +134,7 @@ std::optional<ProbeEvent> ReplyParser::parseErrorQueueEntry(Family family, const
         event.kind = ProbeEvent::Kind::LocalError;
         event.localErrno = entry.errnoValue;
     } else {
-        const quint8 icmpOrigin = family == QAbstractSocket::IPv4Protocol ? ErrorQueueEntry::OriginIcmp
+        const quint8 icmpOrigin = family == IpFamily::IPv4 ? ErrorQueueEntry::OriginIcmp
                                                                           : ErrorQueueEntry::OriginIcmp6;
         if (entry.origin != icmpOrigin || !isErrorType(family, entry.type))
             return std::nullopt;

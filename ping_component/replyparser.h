@@ -1,11 +1,10 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "errorqueueentry.h"
 #include "probeevent.h"
 
-#include <QAbstractSocket>
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <optional>
@@ -27,15 +26,15 @@ public:
     // source and hopLimit come from recvmsg. identifier: what echo replies and
     // quoted requests must carry, or nothing where the kernel already chose the
     // socket by identifier (datagram sockets).
-    static std::optional<ProbeEvent> parseIcmpMessage(QAbstractSocket::NetworkLayerProtocol family,
-                                                      QByteArrayView message, const QHostAddress &source,
+    static std::optional<ProbeEvent> parseIcmpMessage(IpFamily family,
+                                                      QByteArrayView message, const HostAddress &source,
                                                       int hopLimit, std::optional<quint16> identifier);
 
     // An error-queue entry. originalRequest: the data the kernel returns with
     // it, which starts with the ICMP header of the request concerned. Entries
     // without it name no sequence and give nothing; Linux queues local errors
     // (EMSGSIZE) that way, and sendto reports those itself.
-    static std::optional<ProbeEvent> parseErrorQueueEntry(QAbstractSocket::NetworkLayerProtocol family,
+    static std::optional<ProbeEvent> parseErrorQueueEntry(IpFamily family,
                                                           const ErrorQueueEntry &entry,
                                                           QByteArrayView originalRequest,
                                                           std::optional<quint16> identifier);

@@ -59,17 +59,17 @@ void RunState::markUnsendable(quint16 sequence)
     m_history.addError();
 }
 
-bool RunState::isFromTarget(const QHostAddress &source) const
+bool RunState::isFromTarget(const HostAddress &source) const
 {
-    const QHostAddress &target = m_target.address;
+    const HostAddress &target = m_target.address;
     if (source.protocol() != target.protocol())
         return false;
     // Compare the address bytes only: the scope of a link-local reply may be
     // named by index where the target was named by interface, or not at all.
-    if (target.protocol() == QAbstractSocket::IPv4Protocol)
+    if (target.protocol() == IpFamily::IPv4)
         return source.toIPv4Address() == target.toIPv4Address();
-    const Q_IPV6ADDR a = source.toIPv6Address();
-    const Q_IPV6ADDR b = target.toIPv6Address();
+    const Ipv6Bytes a = source.toIPv6Address();
+    const Ipv6Bytes b = target.toIPv6Address();
     return std::memcmp(a.c, b.c, sizeof a.c) == 0;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "pingsettings.h"
 #include "probeevent.h"
 #include "runhistory.h"
 #include "runstatistics.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QString>
 
 #include <bitset>
@@ -23,7 +23,7 @@ public:
     {
         QString hostText;   // as the host passed it to Ping
         QString hostName;   // the HostName property of this run, may be empty
-        QHostAddress address;
+        HostAddress address;
     };
 
     // The request in flight. Requests go out one at a time: the next waits for
@@ -95,7 +95,7 @@ private:
     enum class Outcome : quint8 { None, Replied, Lost };
     Outcome outcomeOf(quint16 sequence) const;
     void setOutcome(quint16 sequence, Outcome outcome);
-    bool isFromTarget(const QHostAddress &source) const;
+    bool isFromTarget(const HostAddress &source) const;
 
     PingSettings m_settings;
     Target m_target;

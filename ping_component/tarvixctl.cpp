@@ -304,7 +304,7 @@ void TarvixCtl::onTimedOut(quint16 sequence)
 
 void TarvixCtl::onRequestFailed(const ProbeEvent &error)
 {
-    const QAbstractSocket::NetworkLayerProtocol family = m_engine->run()->target().address.protocol();
+    const IpFamily family = m_engine->run()->target().address.protocol();
     postLost();
     const QString line = PingText::probeError(error, family);
     postError(line, PingText::probeErrorCode(error, family));

@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         QString why;
-        if (!Prober::open(QAbstractSocket::IPv4Protocol, Prober::Preference::Auto, &why))
+        if (!Prober::open(IpFamily::IPv4, Prober::Preference::Auto, &why))
             GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(why);
         m_registry.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
         m_form1 = std::make_unique<Form1>(m_registry);

@@ -10,10 +10,10 @@ using Status = HostResolver::Result::Status;
 
 TEST(HostResolver, LiteralsAreStrict)
 {
-    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("127.0.0.1")), QHostAddress(QStringLiteral("127.0.0.1")));
-    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral(" 10.1.2.3 ")), QHostAddress(QStringLiteral("10.1.2.3")));
-    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("::1")), QHostAddress(QStringLiteral("::1")));
-    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("[::1]")), QHostAddress(QStringLiteral("::1")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("127.0.0.1")), HostAddress(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral(" 10.1.2.3 ")), HostAddress(QStringLiteral("10.1.2.3")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("::1")), HostAddress(QStringLiteral("::1")));
+    EXPECT_EQ(HostResolver::parseLiteral(QStringLiteral("[::1]")), HostAddress(QStringLiteral("::1")));
     const auto zoned = HostResolver::parseLiteral(QStringLiteral("fe80::1%lo"));
     ASSERT_TRUE(zoned.has_value());
     EXPECT_EQ(zoned->scopeId(), QStringLiteral("lo"));
@@ -82,7 +82,7 @@ TEST(HostResolver, ASlowLookupKeepsTimersAndPaintingGoing)
         HostResolver::Result result;
         result.status = HostResolver::Result::Status::Resolved;
         result.host = host;
-        result.address = QHostAddress(QStringLiteral("192.0.2.1"));
+        result.address = HostAddress(QStringLiteral("192.0.2.1"));
         result.hostName = host;
         return result;
     };

@@ -9,7 +9,7 @@ constexpr qint64 ms = 1000000;
 
 RunState::Target target(const QString &name = {})
 {
-    return {QStringLiteral("typed"), name, QHostAddress(QStringLiteral("10.231.0.2"))};
+    return {QStringLiteral("typed"), name, HostAddress(QStringLiteral("10.231.0.2"))};
 }
 
 } // namespace
@@ -27,11 +27,11 @@ TEST(PingText, MillisecondsToTheMicrosecond)
 TEST(PingText, LinesOfARun)
 {
     EXPECT_EQ(PingText::header(target(), 32), QStringLiteral("PING 10.231.0.2 (10.231.0.2) 32(60) bytes of data.\r\n"));
-    const RunState::Target v6{QStringLiteral("::1"), QStringLiteral("localhost"), QHostAddress(QStringLiteral("::1"))};
+    const RunState::Target v6{QStringLiteral("::1"), QStringLiteral("localhost"), HostAddress(QStringLiteral("::1"))};
     EXPECT_EQ(PingText::header(v6, 56), QStringLiteral("PING localhost (::1) 56(104) bytes of data.\r\n"));
 
     ProbeEvent reply;
-    reply.source = QHostAddress(QStringLiteral("10.231.0.2"));
+    reply.source = HostAddress(QStringLiteral("10.231.0.2"));
     reply.sequence = 3;
     reply.payload = QByteArray(32, 'x');
     reply.hopLimit = 64;
@@ -79,36 +79,36 @@ TEST(PingText, ErrorsInTheUsualWording)
 
     ProbeEvent error;
     error.kind = ProbeEvent::Kind::IcmpError;
-    error.source = QHostAddress(QStringLiteral("10.231.0.2"));
+    error.source = HostAddress(QStringLiteral("10.231.0.2"));
     error.icmpType = Icmp4::DestinationUnreachable;
     error.icmpCode = 1;
-    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv4Protocol),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4),
               QStringLiteral("Reply from 10.231.0.2: Destination host unreachable.\r\n"));
-    EXPECT_EQ(PingText::probeErrorCode(error, QAbstractSocket::IPv4Protocol), 0x40301);
+    EXPECT_EQ(PingText::probeErrorCode(error, IpFamily::IPv4), 0x40301);
     error.icmpType = Icmp4::TimeExceeded;
     error.icmpCode = 0;
-    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv4Protocol),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4),
               QStringLiteral("Reply from 10.231.0.2: TTL expired in transit.\r\n"));
 
     // The same numbers mean other things in ICMPv6.
-    error.source = QHostAddress(QStringLiteral("fd00::2"));
+    error.source = HostAddress(QStringLiteral("fd00::2"));
     error.icmpType = Icmp6::DestinationUnreachable;
     error.icmpCode = 3;
-    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
               QStringLiteral("Reply from fd00::2: Destination host unreachable.\r\n"));
     error.icmpType = Icmp6::PacketTooBig;
     error.icmpCode = 0;
     error.icmpInfo = 1280;
-    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
               QStringLiteral("Reply from fd00::2: Packet too big (MTU 1280).\r\n"));
-    EXPECT_EQ(PingText::probeErrorCode(error, QAbstractSocket::IPv6Protocol), 0x60200);
+    EXPECT_EQ(PingText::probeErrorCode(error, IpFamily::IPv6), 0x60200);
     error.icmpType = Icmp6::TimeExceeded;
-    EXPECT_EQ(PingText::probeError(error, QAbstractSocket::IPv6Protocol),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
               QStringLiteral("Reply from fd00::2: TTL expired in transit.\r\n"));
 
     ProbeEvent local;
     local.kind = ProbeEvent::Kind::LocalError;
     local.localErrno = EMSGSIZE;
-    EXPECT_TRUE(PingText::probeError(local, QAbstractSocket::IPv4Protocol).startsWith(QStringLiteral("PING: transmit failed. ")));
-    EXPECT_TRUE(PingText::probeError(local, QAbstractSocket::IPv4Protocol).endsWith(QStringLiteral(".\r\n")));
+    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4).startsWith(QStringLiteral("PING: transmit failed. ")));
+    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4).endsWith(QStringLiteral(".\r\n")));
 }

@@ -27,13 +27,13 @@
 
 namespace {
 
-using Family = QAbstractSocket::NetworkLayerProtocol;
-constexpr auto V4 = QAbstractSocket::IPv4Protocol;
-constexpr auto V6 = QAbstractSocket::IPv6Protocol;
+using Family = IpFamily;
+constexpr auto V4 = IpFamily::IPv4;
+constexpr auto V6 = IpFamily::IPv6;
 
-QHostAddress loopback(Family family)
+HostAddress loopback(Family family)
 {
-    return family == V4 ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QHostAddress::LocalHostIPv6);
+    return family == V4 ? HostAddress(QStringLiteral("127.0.0.1")) : HostAddress(QStringLiteral("::1"));
 }
 
 const char *familyName(Family family)
@@ -230,11 +230,11 @@ TEST_P(RawProberTest, DescriptorIsNonBlockingAndClosedOnExec)
 
 TEST_P(RawProberTest, TargetsOfTheWrongFamilyAreRefused)
 {
-    const QHostAddress wrong = GetParam() == V4 ? QHostAddress(QStringLiteral("::1")) : QHostAddress(QStringLiteral("127.0.0.1"));
+    const HostAddress wrong = GetParam() == V4 ? HostAddress(QStringLiteral("::1")) : HostAddress(QStringLiteral("127.0.0.1"));
     const SendResult result = m_prober->send(wrong, 1, "x");
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errnoValue, EAFNOSUPPORT);
-    EXPECT_FALSE(m_prober->send(QHostAddress(), 1, "x").ok);
+    EXPECT_FALSE(m_prober->send(HostAddress(), 1, "x").ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest, ::testing::Values(V4, V6),
@@ -246,7 +246,7 @@ TEST(Ipv6Prober, ScopeIdNamesAnInterface)
     auto prober = openOrExplain(V6, Prober::Preference::RawOnly, &why);
     if (!prober)
         GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
-    QHostAddress unknown(QStringLiteral("fe80::1"));
+    HostAddress unknown(QStringLiteral("fe80::1"));
     unknown.setScopeId(QStringLiteral("tvxnosuchif0"));
     const SendResult refused = prober->send(unknown, 1, "x");
     EXPECT_FALSE(refused.ok);
@@ -254,7 +254,7 @@ TEST(Ipv6Prober, ScopeIdNamesAnInterface)
 
     // By name and by number, the loopback interface takes the request.
     for (const QString &scope : {QStringLiteral("lo"), QStringLiteral("1")}) {
-        QHostAddress scoped(QStringLiteral("::1"));
+        HostAddress scoped(QStringLiteral("::1"));
         scoped.setScopeId(scope);
         EXPECT_TRUE(prober->send(scoped, 2, "x").ok) << qPrintable(scope);
     }
@@ -263,7 +263,7 @@ TEST(Ipv6Prober, ScopeIdNamesAnInterface)
 TEST(ProberOpen, RejectsFamiliesWithoutIcmp)
 {
     QString error;
-    EXPECT_FALSE(Prober::open(QAbstractSocket::AnyIPProtocol, Prober::Preference::Auto, &error));
+    EXPECT_FALSE(Prober::open(IpFamily::Any, Prober::Preference::Auto, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 

@@ -13,8 +13,8 @@ using namespace TestPackets;
 
 namespace {
 
-constexpr auto V4 = QAbstractSocket::IPv4Protocol;
-constexpr auto V6 = QAbstractSocket::IPv6Protocol;
+constexpr auto V4 = IpFamily::IPv4;
+constexpr auto V6 = IpFamily::IPv6;
 
 constexpr quint16 Ours = 0x5a17;
 constexpr quint16 Theirs = 0x5a18;
@@ -22,9 +22,9 @@ constexpr quint32 Here = 0x0a000001;   // 10.0.0.1, where our requests come from
 constexpr quint32 Target = 0x0a000202; // 10.0.2.2
 constexpr quint32 Router = 0x0a000101; // 10.0.1.1
 
-const QHostAddress Here6(QStringLiteral("fd00::1"));
-const QHostAddress Target6(QStringLiteral("fd00::2:2"));
-const QHostAddress Router6(QStringLiteral("fd00::1:1"));
+const HostAddress Here6(QStringLiteral("fd00::1"));
+const HostAddress Target6(QStringLiteral("fd00::2:2"));
+const HostAddress Router6(QStringLiteral("fd00::1:1"));
 
 QByteArray echoReply4(quint16 identifier, quint16 sequence, const QByteArray &payload)
 {
@@ -76,7 +76,7 @@ TEST(ReplyParserIpv4Datagram, EchoReplyWithOurIdentifierGivesTheReply)
     const auto event = ReplyParser::parseIpv4Datagram(ipv4Datagram(Target, Here, 57, echoReply4(Ours, 9, payload)), Ours);
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->kind, ProbeEvent::Kind::EchoReply);
-    EXPECT_EQ(event->source, QHostAddress(QStringLiteral("10.0.2.2")));
+    EXPECT_EQ(event->source, HostAddress(QStringLiteral("10.0.2.2")));
     EXPECT_EQ(event->identifier, Ours);
     EXPECT_EQ(event->sequence, 9);
     EXPECT_EQ(event->payload, payload);
@@ -180,7 +180,7 @@ TEST(ReplyParserIpv4Datagram, ErrorsQuotingOurRequestGiveTheSequence)
         const auto event = ReplyParser::parseIpv4Datagram(packet, Ours);
         ASSERT_TRUE(event.has_value()) << "type " << int(c.type) << " code " << int(c.code);
         EXPECT_EQ(event->kind, ProbeEvent::Kind::IcmpError);
-        EXPECT_EQ(event->source, QHostAddress(QStringLiteral("10.0.1.1")));
+        EXPECT_EQ(event->source, HostAddress(QStringLiteral("10.0.1.1")));
         EXPECT_EQ(event->identifier, Ours);
         EXPECT_EQ(event->sequence, 41);
         EXPECT_EQ(event->icmpType, c.type);
@@ -235,7 +235,7 @@ TEST(ReplyParserIpv4Datagram, RandomDamageNeverYieldsAForeignEvent)
 
 TEST(ReplyParserIcmpMessage, EchoRepliesOfBothFamilies)
 {
-    const QHostAddress from(QStringLiteral("fe80::1%2"));
+    const HostAddress from(QStringLiteral("fe80::1%2"));
     const QByteArray v6 = IcmpMessage::echo(Icmp6::EchoReply, Ours, 300, "six").encode();
     const auto event6 = ReplyParser::parseIcmpMessage(V6, v6, from, 63, Ours);
     ASSERT_TRUE(event6.has_value());
@@ -246,7 +246,7 @@ TEST(ReplyParserIcmpMessage, EchoRepliesOfBothFamilies)
     EXPECT_EQ(event6->payload, "six");
     EXPECT_EQ(event6->hopLimit, 63);
 
-    const auto event4 = ReplyParser::parseIcmpMessage(V4, echoReply4(Ours, 5, "four"), QHostAddress(Target), -1, std::nullopt);
+    const auto event4 = ReplyParser::parseIcmpMessage(V4, echoReply4(Ours, 5, "four"), HostAddress(Target), -1, std::nullopt);
     ASSERT_TRUE(event4.has_value());
     EXPECT_EQ(event4->sequence, 5);
     EXPECT_EQ(event4->payload, "four");
@@ -255,7 +255,7 @@ TEST(ReplyParserIcmpMessage, EchoRepliesOfBothFamilies)
     // A family's numbering only counts in that family: 129 is no ICMPv4 reply, 0 no ICMPv6 one.
     EXPECT_FALSE(ReplyParser::parseIcmpMessage(V4, v6, from, 64, Ours));
     EXPECT_FALSE(ReplyParser::parseIcmpMessage(V6, echoReply4(Ours, 5, {}), from, 64, Ours));
-    EXPECT_FALSE(ReplyParser::parseIcmpMessage(QAbstractSocket::AnyIPProtocol, v6, from, 64, Ours));
+    EXPECT_FALSE(ReplyParser::parseIcmpMessage(IpFamily::Any, v6, from, 64, Ours));
 }
 
 TEST(ReplyParserIcmpMessage, IdentifierIsCheckedOnlyWhenGiven)
@@ -318,7 +318,7 @@ TEST(ReplyParserIcmpMessage, EveryTruncationIsSafe)
     }
     const QByteArray error4Message = error4(Icmp4::TimeExceeded, 0, 0, request4(Ours, 2));
     for (qsizetype length = 0; length <= error4Message.size(); ++length) {
-        EXPECT_EQ(ReplyParser::parseIcmpMessage(V4, error4Message.left(length), QHostAddress(Router), 64, Ours).has_value(),
+        EXPECT_EQ(ReplyParser::parseIcmpMessage(V4, error4Message.left(length), HostAddress(Router), 64, Ours).has_value(),
                   length == error4Message.size())
             << "length " << length;
     }
@@ -332,11 +332,11 @@ TEST(ReplyParserErrorQueue, IcmpOriginGivesTheOffenderAndTheSequence)
     entry.type = Icmp4::DestinationUnreachable;
     entry.code = 4;
     entry.info = 1400;
-    entry.offender = QHostAddress(Router);
+    entry.offender = HostAddress(Router);
     const auto event = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 12), std::nullopt);
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->kind, ProbeEvent::Kind::IcmpError);
-    EXPECT_EQ(event->source, QHostAddress(Router));
+    EXPECT_EQ(event->source, HostAddress(Router));
     EXPECT_EQ(event->identifier, Ours);
     EXPECT_EQ(event->sequence, 12);
     EXPECT_EQ(event->icmpType, Icmp4::DestinationUnreachable);
@@ -389,7 +389,7 @@ TEST(ReplyParserErrorQueue, EntriesThatNameNoRequestOfOursAreDropped)
     entry.origin = ErrorQueueEntry::OriginIcmp;
     entry.type = Icmp4::DestinationUnreachable;
     entry.code = 1;
-    entry.offender = QHostAddress(Router);
+    entry.offender = HostAddress(Router);
     ASSERT_TRUE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 1), Ours));
 
     EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Theirs, 1), Ours));

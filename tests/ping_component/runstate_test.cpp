@@ -6,7 +6,7 @@ namespace {
 
 constexpr qint64 ms = 1000000;
 constexpr quint16 ourId = 0x1234;
-const QHostAddress target(QStringLiteral("10.231.0.2"));
+const HostAddress target(QStringLiteral("10.231.0.2"));
 
 PingSettings settings(qint32 count = 4, qint32 continuous = 0)
 {
@@ -55,7 +55,7 @@ TEST_F(RunStateTest, OnlyTheRightReplyToTheRequestInFlightIsAccepted)
     EXPECT_EQ(run.classifyReply(foreignId), RunState::Verdict::NotOurs);
 
     ProbeEvent otherHost = replyTo(seq);
-    otherHost.source = QHostAddress(QStringLiteral("10.231.0.3"));
+    otherHost.source = HostAddress(QStringLiteral("10.231.0.3"));
     EXPECT_EQ(run.classifyReply(otherHost), RunState::Verdict::NotOurs);
 
     EXPECT_EQ(run.classifyReply(replyTo(quint16(seq + 1))), RunState::Verdict::NotOurs);
@@ -117,7 +117,7 @@ TEST_F(RunStateTest, ErrorsEndOnlyTheRequestInFlight)
     const quint16 seq = send();
     ProbeEvent error;
     error.kind = ProbeEvent::Kind::IcmpError;
-    error.source = QHostAddress(QStringLiteral("10.231.0.254")); // a router, not the target
+    error.source = HostAddress(QStringLiteral("10.231.0.254")); // a router, not the target
     error.sequence = seq;
     EXPECT_EQ(run.classifyError(error), RunState::Verdict::Accepted);
     error.sequence = quint16(seq + 7);

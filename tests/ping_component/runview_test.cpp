@@ -23,7 +23,7 @@ bool isOrange(QColor c) { return c.red() > 190 && c.green() > 100 && c.green() <
 class RunViewTest : public ::testing::Test
 {
 protected:
-    RunViewTest() : run(continuous(), {QStringLiteral("h"), {}, QHostAddress(QStringLiteral("10.0.0.1"))}, 1, 1) {}
+    RunViewTest() : run(continuous(), {QStringLiteral("h"), {}, HostAddress(QStringLiteral("10.0.0.1"))}, 1, 1) {}
 
     static PingSettings continuous()
     {

@@ -24,7 +24,7 @@ class LoopbackTest : public ::testing::TestWithParam<const char *>
 protected:
     void SetUp() override
     {
-        const QHostAddress address(QString::fromLatin1(GetParam()));
+        const HostAddress address(QString::fromLatin1(GetParam()));
         QString why;
         if (!Prober::open(address.protocol(), Prober::Preference::Auto, &why))
             GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(why);

@@ -17,7 +17,7 @@
 namespace {
 
 using Id = PingEvents::Id;
-using Family = QAbstractSocket::NetworkLayerProtocol;
+using Family = IpFamily;
 
 struct Path
 {
@@ -27,7 +27,7 @@ struct Path
 
 std::string pathName(const Path &path)
 {
-    return std::string(path.family == QAbstractSocket::IPv4Protocol ? "V4" : "V6")
+    return std::string(path.family == IpFamily::IPv4 ? "V4" : "V6")
         + (path.kind == Prober::SocketKind::Datagram ? "Datagram" : "Raw");
 }
 
@@ -161,7 +161,7 @@ TEST_P(NetworkRunTest, ForeignDuplicateAndCorruptedRepliesNeverCount)
     options.delayMs = 5;
     options.foreignId = true;
     options.wrongSequence = true;
-    options.badChecksum = family() == QAbstractSocket::IPv4Protocol; // ICMPv6 checksums are the kernel's
+    options.badChecksum = family() == IpFamily::IPv4; // ICMPv6 checksums are the kernel's
     options.corruptPayload = true;
     options.duplicate = 2;
     ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
@@ -184,7 +184,7 @@ TEST_P(NetworkRunTest, OnlyNoiseMeansEveryRequestIsLost)
     ResponderOptions options;
     options.foreignId = true;
     options.wrongSequence = true;
-    options.badChecksum = family() == QAbstractSocket::IPv4Protocol;
+    options.badChecksum = family() == IpFamily::IPv4;
     options.corruptPayload = true;
     options.noiseOnly = true;
     ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
@@ -331,13 +331,13 @@ TEST_P(DatagramOnlyTest, WhenNoSocketMayOpenThereIsOneErrorAndNoRun)
 }
 
 INSTANTIATE_TEST_SUITE_P(TestNetwork, NetworkRunTest,
-                         ::testing::Values(Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Datagram},
-                                           Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Raw},
-                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Datagram},
-                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Raw}),
+                         ::testing::Values(Path{IpFamily::IPv4, Prober::SocketKind::Datagram},
+                                           Path{IpFamily::IPv4, Prober::SocketKind::Raw},
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Datagram},
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Raw}),
                          [](const auto &info) { return pathName(info.param); });
 
 INSTANTIATE_TEST_SUITE_P(TestNetwork, DatagramOnlyTest,
-                         ::testing::Values(Path{QAbstractSocket::IPv4Protocol, Prober::SocketKind::Datagram},
-                                           Path{QAbstractSocket::IPv6Protocol, Prober::SocketKind::Datagram}),
+                         ::testing::Values(Path{IpFamily::IPv4, Prober::SocketKind::Datagram},
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Datagram}),
                          [](const auto &info) { return pathName(info.param); });

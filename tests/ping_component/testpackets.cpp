@@ -33,14 +33,14 @@ QByteArray ipv4Datagram(quint32 source, quint32 destination, int ttl, const QByt
     return ipv4Header(source, destination, ttl, ihlWords, int(ihlWords * 4 + icmp.size())) + icmp;
 }
 
-QByteArray ipv6Header(const QHostAddress &source, const QHostAddress &destination, quint8 nextHeader)
+QByteArray ipv6Header(const HostAddress &source, const HostAddress &destination, quint8 nextHeader)
 {
     QByteArray header(Ipv6Header::Size, '\0');
     header[0] = char(0x60);
     header[6] = char(nextHeader);
     header[7] = char(64);
-    const Q_IPV6ADDR s = source.toIPv6Address();
-    const Q_IPV6ADDR d = destination.toIPv6Address();
+    const Ipv6Bytes s = source.toIPv6Address();
+    const Ipv6Bytes d = destination.toIPv6Address();
     for (int i = 0; i < 16; ++i) {
         header[8 + i] = char(s[i]);
         header[24 + i] = char(d[i]);

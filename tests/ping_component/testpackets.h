@@ -1,7 +1,7 @@
 #pragma once
 
+#include "hostaddress.h"
 #include <QByteArray>
-#include <QHostAddress>
 #include <QtGlobal>
 
 #include <initializer_list>
@@ -19,6 +19,6 @@ QByteArray ipv4Header(quint32 source, quint32 destination, int ttl, int ihlWords
 // An IPv4 datagram as a raw socket reads it: header (total length filled in) and ICMP message.
 QByteArray ipv4Datagram(quint32 source, quint32 destination, int ttl, const QByteArray &icmp, int ihlWords = 5);
 
-QByteArray ipv6Header(const QHostAddress &source, const QHostAddress &destination, quint8 nextHeader);
+QByteArray ipv6Header(const HostAddress &source, const HostAddress &destination, quint8 nextHeader);
 
 } // namespace TestPackets

@@ -65,8 +65,8 @@ TEST(Ipv4Header, ParsesFieldsAndHonoursOptions)
     EXPECT_EQ(header->headerLength, 24);
     EXPECT_EQ(header->ttl, 57);
     EXPECT_EQ(header->protocol, Ipv4Header::ProtocolIcmp);
-    EXPECT_EQ(header->source, QHostAddress(QStringLiteral("10.0.1.2")));
-    EXPECT_EQ(header->destination, QHostAddress(QStringLiteral("10.0.1.1")));
+    EXPECT_EQ(header->source, HostAddress(QStringLiteral("10.0.1.2")));
+    EXPECT_EQ(header->destination, HostAddress(QStringLiteral("10.0.1.1")));
 }
 
 TEST(Ipv4Header, RejectsMalformedHeaders)
@@ -88,20 +88,20 @@ TEST(QuotedRequest, FindsTheRequestInsideAnIpv4Error)
 {
     const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, 0x4242, 7, "payload").encodeWithChecksum();
     const QByteArray body = ipv4Header(0x0a000001, 0x0a000202, 1) + request.left(8);
-    const auto quoted = QuotedRequest::parse(QAbstractSocket::IPv4Protocol, body);
+    const auto quoted = QuotedRequest::parse(IpFamily::IPv4, body);
     ASSERT_TRUE(quoted.has_value());
     EXPECT_EQ(quoted->identifier, 0x4242);
     EXPECT_EQ(quoted->sequence, 7);
-    EXPECT_EQ(quoted->destination, QHostAddress(QStringLiteral("10.0.2.2")));
+    EXPECT_EQ(quoted->destination, HostAddress(QStringLiteral("10.0.2.2")));
 }
 
 TEST(QuotedRequest, FindsTheRequestInsideAnIpv6Error)
 {
-    const QHostAddress source(QStringLiteral("fd00::1"));
-    const QHostAddress destination(QStringLiteral("fd00::2"));
+    const HostAddress source(QStringLiteral("fd00::1"));
+    const HostAddress destination(QStringLiteral("fd00::2"));
     const QByteArray body = ipv6Header(source, destination, Ipv6Header::NextHeaderIcmpv6)
         + IcmpMessage::echo(Icmp6::EchoRequest, 9, 300, "abc").encode();
-    const auto quoted = QuotedRequest::parse(QAbstractSocket::IPv6Protocol, body);
+    const auto quoted = QuotedRequest::parse(IpFamily::IPv6, body);
     ASSERT_TRUE(quoted.has_value());
     EXPECT_EQ(quoted->identifier, 9);
     EXPECT_EQ(quoted->sequence, 300);
@@ -111,19 +111,19 @@ TEST(QuotedRequest, FindsTheRequestInsideAnIpv6Error)
 TEST(QuotedRequest, IgnoresQuotesOfAnythingButAnEchoRequest)
 {
     const QByteArray reply = IcmpMessage::echo(Icmp4::EchoReply, 1, 1, {}).encodeWithChecksum();
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, ipv4Header(1, 2, 64) + reply).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv4, ipv4Header(1, 2, 64) + reply).has_value());
 
     QByteArray udp = ipv4Header(1, 2, 64) + QByteArray(8, '\0');
     udp[9] = char(17);
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, udp).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv4, udp).has_value());
 
     // The quote must hold the full 8-byte ICMP header.
     const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, 1, 1, {}).encodeWithChecksum();
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv4Protocol, ipv4Header(1, 2, 64) + request.left(7)).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv4, ipv4Header(1, 2, 64) + request.left(7)).has_value());
 
-    const QHostAddress a(QStringLiteral("fd00::1"));
+    const HostAddress a(QStringLiteral("fd00::1"));
     const QByteArray v6udp = ipv6Header(a, a, 17) + QByteArray(8, '\0');
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv6Protocol, v6udp).has_value());
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::IPv6Protocol, QByteArray(39, '\0')).has_value());
-    EXPECT_FALSE(QuotedRequest::parse(QAbstractSocket::UnknownNetworkLayerProtocol, request).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, v6udp).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, QByteArray(39, '\0')).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::Unknown, request).has_value());
 }

@@ -191,12 +191,12 @@ QString probeNamespaces()
     return reason;
 }
 
-QHostAddress pick(QAbstractSocket::NetworkLayerProtocol family, const char *v4, const char *v6)
+HostAddress pick(IpFamily family, const char *v4, const char *v6)
 {
-    if (family == QAbstractSocket::IPv4Protocol)
-        return QHostAddress(QLatin1String(v4));
-    if (family == QAbstractSocket::IPv6Protocol)
-        return QHostAddress(QLatin1String(v6));
+    if (family == IpFamily::IPv4)
+        return HostAddress(QLatin1String(v4));
+    if (family == IpFamily::IPv6)
+        return HostAddress(QLatin1String(v6));
     return {};
 }
 
@@ -208,22 +208,22 @@ QString TestNetwork::unavailableReason()
     return reason;
 }
 
-QHostAddress TestNetwork::clientAddress(QAbstractSocket::NetworkLayerProtocol family)
+HostAddress TestNetwork::clientAddress(IpFamily family)
 {
     return pick(family, "10.231.0.1", "fd00:7a::1");
 }
 
-QHostAddress TestNetwork::hostAddress(QAbstractSocket::NetworkLayerProtocol family)
+HostAddress TestNetwork::hostAddress(IpFamily family)
 {
     return pick(family, "10.231.0.2", "fd00:7a::2");
 }
 
-QHostAddress TestNetwork::routedAddress(QAbstractSocket::NetworkLayerProtocol family)
+HostAddress TestNetwork::routedAddress(IpFamily family)
 {
     return pick(family, "10.231.99.1", "fd00:7a:99::1");
 }
 
-QHostAddress TestNetwork::unroutedAddress(QAbstractSocket::NetworkLayerProtocol family)
+HostAddress TestNetwork::unroutedAddress(IpFamily family)
 {
     return pick(family, "10.231.98.1", "fd00:7a:98::1");
 }

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "responderoptions.h"
 
-#include <QAbstractSocket>
-#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -90,11 +89,11 @@ public:
     QString clientNamespace() const { return m_client; }
     QString hostNamespace() const { return m_host; }
 
-    // family: QAbstractSocket::IPv4Protocol or IPv6Protocol.
-    static QHostAddress clientAddress(QAbstractSocket::NetworkLayerProtocol family);
-    static QHostAddress hostAddress(QAbstractSocket::NetworkLayerProtocol family);
-    static QHostAddress routedAddress(QAbstractSocket::NetworkLayerProtocol family);
-    static QHostAddress unroutedAddress(QAbstractSocket::NetworkLayerProtocol family);
+    // family: IpFamily::IPv4 or IPv6Protocol.
+    static HostAddress clientAddress(IpFamily family);
+    static HostAddress hostAddress(IpFamily family);
+    static HostAddress routedAddress(IpFamily family);
+    static HostAddress unroutedAddress(IpFamily family);
 
     // net.ipv4.ping_group_range of the client namespace, which decides whether
     // the unprivileged ICMP datagram socket opens there (for IPv6 too). A new

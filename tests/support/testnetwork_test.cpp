@@ -35,9 +35,9 @@
 
 namespace {
 
-using Family = QAbstractSocket::NetworkLayerProtocol;
-constexpr Family V4 = QAbstractSocket::IPv4Protocol;
-constexpr Family V6 = QAbstractSocket::IPv6Protocol;
+using Family = IpFamily;
+constexpr Family V4 = IpFamily::IPv4;
+constexpr Family V6 = IpFamily::IPv6;
 
 const QString netnsDirectory = QStringLiteral("/var/run/netns");
 
@@ -137,7 +137,7 @@ protected:
     }
 
     // Requests 200 ms apart, each waiting up to half a second; -n: no DNS.
-    PingRun ping(const QHostAddress &target, const QStringList &extra = {}, int count = 3)
+    PingRun ping(const HostAddress &target, const QStringList &extra = {}, int count = 3)
     {
         const QStringList command = QStringList{iputilsPing(), QStringLiteral("-n"), QStringLiteral("-c"),
                                                 QString::number(count), QStringLiteral("-i"), QStringLiteral("0.2"),
@@ -157,7 +157,7 @@ public:
     struct Received
     {
         IcmpMessage message;
-        QHostAddress source;
+        HostAddress source;
         bool checksumOk = true; // IPv6: the kernel drops bad checksums before we see them
         int hops = -1;
         qint64 receivedNs = 0;
@@ -204,7 +204,7 @@ public:
     QString error() const { return m_error; }
 
     // CLOCK_REALTIME of the send, or -1.
-    qint64 send(const QHostAddress &to, quint16 identifier, quint16 sequence, const QByteArray &payload)
+    qint64 send(const HostAddress &to, quint16 identifier, quint16 sequence, const QByteArray &payload)
     {
         const bool v4 = m_family == V4;
         const IcmpMessage request = IcmpMessage::echo(v4 ? quint8(Icmp4::EchoRequest) : quint8(Icmp6::EchoRequest), identifier,
@@ -221,7 +221,7 @@ public:
         } else {
             auto *in6 = reinterpret_cast<sockaddr_in6 *>(&address);
             in6->sin6_family = AF_INET6;
-            const Q_IPV6ADDR a = to.toIPv6Address();
+            const Ipv6Bytes a = to.toIPv6Address();
             std::memcpy(&in6->sin6_addr, a.c, 16);
             length = sizeof(sockaddr_in6);
         }
@@ -266,7 +266,7 @@ private:
             return std::nullopt;
 
         Received r;
-        r.source = QHostAddress(reinterpret_cast<const sockaddr *>(&peer));
+        r.source = HostAddress(reinterpret_cast<const sockaddr *>(&peer));
         const ReceivedControl control = ReceivedControl::read(message);
         r.receivedNs = control.receivedNs;
         r.hops = control.hopLimit;
@@ -306,7 +306,7 @@ protected:
     }
 
     bool v4() const { return GetParam() == V4; }
-    QHostAddress host() const { return TestNetwork::hostAddress(GetParam()); }
+    HostAddress host() const { return TestNetwork::hostAddress(GetParam()); }
     quint8 replyType() const { return v4() ? quint8(Icmp4::EchoReply) : quint8(Icmp6::EchoReply); }
 
     static QByteArray payload(quint16 sequence)
@@ -496,7 +496,7 @@ TEST_F(TestNetworkTest, ResponderWithBadOptionsReportsWhy)
 
 TEST_P(IputilsTest, HostKernelAnswersOnlyWhileItsEchoIsOn)
 {
-    const QHostAddress host = TestNetwork::hostAddress(GetParam());
+    const HostAddress host = TestNetwork::hostAddress(GetParam());
     const PingRun on = ping(host);
     EXPECT_EQ(on.received, 3) << qPrintable(on.text);
 
@@ -521,7 +521,7 @@ TEST_P(IputilsTest, ResponderDelayIsWhatIputilsMeasures)
 
 TEST_P(IputilsTest, ResponderDropsWhatItIsToldTo)
 {
-    const QHostAddress host = TestNetwork::hostAddress(GetParam());
+    const HostAddress host = TestNetwork::hostAddress(GetParam());
     ResponderOptions options;
     options.drop = QStringLiteral("all");
     ASSERT_TRUE(network().startResponder(options)) << qPrintable(network().error());
@@ -566,7 +566,7 @@ TEST_P(IputilsTest, StoppingTheResponderGivesTheKernelItsEchoBack)
 TEST_P(IputilsTest, RoutedAddressGetsTheHostKernelsErrors)
 {
     const bool v4 = GetParam() == V4;
-    const QHostAddress routed = TestNetwork::routedAddress(GetParam());
+    const HostAddress routed = TestNetwork::routedAddress(GetParam());
     const QString from = QStringLiteral("From %1 icmp_seq=").arg(TestNetwork::hostAddress(GetParam()).toString());
 
     const PingRun expired = ping(routed, {QStringLiteral("-t"), QStringLiteral("1")});

@@ -67,8 +67,8 @@ QString errnoText()
 
 // The fixed IPv6 header of a received request. A raw ICMPv6 socket never
 // hands it over, but an ICMPv6 error must quote it.
-QByteArray ipv6Header(qsizetype payloadLength, int hopLimit, const QHostAddress &source,
-                      const QHostAddress &destination)
+QByteArray ipv6Header(qsizetype payloadLength, int hopLimit, const HostAddress &source,
+                      const HostAddress &destination)
 {
     QByteArray header(Ipv6Header::Size, '\0');
     auto *out = reinterpret_cast<uchar *>(header.data());
@@ -76,8 +76,8 @@ QByteArray ipv6Header(qsizetype payloadLength, int hopLimit, const QHostAddress 
     qToBigEndian<quint16>(quint16(payloadLength), out + 4);
     out[6] = Ipv6Header::NextHeaderIcmpv6;
     out[7] = quint8(hopLimit);
-    const Q_IPV6ADDR s = source.toIPv6Address();
-    const Q_IPV6ADDR d = destination.toIPv6Address();
+    const Ipv6Bytes s = source.toIPv6Address();
+    const Ipv6Bytes d = destination.toIPv6Address();
     std::memcpy(out + 8, s.c, 16);
     std::memcpy(out + 24, d.c, 16);
     return header;
@@ -260,7 +260,7 @@ bool EchoResponder::receiveOne(int family)
     request.hops = control.hopLimit;
     request.route.local = control.destination;
     request.route.interfaceIndex = control.interfaceIndex;
-    const QHostAddress peer(reinterpret_cast<const sockaddr *>(&request.route.peer));
+    const HostAddress peer(reinterpret_cast<const sockaddr *>(&request.route.peer));
     if (request.receivedNs == 0) {
         log(QStringLiteral("no kernel timestamp on a packet from %1; timing it from now").arg(peer.toString()));
         request.receivedNs = realtimeNs();
@@ -306,7 +306,7 @@ void EchoResponder::answer(const Request &request)
     const quint64 ordinal = ++(v4 ? m_seen4 : m_seen6);
     QString line = QStringLiteral("request v%1 %2 -> %3 id=%4 seq=%5 payload=%6 hops=%7")
                        .arg(v4 ? 4 : 6)
-                       .arg(QHostAddress(reinterpret_cast<const sockaddr *>(&request.route.peer)).toString(),
+                       .arg(HostAddress(reinterpret_cast<const sockaddr *>(&request.route.peer)).toString(),
                             request.route.local.toString())
                        .arg(request.identifier)
                        .arg(request.sequence)
@@ -432,7 +432,7 @@ void EchoResponder::send(const Outgoing &outgoing)
         attachControl(message, IPPROTO_IP, IP_PKTINFO, info);
     } else {
         in6_pktinfo info{};
-        const Q_IPV6ADDR local = route.local.toIPv6Address();
+        const Ipv6Bytes local = route.local.toIPv6Address();
         std::memcpy(&info.ipi6_addr, local.c, 16);
         info.ipi6_ifindex = unsigned(route.interfaceIndex);
         attachControl(message, IPPROTO_IPV6, IPV6_PKTINFO, info);
@@ -441,5 +441,5 @@ void EchoResponder::send(const Outgoing &outgoing)
     if (sendmsg(socketFor(route.family), &message, 0) < 0)
         log(QStringLiteral("sending the %1 to %2 failed: %3")
                 .arg(QLatin1String(outgoing.what),
-                     QHostAddress(reinterpret_cast<const sockaddr *>(&route.peer)).toString(), errnoText()));
+                     HostAddress(reinterpret_cast<const sockaddr *>(&route.peer)).toString(), errnoText()));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "hostaddress.h"
 #include "droprule.h"
 #include "responderoptions.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QString>
 #include <QtGlobal>
 
@@ -39,7 +39,7 @@ private:
         int family = AF_UNSPEC;
         sockaddr_storage peer{};
         socklen_t peerLength = 0;
-        QHostAddress local;
+        HostAddress local;
         int interfaceIndex = 0;
     };
 

@@ -18,7 +18,7 @@ ReceivedControl ReceivedControl::read(msghdr &message)
         } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
             in6_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(c), sizeof info);
-            control.destination = QHostAddress(reinterpret_cast<const quint8 *>(&info.ipi6_addr));
+            control.destination = HostAddress(reinterpret_cast<const quint8 *>(&info.ipi6_addr));
             control.interfaceIndex = int(info.ipi6_ifindex);
         }
     }

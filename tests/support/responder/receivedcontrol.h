@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHostAddress>
+#include "hostaddress.h"
 #include <QtGlobal>
 
 #include <sys/socket.h>
@@ -11,7 +11,7 @@ struct ReceivedControl
 {
     qint64 receivedNs = 0;    // SO_TIMESTAMPNS, CLOCK_REALTIME; 0 when absent
     int hopLimit = -1;        // IPV6_RECVHOPLIMIT
-    QHostAddress destination; // IPV6_RECVPKTINFO: the address the packet was sent to
+    HostAddress destination; // IPV6_RECVPKTINFO: the address the packet was sent to
     int interfaceIndex = 0;   // IPV6_RECVPKTINFO: where it came in
 
     static ReceivedControl read(msghdr &message);

@@ -1,0 +1,74 @@
+#include "hostaddress.h"
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <gtest/gtest.h>
+
+TEST(HostAddress, LiteralsRoundTripInTheirShortestForm)
+{
+    for (const char *text : {"127.0.0.1", "10.231.0.2", "0.0.0.0", "255.255.255.255", "::1", "::", "fd00:7a::2",
+                             "2001:db8::1:0:0:1", "::ffff:192.0.2.1", "fe80::1%lo"}) {
+        const HostAddress address{QString::fromLatin1(text)};
+        EXPECT_FALSE(address.isNull()) << text;
+        EXPECT_EQ(address.toString(), QString::fromLatin1(text));
+    }
+    // RFC 5952: lower case, the longest run of zeros compressed.
+    EXPECT_EQ(HostAddress(QStringLiteral("2001:DB8:0:0:1:0:0:1")).toString(), QStringLiteral("2001:db8::1:0:0:1"));
+}
+
+TEST(HostAddress, AnythingButALiteralIsNull)
+{
+    for (const char *text : {"", "localhost", "127.1", "256.1.1.1", "1.2.3.4.5", "::1::2", "fe80::1%", "[::1]", " ::1"})
+        EXPECT_TRUE(HostAddress(QString::fromLatin1(text)).isNull()) << text;
+    EXPECT_EQ(HostAddress().toString(), QString());
+    EXPECT_EQ(HostAddress().protocol(), IpFamily::Unknown);
+}
+
+TEST(HostAddress, BytesAndFamilies)
+{
+    const HostAddress v4(0x0a000102u);
+    EXPECT_EQ(v4.protocol(), IpFamily::IPv4);
+    EXPECT_EQ(v4.toString(), QStringLiteral("10.0.1.2"));
+    EXPECT_EQ(v4, HostAddress(QStringLiteral("10.0.1.2")));
+    EXPECT_TRUE(HostAddress(QStringLiteral("127.8.9.10")).isLoopback());
+    EXPECT_FALSE(v4.isLoopback());
+
+    const HostAddress v6(QStringLiteral("fd00::2"));
+    EXPECT_EQ(v6.protocol(), IpFamily::IPv6);
+    EXPECT_EQ(v6.toIPv6Address()[0], 0xfd);
+    EXPECT_EQ(v6.toIPv6Address()[15], 0x02);
+    EXPECT_EQ(v6.toIPv4Address(), 0u);
+    EXPECT_EQ(HostAddress(v6.toIPv6Address()), v6);
+    EXPECT_TRUE(HostAddress(QStringLiteral("::1")).isLoopback());
+    // The IPv4-mapped form is an IPv6 address: no family mixing.
+    EXPECT_NE(HostAddress(QStringLiteral("::ffff:10.0.1.2")), v4);
+    // The zone belongs to the address.
+    EXPECT_NE(HostAddress(QStringLiteral("fe80::1%lo")), HostAddress(QStringLiteral("fe80::1")));
+    HostAddress zoned(QStringLiteral("fe80::1"));
+    zoned.setScopeId(QStringLiteral("lo"));
+    EXPECT_EQ(zoned, HostAddress(QStringLiteral("fe80::1%lo")));
+}
+
+TEST(HostAddress, FromSocketAddresses)
+{
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_addr.s_addr = htonl(0x7f000001);
+    HostAddress address;
+    ASSERT_TRUE(address.setAddress(reinterpret_cast<const sockaddr *>(&in)));
+    EXPECT_EQ(address, HostAddress(QStringLiteral("127.0.0.1")));
+
+    sockaddr_in6 in6{};
+    in6.sin6_family = AF_INET6;
+    inet_pton(AF_INET6, "fe80::2", &in6.sin6_addr);
+    in6.sin6_scope_id = if_nametoindex("lo");
+    ASSERT_TRUE(address.setAddress(reinterpret_cast<const sockaddr *>(&in6)));
+    EXPECT_EQ(address.toString(), QStringLiteral("fe80::2%lo"));
+
+    sockaddr unknown{};
+    unknown.sa_family = AF_UNIX;
+    EXPECT_FALSE(address.setAddress(&unknown));
+    EXPECT_TRUE(address.isNull());
+}
