@@ -2,7 +2,6 @@
 
 #include <QAbstractSocket>
 #include <QByteArrayView>
-#include <QtEndian>
 #include <QtGlobal>
 
 #include <optional>

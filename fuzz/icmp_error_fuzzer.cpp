@@ -94,14 +94,16 @@ void fuzzQuotingError(Family family, const Input &in)
 
     std::optional<ProbeEvent> event;
     if (in.way == FuzzInput::ErrorInRawIpv4) {
-        const QByteArray datagram = TestPackets::ipv4Datagram(offender(V4).toIPv4Address(), 0xc0000264, 250,
-                                                              error.encodeWithChecksum());
+        constexpr quint32 Us = 0xc0000264; // 192.0.2.100
+        const QByteArray datagram =
+            TestPackets::ipv4Datagram(offender(V4).toIPv4Address(), Us, 250, error.encodeWithChecksum());
         // A raw socket always knows its identifier.
         event = ReplyParser::parseIpv4Datagram(datagram, FuzzInput::Identifier);
     } else {
         event = ReplyParser::parseIcmpMessage(family, error.encode(), offender(family), 250, in.identifier);
     }
-    const std::optional<quint16> identifier = in.way == FuzzInput::ErrorInRawIpv4 ? FuzzInput::Identifier : in.identifier;
+    const std::optional<quint16> identifier =
+        in.way == FuzzInput::ErrorInRawIpv4 ? FuzzInput::Identifier : in.identifier;
 
     // The parser's own reading of the quote agrees with the reference's.
     const auto quoted = quotedEcho(family, in.rest);

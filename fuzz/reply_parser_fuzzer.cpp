@@ -64,22 +64,13 @@ void checkEvent(Family family, const std::optional<ProbeEvent> &parsed, QByteArr
     FUZZ_CHECK(event.kind == *expected);
     if (identifier)
         FUZZ_CHECK(event.identifier == *identifier);
-    switch (event.kind) {
-    case ProbeEvent::Kind::EchoReply:
-        FUZZ_CHECK(byteAt(icmp, 0) == echoReply(family));
-        FUZZ_CHECK(event.identifier == be16(icmp, 4));
-        FUZZ_CHECK(event.sequence == be16(icmp, 6));
+    if (event.kind == ProbeEvent::Kind::EchoReply) {
+        FUZZ_CHECK(event.identifier == be16(icmp, 4) && event.sequence == be16(icmp, 6));
         FUZZ_CHECK(event.payload == icmp.sliced(IcmpMessage::HeaderSize));
-        break;
-    case ProbeEvent::Kind::IcmpError: {
-        FUZZ_CHECK(isError(family, byteAt(icmp, 0)));
+    } else {
         FUZZ_CHECK(event.icmpType == byteAt(icmp, 0) && event.icmpCode == byteAt(icmp, 1));
         const auto quoted = quotedEcho(family, icmp.sliced(IcmpMessage::HeaderSize));
         FUZZ_CHECK(event.identifier == quoted->first && event.sequence == quoted->second);
-        break;
-    }
-    case ProbeEvent::Kind::LocalError:
-        break; // not expected: checked above
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <initializer_list>
 
 using namespace TestPackets;
 
@@ -69,14 +70,23 @@ QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint
                   int(info & 0xff)});
 }
 
-bool write(const QDir &dir, const QString &name, const QByteArray &content)
+struct Seed
 {
-    QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
-        return false;
+    const char *name;
+    QByteArray input;
+};
+
+bool write(const QDir &dir, std::initializer_list<Seed> seeds)
+{
+    bool ok = true;
+    for (const Seed &seed : seeds) {
+        QFile file(dir.filePath(QString::fromLatin1(seed.name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(seed.input) != seed.input.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+            ok = false;
+        }
     }
-    return true;
+    return ok;
 }
 
 } // namespace
@@ -98,20 +108,19 @@ int main(int argc, char **argv)
     const auto way = [](quint8 w) { return QByteArray(1, char(w)); };
     using namespace FuzzInput;
 
-    bool ok = true;
-    ok &= write(replies, QStringLiteral("raw4-echo-reply"), way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1)));
-    ok &= write(replies, QStringLiteral("raw4-echo-reply-ip-options"),
-                way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7));
-    // On loopback a raw socket reads our own request, too.
-    ok &= write(replies, QStringLiteral("raw4-own-request"), way(RawIpv4) + ipv4Datagram(Here, Here, 64, echo4(Icmp4::EchoRequest, 3)));
-    ok &= write(replies, QStringLiteral("raw4-time-exceeded"),
-                way(RawIpv4) + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false))));
-    ok &= write(replies, QStringLiteral("dgram4-echo-reply"), way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5));
-    ok &= write(replies, QStringLiteral("dgram4-unreachable"),
-                way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true)));
-    ok &= write(replies, QStringLiteral("raw6-echo-reply"), way(RawIpv6) + echo6(Icmp6::EchoReply, 7));
-    ok &= write(replies, QStringLiteral("raw6-packet-too-big"), way(RawIpv6) + error(Icmp6::PacketTooBig, 0, 1280, quote6(8)));
-    ok &= write(replies, QStringLiteral("dgram6-echo-reply"), way(DatagramIpv6) + echo6(Icmp6::EchoReply, 9));
+    bool ok = write(replies, {
+        {"raw4-echo-reply", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"raw4-echo-reply-ip-options", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7)},
+        // On loopback a raw socket reads our own request, too.
+        {"raw4-own-request", way(RawIpv4) + ipv4Datagram(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
+        {"raw4-time-exceeded",
+         way(RawIpv4) + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
+        {"dgram4-echo-reply", way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5)},
+        {"dgram4-unreachable", way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true))},
+        {"raw6-echo-reply", way(RawIpv6) + echo6(Icmp6::EchoReply, 7)},
+        {"raw6-packet-too-big", way(RawIpv6) + error(Icmp6::PacketTooBig, 0, 1280, quote6(8))},
+        {"dgram6-echo-reply", way(DatagramIpv6) + echo6(Icmp6::EchoReply, 9)},
+    });
 
     // Error-queue entries: the kernel returns the request from its ICMP header on.
     constexpr quint8 Local = ErrorQueueEntry::OriginLocal;
@@ -119,13 +128,10 @@ int main(int argc, char **argv)
     constexpr quint8 FromIcmp6 = ErrorQueueEntry::OriginIcmp6;
     const QByteArray request4 = echo4(Icmp4::EchoRequest, 10);
     const QByteArray request6 = echo6(Icmp6::EchoRequest, 11);
-    const struct
-    {
-        const char *name;
-        QByteArray input;
-    } errorSeeds[] = {
+    ok &= write(errors, {
         {"queue4-unreachable", errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 1, 0) + request4},
-        {"queue4-fragmentation-needed", errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 4, 1400) + request4},
+        {"queue4-fragmentation-needed",
+         errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 4, 1400) + request4},
         {"queue4-time-exceeded", errorInput(QueueIpv4 | NoIdentifier, FromIcmp, Icmp4::TimeExceeded, 0, 0) + request4},
         {"queue4-local", errorInput(QueueIpv4 | NoIdentifier, Local, 0, 0, 0) + request4},
         {"queue6-unreachable", errorInput(QueueIpv6, FromIcmp6, Icmp6::DestinationUnreachable, 3, 0) + request6},
@@ -139,9 +145,7 @@ int main(int argc, char **argv)
         {"ipv6-time-exceeded", errorInput(ErrorInIpv6, 0, Icmp6::TimeExceeded, 0, 0) + quote6(15)},
         {"ipv6-parameter-problem",
          errorInput(ErrorInIpv6 | NoIdentifier, 0, Icmp6::ParameterProblem, 0, 40) + quote6(16)},
-    };
-    for (const auto &seed : errorSeeds)
-        ok &= write(errors, QString::fromLatin1(seed.name), seed.input);
+    });
 
     SavedState state;
     state.extentX = 9313;
@@ -151,6 +155,6 @@ int main(int argc, char **argv)
     state.settings.intervalMs = 3600 * 1000;
     state.hostName = QStringLiteral("b\u00fccher.example");
     state.ipAddress = QStringLiteral("2001:db8::64");
-    ok &= write(states, QStringLiteral("texts"), state.encode());
+    ok &= write(states, {{"texts", state.encode()}});
     return ok ? 0 : 1;
 }
