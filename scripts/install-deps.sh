@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
+    clang libclang-rt-14-dev llvm-14
     qt6-base-dev libgl-dev
     libgtest-dev
     iproute2 procps iputils-ping

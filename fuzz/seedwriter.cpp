@@ -1,0 +1,160 @@
+// Writes the packet seeds of the reply and error fuzzers, built with the
+// wire classes as the sockets would deliver them, and a saved state with
+// texts in it (the samples' forms store empty ones):
+//
+//   fuzz_seed_writer fuzz/seeds
+#include "errorqueueentry.h"
+#include "fuzzinput.h"
+#include "icmpmessage.h"
+#include "ipv6header.h"
+#include "savedstate.h"
+#include "testpackets.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <initializer_list>
+
+using namespace TestPackets;
+
+namespace {
+
+constexpr quint16 Ours = FuzzInput::Identifier;
+constexpr quint32 Here = 0xc0000201;   // 192.0.2.1
+constexpr quint32 Target = 0xc0000264; // 192.0.2.100
+constexpr quint32 Router = 0xc00002fe; // 192.0.2.254
+const QHostAddress Here6(QStringLiteral("2001:db8::1"));
+const QHostAddress Target6(QStringLiteral("2001:db8::64"));
+
+// 32 bytes, the default payload of a run.
+const QByteArray Payload("abcdefghijklmnopqrstuvwabcdefghi");
+
+QByteArray echo4(quint8 type, quint16 sequence)
+{
+    return IcmpMessage::echo(type, Ours, sequence, Payload).encodeWithChecksum();
+}
+
+QByteArray echo6(quint8 type, quint16 sequence)
+{
+    return IcmpMessage::echo(type, Ours, sequence, Payload).encode();
+}
+
+// The request as an error quotes it: its IP header and its ICMP message, whole
+// or cut to RFC 792's 8 bytes.
+QByteArray quote4(quint16 sequence, bool whole)
+{
+    const QByteArray request = echo4(Icmp4::EchoRequest, sequence);
+    return ipv4Header(Here, Target, 64, 5, 20 + int(request.size())) + (whole ? request : request.left(8));
+}
+
+QByteArray quote6(quint16 sequence)
+{
+    return ipv6Header(Here6, Target6, Ipv6Header::NextHeaderIcmpv6) + echo6(Icmp6::EchoRequest, sequence);
+}
+
+QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArray &quote)
+{
+    IcmpMessage message;
+    message.type = type;
+    message.code = code;
+    message.restOfHeader = restOfHeader;
+    message.body = quote;
+    return message.encodeWithChecksum();
+}
+
+// The error fuzzer's fixed prefix: way, origin, type, code, info.
+QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint32 info)
+{
+    return bytes({way, origin, type, code, int(info >> 24), int(info >> 16 & 0xff), int(info >> 8 & 0xff),
+                  int(info & 0xff)});
+}
+
+struct Seed
+{
+    const char *name;
+    QByteArray input;
+};
+
+bool write(const QDir &dir, std::initializer_list<Seed> seeds)
+{
+    bool ok = true;
+    for (const Seed &seed : seeds) {
+        QFile file(dir.filePath(QString::fromLatin1(seed.name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(seed.input) != seed.input.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s SEED-DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    QDir seeds(QString::fromLocal8Bit(argv[1]));
+    for (const char *target : {"reply_parser", "icmp_error", "saved_state"}) {
+        if (!seeds.mkpath(QString::fromLatin1(target)))
+            return 1;
+    }
+    const QDir replies(seeds.filePath(QStringLiteral("reply_parser")));
+    const QDir errors(seeds.filePath(QStringLiteral("icmp_error")));
+    const QDir states(seeds.filePath(QStringLiteral("saved_state")));
+    const auto way = [](quint8 w) { return QByteArray(1, char(w)); };
+    using namespace FuzzInput;
+
+    bool ok = write(replies, {
+        {"raw4-echo-reply", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"raw4-echo-reply-ip-options", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7)},
+        // On loopback a raw socket reads our own request, too.
+        {"raw4-own-request", way(RawIpv4) + ipv4Datagram(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
+        {"raw4-time-exceeded",
+         way(RawIpv4) + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
+        {"dgram4-echo-reply", way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5)},
+        {"dgram4-unreachable", way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true))},
+        {"raw6-echo-reply", way(RawIpv6) + echo6(Icmp6::EchoReply, 7)},
+        {"raw6-packet-too-big", way(RawIpv6) + error(Icmp6::PacketTooBig, 0, 1280, quote6(8))},
+        {"dgram6-echo-reply", way(DatagramIpv6) + echo6(Icmp6::EchoReply, 9)},
+    });
+
+    // Error-queue entries: the kernel returns the request from its ICMP header on.
+    constexpr quint8 Local = ErrorQueueEntry::OriginLocal;
+    constexpr quint8 FromIcmp = ErrorQueueEntry::OriginIcmp;
+    constexpr quint8 FromIcmp6 = ErrorQueueEntry::OriginIcmp6;
+    const QByteArray request4 = echo4(Icmp4::EchoRequest, 10);
+    const QByteArray request6 = echo6(Icmp6::EchoRequest, 11);
+    ok &= write(errors, {
+        {"queue4-unreachable", errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 1, 0) + request4},
+        {"queue4-fragmentation-needed",
+         errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 4, 1400) + request4},
+        {"queue4-time-exceeded", errorInput(QueueIpv4 | NoIdentifier, FromIcmp, Icmp4::TimeExceeded, 0, 0) + request4},
+        {"queue4-local", errorInput(QueueIpv4 | NoIdentifier, Local, 0, 0, 0) + request4},
+        {"queue6-unreachable", errorInput(QueueIpv6, FromIcmp6, Icmp6::DestinationUnreachable, 3, 0) + request6},
+        {"queue6-packet-too-big", errorInput(QueueIpv6, FromIcmp6, Icmp6::PacketTooBig, 0, 1280) + request6},
+        // Errors read from the socket, quoting the request.
+        {"raw4-time-exceeded", errorInput(ErrorInRawIpv4, 0, Icmp4::TimeExceeded, 0, 0) + quote4(12, false)},
+        {"raw4-parameter-problem",
+         errorInput(ErrorInRawIpv4, 0, Icmp4::ParameterProblem, 0, 0x14000000) + quote4(13, true)},
+        {"dgram4-unreachable",
+         errorInput(ErrorInIpv4 | NoIdentifier, 0, Icmp4::DestinationUnreachable, 3, 0) + quote4(14, true)},
+        {"ipv6-time-exceeded", errorInput(ErrorInIpv6, 0, Icmp6::TimeExceeded, 0, 0) + quote6(15)},
+        {"ipv6-parameter-problem",
+         errorInput(ErrorInIpv6 | NoIdentifier, 0, Icmp6::ParameterProblem, 0, 40) + quote6(16)},
+    });
+
+    SavedState state;
+    state.extentX = 9313;
+    state.extentY = 2963;
+    state.settings.continuous = 1;
+    state.settings.display = 1;
+    state.settings.intervalMs = 3600 * 1000;
+    state.hostName = QStringLiteral("b\u00fccher.example");
+    state.ipAddress = QStringLiteral("2001:db8::64");
+    ok &= write(states, {{"texts", state.encode()}});
+    return ok ? 0 : 1;
+}
