@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractSocket>
+#include "hostaddress.h"
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -11,9 +11,9 @@
 // RFC 4443 without the parsers' classes: the fuzz targets' reference.
 namespace FuzzReference {
 
-using Family = QAbstractSocket::NetworkLayerProtocol;
-constexpr Family V4 = QAbstractSocket::IPv4Protocol;
-constexpr Family V6 = QAbstractSocket::IPv6Protocol;
+using Family = IpFamily;
+constexpr Family V4 = IpFamily::IPv4;
+constexpr Family V6 = IpFamily::IPv6;
 
 inline quint8 byteAt(QByteArrayView bytes, qsizetype at)
 {

@@ -31,10 +31,10 @@ struct Input
     QByteArrayView rest;
 };
 
-const QHostAddress &offender(Family family)
+const HostAddress &offender(Family family)
 {
-    static const QHostAddress router4(QStringLiteral("192.0.2.1"));
-    static const QHostAddress router6(QStringLiteral("2001:db8::1"));
+    static const HostAddress router4(QStringLiteral("192.0.2.1"));
+    static const HostAddress router6(QStringLiteral("2001:db8::1"));
     return family == V4 ? router4 : router6;
 }
 
@@ -46,7 +46,7 @@ void fuzzQueueEntry(Family family, const Input &in)
     entry.type = in.type;
     entry.code = in.code;
     entry.info = in.info;
-    entry.offender = in.origin == ErrorQueueEntry::OriginLocal ? QHostAddress() : offender(family);
+    entry.offender = in.origin == ErrorQueueEntry::OriginLocal ? HostAddress() : offender(family);
     const auto event = ReplyParser::parseErrorQueueEntry(family, entry, in.rest, in.identifier);
 
     // Local errors, and ICMP errors of the socket's own family, about an echo

@@ -105,16 +105,16 @@ void fuzzRawIpv4(QByteArray datagram, bool keepChecksum)
     }
     checkEvent(V4, event, icmp, FuzzInput::Identifier);
     if (event) {
-        FUZZ_CHECK(event->source == QHostAddress(be32(datagram, 12)));
+        FUZZ_CHECK(event->source == HostAddress(be32(datagram, 12)));
         FUZZ_CHECK(event->hopLimit == byteAt(datagram, 8));
     }
 }
 
 void fuzzMessage(Family family, QByteArrayView message, std::optional<quint16> identifier)
 {
-    static const QHostAddress source4(QStringLiteral("192.0.2.7"));
-    static const QHostAddress source6(QStringLiteral("2001:db8::7"));
-    const QHostAddress &source = family == V4 ? source4 : source6;
+    static const HostAddress source4(QStringLiteral("192.0.2.7"));
+    static const HostAddress source6(QStringLiteral("2001:db8::7"));
+    const HostAddress &source = family == V4 ? source4 : source6;
     checkMessageRoundTrip(message);
     const auto event = ReplyParser::parseIcmpMessage(family, message, source, HopLimit, identifier);
     checkEvent(family, event, message, identifier);

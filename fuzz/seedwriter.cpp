@@ -24,8 +24,8 @@ constexpr quint16 Ours = FuzzInput::Identifier;
 constexpr quint32 Here = 0xc0000201;   // 192.0.2.1
 constexpr quint32 Target = 0xc0000264; // 192.0.2.100
 constexpr quint32 Router = 0xc00002fe; // 192.0.2.254
-const QHostAddress Here6(QStringLiteral("2001:db8::1"));
-const QHostAddress Target6(QStringLiteral("2001:db8::64"));
+const HostAddress Here6(QStringLiteral("2001:db8::1"));
+const HostAddress Target6(QStringLiteral("2001:db8::64"));
 
 // 32 bytes, the default payload of a run.
 const QByteArray Payload("abcdefghijklmnopqrstuvwabcdefghi");
