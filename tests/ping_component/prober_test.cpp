@@ -136,6 +136,21 @@ protected:
             GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
     }
 
+    // A second raw prober of the family, with an identifier other than ours.
+    std::unique_ptr<Prober> openAnother() const
+    {
+        QString why;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            std::unique_ptr<Prober> other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+            if (!other)
+                ADD_FAILURE() << qPrintable(why);
+            if (!other || other->identifier() != m_prober->identifier())
+                return other;
+        }
+        ADD_FAILURE() << "five random identifiers in a row equal to ours";
+        return nullptr;
+    }
+
     std::unique_ptr<Prober> m_prober;
 };
 
@@ -156,12 +171,8 @@ TEST_P(RawProberTest, LoopbackRepliesCarryOurSequenceAndPayload)
 TEST_P(RawProberTest, TwoProbersEachSeeOnlyTheirOwnReplies)
 {
     // Same sequence, so only the identifier tells the replies apart.
-    QString why;
-    std::unique_ptr<Prober> other;
-    for (int attempt = 0; attempt < 5 && (!other || other->identifier() == m_prober->identifier()); ++attempt)
-        other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
-    ASSERT_TRUE(other) << qPrintable(why);
-    ASSERT_NE(other->identifier(), m_prober->identifier());
+    const std::unique_ptr<Prober> other = openAnother();
+    ASSERT_TRUE(other);
 
     ASSERT_TRUE(m_prober->send(loopback(GetParam()), 7, "first").ok);
     ASSERT_TRUE(other->send(loopback(GetParam()), 7, "second").ok);
@@ -179,12 +190,8 @@ TEST_P(RawProberTest, TwoProbersEachSeeOnlyTheirOwnReplies)
 
 TEST_P(RawProberTest, OtherProgramsRepliesDoNotEvenWakeTheSocket)
 {
-    QString why;
-    std::unique_ptr<Prober> other;
-    for (int attempt = 0; attempt < 5 && (!other || other->identifier() == m_prober->identifier()); ++attempt)
-        other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
-    ASSERT_TRUE(other) << qPrintable(why);
-    ASSERT_NE(other->identifier(), m_prober->identifier());
+    const std::unique_ptr<Prober> other = openAnother();
+    ASSERT_TRUE(other);
 
     ASSERT_TRUE(other->send(loopback(GetParam()), 9, "theirs").ok);
     ASSERT_TRUE(waitForEvent(*other, replyTo(9)).has_value());
