@@ -5,7 +5,7 @@
 #include "icmpsocket.h"
 #include "ipv6header.h"
 #include "prober.h"
-#include "testnetwork.h"
+#include "clientnetwork.h"
 #include "testpackets.h"
 
 #include <QDeadlineTimer>
@@ -281,25 +281,8 @@ namespace {
 class NamespaceProberTest : public ::testing::TestWithParam<Family>
 {
 protected:
-    void SetUp() override
-    {
-        const QString unavailable = TestNetwork::unavailableReason();
-        if (!unavailable.isEmpty())
-            GTEST_SKIP() << qPrintable(unavailable);
-        m_network = std::make_unique<TestNetwork>();
-        ASSERT_TRUE(m_network->ok()) << qPrintable(m_network->error());
-        ASSERT_TRUE(m_network->setPingGroupRange(0, 2147483647)) << qPrintable(m_network->error());
-        m_scope = std::make_unique<TestNetwork::ClientScope>(*m_network);
-        ASSERT_TRUE(m_scope->ok()) << qPrintable(m_scope->error());
-    }
-
-    // Back to the thread's own namespace, then the namespaces go, whatever
-    // the test did.
-    void TearDown() override
-    {
-        m_scope.reset();
-        m_network.reset();
-    }
+    void SetUp() override { m_client.setUp(0, 2147483647); }
+    void TearDown() override { m_client.tearDown(); }
 
     // Sends an ICMP error to loopback that quotes an echo request with this
     // identifier and sequence, as a router would about our request.
@@ -337,8 +320,7 @@ protected:
         }
     }
 
-    std::unique_ptr<TestNetwork> m_network;
-    std::unique_ptr<TestNetwork::ClientScope> m_scope;
+    ClientNetwork m_client;
 };
 
 quint16 boundPort(int descriptor)
@@ -424,7 +406,7 @@ TEST_P(NamespaceProberTest, AutoPrefersTheDatagramSocket)
 
 TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
 {
-    ASSERT_TRUE(m_network->setPingGroupRange(1, 0));
+    ASSERT_TRUE(m_client.network().setPingGroupRange(1, 0));
     QString why;
     auto prober = openOrExplain(GetParam(), Prober::Preference::Auto, &why);
     ASSERT_TRUE(prober) << qPrintable(why);
@@ -441,7 +423,7 @@ TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
 
 TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
 {
-    ASSERT_TRUE(m_network->setPingGroupRange(1, 0));
+    ASSERT_TRUE(m_client.network().setPingGroupRange(1, 0));
     const QStringList errors = openErrorsWithoutRawCapability(GetParam());
     ASSERT_GE(errors.size(), 2) << "the child process failed";
     const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1")

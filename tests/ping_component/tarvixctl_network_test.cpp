@@ -4,7 +4,7 @@
 #include "eventrecorder.h"
 #include "pingengine.h"
 #include "tarvixctl.h"
-#include "testnetwork.h"
+#include "clientnetwork.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -49,17 +49,13 @@ class NetworkRunTest : public ::testing::TestWithParam<Path>
 protected:
     void SetUp() override
     {
-        const QString unavailable = TestNetwork::unavailableReason();
-        if (!unavailable.isEmpty())
-            GTEST_SKIP() << qPrintable(unavailable);
-        m_network = std::make_unique<TestNetwork>();
-        ASSERT_TRUE(m_network->ok()) << qPrintable(m_network->error());
         // The datagram path needs the group range; the raw path is pinned by
         // forbidding it, so that Auto could not pick the datagram socket.
         const bool datagram = GetParam().kind == Prober::SocketKind::Datagram;
-        ASSERT_TRUE(datagram ? m_network->setPingGroupRange(0, 2147483647) : m_network->setPingGroupRange(1, 0));
-        m_scope = std::make_unique<TestNetwork::ClientScope>(*m_network);
-        ASSERT_TRUE(m_scope->ok()) << qPrintable(m_scope->error());
+        m_client.setUp(datagram ? 0 : 1, datagram ? 2147483647 : 0);
+        if (IsSkipped() || HasFailure())
+            return;
+        m_network = &m_client.network();
         m_control = std::make_unique<TarvixCtl>();
         m_control->setSocketPreference(datagram ? Prober::Preference::DatagramOnly : Prober::Preference::RawOnly);
         m_control->setIntervalMs(100);
@@ -70,8 +66,7 @@ protected:
     {
         m_recorder.reset();
         m_control.reset();
-        m_scope.reset();
-        m_network.reset();
+        m_client.tearDown();
     }
 
     Family family() const { return GetParam().family; }
@@ -93,8 +88,8 @@ protected:
         return lines.isEmpty() ? QString() : lines.last().text;
     }
 
-    std::unique_ptr<TestNetwork> m_network;
-    std::unique_ptr<TestNetwork::ClientScope> m_scope;
+    ClientNetwork m_client;
+    TestNetwork *m_network = nullptr;
     std::unique_ptr<TarvixCtl> m_control;
     std::unique_ptr<EventRecorder> m_recorder;
 };
