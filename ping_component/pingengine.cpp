@@ -144,7 +144,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         }
         case RunState::Verdict::Duplicate:
             m_run->countDuplicate();
-            emit duplicateReplied(event, m_run->duplicateRoundTripNs(event));
+            emit duplicateReplied(event, m_run->duplicateRoundTripNs(event, nowNs));
             break;
         case RunState::Verdict::Late:
         case RunState::Verdict::Corrupted:
