@@ -324,6 +324,23 @@ TEST_P(NetworkRunTest, ErrorsAboutFragmentedRequestsAreReported)
         << qPrintable(statistics());
 }
 
+TEST_P(NetworkRunTest, AnUnsendableRequestIsNamedInItsError)
+{
+    // The client has no route beyond the test networks: the kernel refuses
+    // the send itself, and nothing leaves the namespace.
+    const QString nowhere = family() == IpFamily::IPv4 ? QStringLiteral("10.232.0.1") : QStringLiteral("fd00:7b::1");
+    put(DispId::Count, 2);
+    ping(nowhere);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 2) << qPrintable(m_recorder->allText());
+    EXPECT_EQ(errors[0].text, QStringLiteral("PING: transmit failed for icmp_seq=1. Network is unreachable.\r\n"));
+    EXPECT_EQ(errors[1].text, QStringLiteral("PING: transmit failed for icmp_seq=2. Network is unreachable.\r\n"));
+    ASSERT_EQ(m_recorder->of(Id::OnPing).size(), 2);
+    EXPECT_EQ(m_recorder->of(Id::OnPing).first().bytes, -1);
+}
+
 TEST_P(NetworkRunTest, UnknownHostsEndTheRunWithOneError)
 {
     // No resolver is reachable from the client namespace, so nothing leaves it.
