@@ -6,6 +6,25 @@
 
 #include <cstring>
 
+namespace {
+
+// Longer than any literal, with a zone of the longest interface name.
+constexpr qsizetype MaxLiteralLength = 80;
+
+// Interface names are bytes; they travel as the local 8-bit encoding both ways.
+unsigned interfaceIndex(const QString &name)
+{
+    return if_nametoindex(name.toLocal8Bit().constData());
+}
+
+QString interfaceName(unsigned index)
+{
+    char name[IF_NAMESIZE] = {};
+    return if_indextoname(index, name) ? QString::fromLocal8Bit(name) : QString::number(index);
+}
+
+} // namespace
+
 HostAddress::HostAddress(quint32 ipv4) : m_family(IpFamily::IPv4), m_ipv4(ipv4)
 {
 }
@@ -17,49 +36,90 @@ HostAddress::HostAddress(const quint8 *ipv6) : m_family(IpFamily::IPv6)
 
 HostAddress::HostAddress(const QString &text)
 {
-    const QByteArray latin = text.toLatin1();
-    if (latin.isEmpty() || latin.size() > 80 || text.contains(QChar::Null))
-        return;
-    in_addr v4{};
-    if (inet_pton(AF_INET, latin.constData(), &v4) == 1) {
-        *this = HostAddress(ntohl(v4.s_addr));
-        return;
-    }
-    const qsizetype percent = latin.indexOf('%');
-    const QByteArray bare = percent < 0 ? latin : latin.left(percent);
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, bare.constData(), &v6) != 1)
-        return;
-    if (percent >= 0 && percent + 1 == latin.size())
-        return; // "fe80::1%": a zone sign without a zone
-    *this = HostAddress(v6.s6_addr);
-    if (percent >= 0)
-        m_scopeId = QString::fromLatin1(latin.mid(percent + 1));
+    if (const std::optional<HostAddress> parsed = parse(text))
+        *this = *parsed;
 }
 
-bool HostAddress::setAddress(const sockaddr *address)
+std::optional<HostAddress> HostAddress::parse(const QString &text)
 {
-    *this = HostAddress();
-    if (!address)
-        return false;
-    if (address->sa_family == AF_INET) {
+    if (text.isEmpty() || text.size() > MaxLiteralLength || text.contains(QChar::Null))
+        return std::nullopt;
+    const qsizetype percent = text.indexOf(QLatin1Char('%'));
+    const QByteArray bare = (percent < 0 ? text : text.left(percent)).toLatin1();
+    // inet_pton accepts only the strict forms, unlike inet_aton.
+    in_addr v4{};
+    if (percent < 0 && inet_pton(AF_INET, bare.constData(), &v4) == 1)
+        return HostAddress(ntohl(v4.s_addr));
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, bare.constData(), &v6) != 1)
+        return std::nullopt;
+    HostAddress address(v6.s6_addr);
+    if (percent >= 0) {
+        address.m_scopeId = text.mid(percent + 1);
+        if (address.m_scopeId.isEmpty())
+            return std::nullopt; // "fe80::1%": a zone sign without a zone
+    }
+    return address;
+}
+
+std::optional<HostAddress> HostAddress::fromUserText(const QString &text)
+{
+    QString candidate = text.trimmed();
+    // Brackets set IPv6 addresses apart in URLs; people paste them.
+    const bool bracketed = candidate.startsWith(QLatin1Char('[')) && candidate.endsWith(QLatin1Char(']'));
+    if (bracketed)
+        candidate = candidate.mid(1, candidate.size() - 2);
+    std::optional<HostAddress> address = parse(candidate);
+    if (!address || (bracketed && address->protocol() != IpFamily::IPv6))
+        return std::nullopt;
+    if (!address->m_scopeId.isEmpty() && address->scopeIndex() == 0)
+        return std::nullopt;
+    return address;
+}
+
+HostAddress HostAddress::fromSockaddr(const sockaddr *address, size_t length)
+{
+    if (!address || length < sizeof(sa_family_t))
+        return {};
+    if (address->sa_family == AF_INET && length >= sizeof(sockaddr_in)) {
         sockaddr_in in{};
         std::memcpy(&in, address, sizeof in);
-        *this = HostAddress(ntohl(in.sin_addr.s_addr));
-        return true;
+        return HostAddress(ntohl(in.sin_addr.s_addr));
     }
-    if (address->sa_family == AF_INET6) {
+    if (address->sa_family == AF_INET6 && length >= sizeof(sockaddr_in6)) {
         sockaddr_in6 in6{};
         std::memcpy(&in6, address, sizeof in6);
-        *this = HostAddress(in6.sin6_addr.s6_addr);
-        if (in6.sin6_scope_id != 0) {
-            char name[IF_NAMESIZE];
-            m_scopeId = if_indextoname(in6.sin6_scope_id, name) ? QString::fromLatin1(name)
-                                                                : QString::number(in6.sin6_scope_id);
-        }
-        return true;
+        HostAddress host(in6.sin6_addr.s6_addr);
+        if (in6.sin6_scope_id != 0)
+            host.m_scopeId = interfaceName(in6.sin6_scope_id);
+        return host;
     }
-    return false;
+    return {};
+}
+
+socklen_t HostAddress::toSockaddr(sockaddr_storage &storage) const
+{
+    storage = sockaddr_storage{};
+    if (m_family == IpFamily::IPv4) {
+        auto *in = reinterpret_cast<sockaddr_in *>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_addr.s_addr = htonl(m_ipv4);
+        return sizeof *in;
+    }
+    if (m_family == IpFamily::IPv6) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        std::memcpy(in6->sin6_addr.s6_addr, m_ipv6.c, sizeof m_ipv6.c);
+        if (!m_scopeId.isEmpty()) {
+            in6->sin6_scope_id = scopeIndex();
+            if (in6->sin6_scope_id == 0) {
+                storage = sockaddr_storage{};
+                return 0;
+            }
+        }
+        return sizeof *in6;
+    }
+    return 0;
 }
 
 bool HostAddress::isLoopback() const
@@ -77,6 +137,15 @@ void HostAddress::setScopeId(const QString &scopeId)
 {
     if (m_family == IpFamily::IPv6)
         m_scopeId = scopeId;
+}
+
+unsigned HostAddress::scopeIndex() const
+{
+    if (m_scopeId.isEmpty())
+        return 0;
+    bool isNumber = false;
+    const unsigned index = m_scopeId.toUInt(&isNumber);
+    return isNumber ? index : interfaceIndex(m_scopeId);
 }
 
 QString HostAddress::toString() const
@@ -97,13 +166,18 @@ QString HostAddress::toString() const
     return {};
 }
 
+bool HostAddress::matches(const HostAddress &other) const
+{
+    if (m_family != other.m_family)
+        return false;
+    if (m_family == IpFamily::IPv4)
+        return m_ipv4 == other.m_ipv4;
+    if (m_family == IpFamily::IPv6)
+        return std::memcmp(m_ipv6.c, other.m_ipv6.c, sizeof m_ipv6.c) == 0;
+    return true;
+}
+
 bool operator==(const HostAddress &a, const HostAddress &b)
 {
-    if (a.m_family != b.m_family)
-        return false;
-    if (a.m_family == IpFamily::IPv4)
-        return a.m_ipv4 == b.m_ipv4;
-    if (a.m_family == IpFamily::IPv6)
-        return std::memcmp(a.m_ipv6.c, b.m_ipv6.c, sizeof a.m_ipv6.c) == 0 && a.m_scopeId == b.m_scopeId;
-    return true;
+    return a.matches(b) && (a.m_family != IpFamily::IPv6 || a.m_scopeId == b.m_scopeId);
 }

@@ -3,13 +3,10 @@
 #include <QEventLoop>
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <net/if.h>
 #include <netdb.h>
 #include <sys/socket.h>
 
 #include <atomic>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -25,8 +22,7 @@ std::optional<HostAddress> firstAddress(const QString &name)
         return std::nullopt;
     // The resolver has sorted the list by RFC 6724: the first entry is the one
     // this host can reach best.
-    HostAddress address;
-    address.setAddress(list->ai_addr);
+    const HostAddress address = HostAddress::fromSockaddr(list->ai_addr, list->ai_addrlen);
     freeaddrinfo(list);
     if (address.isNull())
         return std::nullopt;
@@ -35,63 +31,17 @@ std::optional<HostAddress> firstAddress(const QString &name)
 
 QString reverseName(const HostAddress &address)
 {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (address.protocol() == IpFamily::IPv4) {
-        auto *in = reinterpret_cast<sockaddr_in *>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof *in;
-    } else {
-        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
-        in6->sin6_family = AF_INET6;
-        const Ipv6Bytes bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        length = sizeof *in6;
-    }
+    // With its zone: a link-local address means nothing without its interface.
+    sockaddr_storage storage;
+    const socklen_t length = address.toSockaddr(storage);
     char host[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<sockaddr *>(&storage), length, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+    if (length == 0
+        || getnameinfo(reinterpret_cast<sockaddr *>(&storage), length, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
         return {};
     return QString::fromUtf8(host);
 }
 
 } // namespace
-
-std::optional<HostAddress> HostResolver::parseLiteral(const QString &text)
-{
-    QString candidate = text.trimmed();
-    // Brackets set IPv6 addresses apart in URLs; people paste them.
-    const bool bracketed = candidate.startsWith(QLatin1Char('[')) && candidate.endsWith(QLatin1Char(']'));
-    if (bracketed)
-        candidate = candidate.mid(1, candidate.size() - 2);
-    const QByteArray latin = candidate.toLatin1();
-    if (latin.isEmpty() || candidate.size() > 80)
-        return std::nullopt;
-
-    // inet_pton accepts only the strict forms: "127.1" or "0x7f.0.0.1", which
-    // inet_aton would quietly turn into some other address, are no literals.
-    in_addr v4{};
-    if (!bracketed && inet_pton(AF_INET, latin.constData(), &v4) == 1)
-        return HostAddress(ntohl(v4.s_addr));
-
-    const qsizetype percent = latin.indexOf('%');
-    const QByteArray bare = percent < 0 ? latin : latin.left(percent);
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, bare.constData(), &v6) != 1)
-        return std::nullopt;
-    HostAddress address(v6.s6_addr);
-    if (percent >= 0) {
-        const QByteArray zone = latin.mid(percent + 1);
-        if (zone.isEmpty())
-            return std::nullopt;
-        bool numeric = false;
-        zone.toUInt(&numeric);
-        if (!numeric && if_nametoindex(zone.constData()) == 0)
-            return std::nullopt; // no such interface: sending would fail anyway
-        address.setScopeId(QString::fromLatin1(zone));
-    }
-    return address;
-}
 
 bool HostResolver::isPlausibleName(const QString &text)
 {
@@ -122,7 +72,7 @@ bool HostResolver::isPlausibleName(const QString &text)
 
 bool HostResolver::needsWorker(const QString &host, bool reverseLookup)
 {
-    const std::optional<HostAddress> literal = parseLiteral(host);
+    const std::optional<HostAddress> literal = HostAddress::fromUserText(host);
     if (literal)
         return reverseLookup;
     return isPlausibleName(host.trimmed());
@@ -136,7 +86,7 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
         result.status = Result::Status::NoHost;
         return result;
     }
-    if (const std::optional<HostAddress> literal = parseLiteral(result.host)) {
+    if (const std::optional<HostAddress> literal = HostAddress::fromUserText(result.host)) {
         result.status = Result::Status::Resolved;
         result.address = *literal;
         if (reverseLookup)

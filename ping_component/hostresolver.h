@@ -36,10 +36,6 @@ public:
     // event loop keeps painting and timers going but takes no user input.
     static Result resolve(const QString &host, bool reverseLookup, const Lookup &lookup = &resolveBlocking);
 
-    // A literal IPv4 address in dotted-quad form, or an IPv6 address, possibly
-    // in brackets and with a zone ("fe80::1%eth0").
-    static std::optional<HostAddress> parseLiteral(const QString &text);
-
     // Whether text could be a DNS host name worth asking the resolver about.
     static bool isPlausibleName(const QString &text);
 

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <linux/errqueue.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -52,8 +51,8 @@ ErrorQueueEntry entryFromControl(const cmsghdr *cmsg)
     const size_t offenderLength = cmsg->cmsg_len - CMSG_LEN(sizeof ee);
     sockaddr_storage offender{};
     std::memcpy(&offender, CMSG_DATA(cmsg) + sizeof ee, qMin(offenderLength, sizeof offender));
-    entry.offender = IcmpSocket::toHostAddress(reinterpret_cast<const sockaddr *>(&offender),
-                                               unsigned(qMin(offenderLength, sizeof offender)));
+    entry.offender = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&offender),
+                                               qMin(offenderLength, sizeof offender));
     return entry;
 }
 
@@ -141,7 +140,7 @@ std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValu
     Datagram datagram;
     datagram.bytes = QByteArrayView(m_buffer.constData(), length);
     datagram.truncated = msg.msg_flags & MSG_TRUNC;
-    datagram.address = toHostAddress(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
+    datagram.address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
     for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
         if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
             && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
@@ -181,27 +180,6 @@ SendResult IcmpSocket::sendTo(const sockaddr *address, unsigned addressLength, Q
         result.ok = true;
     }
     return result;
-}
-
-HostAddress IcmpSocket::toHostAddress(const sockaddr *address, unsigned length)
-{
-    if (length >= sizeof(sockaddr_in) && address->sa_family == AF_INET) {
-        sockaddr_in in{};
-        std::memcpy(&in, address, sizeof in);
-        return HostAddress(qFromBigEndian<quint32>(in.sin_addr.s_addr));
-    }
-    if (length >= sizeof(sockaddr_in6) && address->sa_family == AF_INET6) {
-        sockaddr_in6 in6{};
-        std::memcpy(&in6, address, sizeof in6);
-        HostAddress host(in6.sin6_addr.s6_addr);
-        if (in6.sin6_scope_id != 0) {
-            char name[IF_NAMESIZE] = {};
-            host.setScopeId(if_indextoname(in6.sin6_scope_id, name) ? QString::fromLocal8Bit(name)
-                                                                    : QString::number(in6.sin6_scope_id));
-        }
-        return host;
-    }
-    return {};
 }
 
 qint64 IcmpSocket::nowNs(int clock)

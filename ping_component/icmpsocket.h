@@ -72,10 +72,6 @@ public:
     // Sends one datagram without waiting, taking both clocks immediately before.
     SendResult sendTo(const sockaddr *address, unsigned addressLength, QByteArrayView bytes);
 
-    // A socket address as HostAddress, with the IPv6 scope id as interface name
-    // where the interface is known (its number otherwise).
-    static HostAddress toHostAddress(const sockaddr *address, unsigned length);
-
     static qint64 nowNs(int clock);
 
 private:

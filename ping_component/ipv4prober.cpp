@@ -48,18 +48,16 @@ bool Ipv4Prober::setHopLimit(int hops)
 
 SendResult Ipv4Prober::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
 {
-    const quint32 address = target.toIPv4Address();
     if (target.protocol() != IpFamily::IPv4) {
         SendResult result;
         result.errnoValue = EAFNOSUPPORT;
         return result;
     }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = qToBigEndian(address);
+    sockaddr_storage to;
+    const socklen_t length = target.toSockaddr(to);
     // On a datagram socket the kernel puts in its own identifier and checksum.
     const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, identifier(), sequence, payload).encodeWithChecksum();
-    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, request);
+    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), length, request);
 }
 
 std::optional<ProbeEvent> Ipv4Prober::parseData(const IcmpSocket::Datagram &datagram) const

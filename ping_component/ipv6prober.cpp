@@ -4,26 +4,9 @@
 #include "replyparser.h"
 
 #include <cerrno>
-#include <cstring>
-#include <net/if.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-
-namespace {
-
-// The interface index for a scope id given as a number or an interface name;
-// 0 for an unknown interface.
-unsigned scopeIndex(const QString &scopeId)
-{
-    bool isNumber = false;
-    const unsigned index = scopeId.toUInt(&isNumber);
-    if (isNumber)
-        return index;
-    return if_nametoindex(scopeId.toLocal8Bit().constData());
-}
-
-} // namespace
 
 std::unique_ptr<Ipv6Prober> Ipv6Prober::open(SocketKind kind, int *errnoValue, QString *failedStep)
 {
@@ -71,20 +54,15 @@ SendResult Ipv6Prober::send(const HostAddress &target, quint16 sequence, const Q
         refused.errnoValue = EAFNOSUPPORT;
         return refused;
     }
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    const Ipv6Bytes address = target.toIPv6Address();
-    std::memcpy(to.sin6_addr.s6_addr, address.c, sizeof to.sin6_addr.s6_addr);
-    if (!target.scopeId().isEmpty()) {
-        to.sin6_scope_id = scopeIndex(target.scopeId());
-        if (to.sin6_scope_id == 0) {
-            refused.errnoValue = ENODEV;
-            return refused;
-        }
+    sockaddr_storage to;
+    const socklen_t length = target.toSockaddr(to);
+    if (length == 0) {
+        refused.errnoValue = ENODEV; // a zone that names no interface
+        return refused;
     }
     // The checksum stays zero: it covers a pseudo-header that the kernel fills in.
     const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier(), sequence, payload).encode();
-    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, request);
+    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), length, request);
 }
 
 std::optional<ProbeEvent> Ipv6Prober::parseData(const IcmpSocket::Datagram &datagram) const

@@ -59,19 +59,6 @@ void RunState::markUnsendable(quint16 sequence)
     m_history.addError();
 }
 
-bool RunState::sameAddress(const HostAddress &a, const HostAddress &b)
-{
-    if (a.protocol() != b.protocol())
-        return false;
-    // Compare the address bytes only: the scope of a link-local reply may be
-    // named by index where the target was named by interface, or not at all.
-    if (a.protocol() == IpFamily::IPv4)
-        return a.toIPv4Address() == b.toIPv4Address();
-    const Ipv6Bytes x = a.toIPv6Address();
-    const Ipv6Bytes y = b.toIPv6Address();
-    return std::memcmp(x.c, y.c, sizeof x.c) == 0;
-}
-
 RunState::Outcome RunState::outcomeOf(quint16 sequence) const
 {
     if (m_replied->test(sequence))
@@ -89,7 +76,7 @@ void RunState::setOutcome(quint16 sequence, Outcome outcome)
 
 RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
 {
-    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !sameAddress(reply.source, m_target.address))
+    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !reply.source.matches(m_target.address))
         return Verdict::NotOurs;
     const quint16 sequence = reply.sequence;
     const bool inFlight = m_inFlight && m_inFlight->sequence == sequence;
@@ -115,7 +102,7 @@ RunState::Verdict RunState::classifyError(const ProbeEvent &error) const
     // what it carried: anyone can send an error that quotes our identifier
     // and sequence with another destination, and a host that does so before
     // its true reply would turn every reply into an error.
-    if (!error.quotedDestination.isNull() && !sameAddress(error.quotedDestination, m_target.address))
+    if (!error.quotedDestination.isNull() && !error.quotedDestination.matches(m_target.address))
         return Verdict::NotOurs;
     if (!error.quotedPayload.isEmpty()) {
         const QByteArray sent = payloadFor(error.sequence);

@@ -96,7 +96,6 @@ private:
     enum class Outcome : quint8 { None, Replied, Lost };
     Outcome outcomeOf(quint16 sequence) const;
     void setOutcome(quint16 sequence, Outcome outcome);
-    static bool sameAddress(const HostAddress &a, const HostAddress &b);
     // Whether the event arrived later than the time-out after the request in flight.
     bool receivedAfterTimeout(const ProbeEvent &event) const;
     static qint64 saneRoundTripNs(const Request &request, const ProbeEvent &reply, qint64 nowMonotonicNs);

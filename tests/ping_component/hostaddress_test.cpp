@@ -56,19 +56,73 @@ TEST(HostAddress, FromSocketAddresses)
     sockaddr_in in{};
     in.sin_family = AF_INET;
     in.sin_addr.s_addr = htonl(0x7f000001);
-    HostAddress address;
-    ASSERT_TRUE(address.setAddress(reinterpret_cast<const sockaddr *>(&in)));
+    HostAddress address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&in), sizeof in);
+    ASSERT_FALSE(address.isNull());
     EXPECT_EQ(address, HostAddress(QStringLiteral("127.0.0.1")));
 
     sockaddr_in6 in6{};
     in6.sin6_family = AF_INET6;
     inet_pton(AF_INET6, "fe80::2", &in6.sin6_addr);
     in6.sin6_scope_id = if_nametoindex("lo");
-    ASSERT_TRUE(address.setAddress(reinterpret_cast<const sockaddr *>(&in6)));
+    address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&in6), sizeof in6);
+    ASSERT_FALSE(address.isNull());
     EXPECT_EQ(address.toString(), QStringLiteral("fe80::2%lo"));
 
     sockaddr unknown{};
     unknown.sa_family = AF_UNIX;
-    EXPECT_FALSE(address.setAddress(&unknown));
+    address = HostAddress::fromSockaddr(&unknown, sizeof unknown);
     EXPECT_TRUE(address.isNull());
+    // A length too short for the family's address is no address.
+    EXPECT_TRUE(HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&in6), sizeof in6 - 1).isNull());
+    EXPECT_TRUE(HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&in), sizeof in - 1).isNull());
+    EXPECT_TRUE(HostAddress::fromSockaddr(nullptr, sizeof in).isNull());
+}
+
+TEST(HostAddress, ToSocketAddressesAndBack)
+{
+    for (const char *text : {"10.231.0.2", "::1", "fd00:7a::2", "fe80::2%lo", "fe80::2%1"}) {
+        const HostAddress address{QString::fromLatin1(text)};
+        sockaddr_storage storage;
+        const socklen_t length = address.toSockaddr(storage);
+        ASSERT_GT(length, 0u) << text;
+        const HostAddress back = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&storage), length);
+        // The zone comes back by the interface's name.
+        EXPECT_TRUE(back.matches(address)) << text;
+        EXPECT_EQ(back.scopeIndex(), address.scopeIndex()) << text;
+    }
+    sockaddr_storage storage;
+    const HostAddress zoned(QStringLiteral("fe80::2%lo"));
+    ASSERT_EQ(zoned.toSockaddr(storage), socklen_t(sizeof(sockaddr_in6)));
+    EXPECT_EQ(reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_scope_id, if_nametoindex("lo"));
+    // Nothing to send to: no address, or a zone that names no interface.
+    EXPECT_EQ(HostAddress().toSockaddr(storage), 0u);
+    EXPECT_EQ(HostAddress(QStringLiteral("fe80::2%nosuchinterface0")).toSockaddr(storage), 0u);
+}
+
+TEST(HostAddress, MatchesIgnoresHowTheZoneIsNamed)
+{
+    const HostAddress byName(QStringLiteral("fe80::2%lo"));
+    const HostAddress byNumber(QStringLiteral("fe80::2%1"));
+    const HostAddress bare(QStringLiteral("fe80::2"));
+    EXPECT_TRUE(byName.matches(byNumber));
+    EXPECT_TRUE(byName.matches(bare));
+    EXPECT_FALSE(byName.matches(HostAddress(QStringLiteral("fe80::3%lo"))));
+    EXPECT_FALSE(HostAddress(QStringLiteral("10.0.0.1")).matches(HostAddress(QStringLiteral("::ffff:10.0.0.1"))));
+    EXPECT_NE(byName, byNumber);
+}
+
+TEST(HostAddress, UserTextIsStrictButForgiving)
+{
+    EXPECT_EQ(HostAddress::fromUserText(QStringLiteral("127.0.0.1")), HostAddress(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(HostAddress::fromUserText(QStringLiteral(" 10.1.2.3 ")), HostAddress(QStringLiteral("10.1.2.3")));
+    EXPECT_EQ(HostAddress::fromUserText(QStringLiteral("::1")), HostAddress(QStringLiteral("::1")));
+    EXPECT_EQ(HostAddress::fromUserText(QStringLiteral("[::1]")), HostAddress(QStringLiteral("::1")));
+    const auto zoned = HostAddress::fromUserText(QStringLiteral("fe80::1%lo"));
+    ASSERT_TRUE(zoned.has_value());
+    EXPECT_EQ(zoned->scopeId(), QStringLiteral("lo"));
+
+    // Forms the C library would read as some other address, and plain mistakes.
+    for (const char *text : {"127.1", "0x7f.0.0.1", "0177.0.0.1", "256.1.1.1", "1.2.3.4.5", "999", "", "[::1",
+                             "fe80::1%", "fe80::1%nosuchinterface0", "::1::2", "[127.0.0.1]"})
+        EXPECT_FALSE(HostAddress::fromUserText(QString::fromLatin1(text)).has_value()) << text;
 }

@@ -266,7 +266,7 @@ private:
             return std::nullopt;
 
         Received r;
-        r.source = HostAddress(reinterpret_cast<const sockaddr *>(&peer));
+        r.source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&peer), message.msg_namelen);
         const ReceivedControl control = ReceivedControl::read(message);
         r.receivedNs = control.receivedNs;
         r.hops = control.hopLimit;

@@ -260,7 +260,7 @@ bool EchoResponder::receiveOne(int family)
     request.hops = control.hopLimit;
     request.route.local = control.destination;
     request.route.interfaceIndex = control.interfaceIndex;
-    const HostAddress peer(reinterpret_cast<const sockaddr *>(&request.route.peer));
+    const HostAddress peer = request.route.peerAddress();
     if (request.receivedNs == 0) {
         log(QStringLiteral("no kernel timestamp on a packet from %1; timing it from now").arg(peer.toString()));
         request.receivedNs = realtimeNs();
@@ -306,8 +306,7 @@ void EchoResponder::answer(const Request &request)
     const quint64 ordinal = ++(v4 ? m_seen4 : m_seen6);
     QString line = QStringLiteral("request v%1 %2 -> %3 id=%4 seq=%5 payload=%6 hops=%7")
                        .arg(v4 ? 4 : 6)
-                       .arg(HostAddress(reinterpret_cast<const sockaddr *>(&request.route.peer)).toString(),
-                            request.route.local.toString())
+                       .arg(request.route.peerAddress().toString(), request.route.local.toString())
                        .arg(request.identifier)
                        .arg(request.sequence)
                        .arg(request.payload.size())
@@ -452,5 +451,5 @@ void EchoResponder::send(const Outgoing &outgoing)
     if (sendmsg(socketFor(route.family), &message, 0) < 0)
         log(QStringLiteral("sending the %1 to %2 failed: %3")
                 .arg(QLatin1String(outgoing.what),
-                     HostAddress(reinterpret_cast<const sockaddr *>(&route.peer)).toString(), errnoText()));
+                     route.peerAddress().toString(), errnoText()));
 }

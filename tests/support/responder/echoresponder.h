@@ -41,6 +41,11 @@ private:
         socklen_t peerLength = 0;
         HostAddress local;
         int interfaceIndex = 0;
+
+        HostAddress peerAddress() const
+        {
+            return HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&peer), peerLength);
+        }
     };
 
     struct Request
