@@ -1,43 +1,22 @@
 #include "pingengine.h"
 
+#include "clock.h"
+#include "systemclock.h"
+
 #include <QRandomGenerator>
 #include <QSocketNotifier>
-#include <QTimer>
 
-#include <limits>
-
-#include <time.h>
-
-namespace {
-
-qint64 monotonicNowNs()
+PingEngine::PingEngine(QObject *parent) : PingEngine(&Prober::open, SystemClock::instance(), parent)
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// Whole milliseconds from now until a monotonic instant, rounded up so that a
-// timer never fires before it; 0 when the instant has passed.
-int millisecondsUntil(qint64 instantNs)
+PingEngine::PingEngine(ProberOpener openProber, Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_openProber(std::move(openProber))
+    , m_clock(clock)
+    , m_sendAlarm(clock.createAlarm([this] { sendNext(); }))
+    , m_deadlineAlarm(clock.createAlarm([this] { onDeadline(); }))
 {
-    const qint64 remainingNs = instantNs - monotonicNowNs();
-    if (remainingNs <= 0)
-        return 0;
-    return int(qMin<qint64>((remainingNs + 999999) / 1000000, std::numeric_limits<int>::max()));
-}
-
-} // namespace
-
-PingEngine::PingEngine(QObject *parent)
-    : QObject(parent), m_sendTimer(new QTimer(this)), m_deadlineTimer(new QTimer(this))
-{
-    for (QTimer *timer : {m_sendTimer, m_deadlineTimer}) {
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-    }
-    connect(m_sendTimer, &QTimer::timeout, this, &PingEngine::sendNext);
-    connect(m_deadlineTimer, &QTimer::timeout, this, &PingEngine::onDeadline);
 }
 
 PingEngine::~PingEngine()
@@ -56,7 +35,7 @@ std::optional<QString> PingEngine::start(const PingSettings &settings, const Run
 {
     stop();
     QString error;
-    std::unique_ptr<Prober> prober = Prober::open(target.address.protocol(), preference, &error);
+    std::unique_ptr<Prober> prober = m_openProber(target.address.protocol(), preference, &error);
     if (!prober)
         return error;
     if (!prober->setHopLimit(settings.timeToLive))
@@ -84,8 +63,8 @@ void PingEngine::stop()
 
 void PingEngine::closeSocket()
 {
-    m_sendTimer->stop();
-    m_deadlineTimer->stop();
+    m_sendAlarm->cancel();
+    m_deadlineAlarm->cancel();
     if (m_notifier) {
         // This may run inside the notifier's own signal: disable it now, free it later.
         m_notifier->setEnabled(false);
@@ -113,7 +92,7 @@ void PingEngine::sendNext()
         sent = m_prober->send(m_run->target().address, sequence, payload);
     }
     if (!sent.ok) {
-        m_lastSendMonotonicNs = monotonicNowNs();
+        m_lastSendMonotonicNs = m_clock.now().monotonicNs;
         m_run->markUnsendable(sequence);
         emit transmitFailed(sequence, sent.errnoValue);
         afterRequest();
@@ -121,12 +100,7 @@ void PingEngine::sendNext()
     }
     m_lastSendMonotonicNs = sent.sentMonotonicNs;
     m_run->markSent(sequence, sent.sentRealtimeNs, sent.sentMonotonicNs);
-    armDeadline();
-}
-
-void PingEngine::armDeadline()
-{
-    m_deadlineTimer->start(millisecondsUntil(m_run->deadlineMonotonicNs()));
+    m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
 }
 
 void PingEngine::readPending()
@@ -135,7 +109,7 @@ void PingEngine::readPending()
         const std::optional<ProbeEvent> event = m_prober->receive();
         if (!event)
             break;
-        handle(*event, monotonicNowNs());
+        handle(*event, m_clock.now().monotonicNs);
     }
 }
 
@@ -148,7 +122,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         case RunState::Verdict::Accepted: {
             const qint64 rttNs = m_run->roundTripNs(event, nowNs);
             m_run->completeWithReply(rttNs);
-            m_deadlineTimer->stop();
+            m_deadlineAlarm->cancel();
             emit replied(event, rttNs);
             afterRequest();
             break;
@@ -166,7 +140,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
     }
     if (m_run->classifyError(event) == RunState::Verdict::Accepted) {
         m_run->completeLost(true);
-        m_deadlineTimer->stop();
+        m_deadlineAlarm->cancel();
         emit requestFailed(event);
         afterRequest();
     }
@@ -178,8 +152,9 @@ void PingEngine::onDeadline()
     readPending();
     if (!isActive() || !m_run->inFlight())
         return;
-    if (monotonicNowNs() < m_run->deadlineMonotonicNs()) {
-        armDeadline();
+    // Early (a coarse timer): wait for the rest.
+    if (m_clock.now().monotonicNs < m_run->deadlineMonotonicNs()) {
+        m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
         return;
     }
     const quint16 sequence = m_run->inFlight()->sequence;
@@ -199,5 +174,5 @@ void PingEngine::afterRequest()
     }
     // Requests start one interval apart; after a long wait the next goes at once.
     const qint64 nextNs = m_lastSendMonotonicNs + qint64(m_run->settings().intervalMs) * 1000000;
-    m_sendTimer->start(millisecondsUntil(nextNs));
+    m_sendAlarm->setAt(nextNs);
 }

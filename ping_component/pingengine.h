@@ -8,23 +8,35 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class Clock;
+class Alarm;
 class QSocketNotifier;
-class QTimer;
 
 // Runs one ping run at a time on the thread it lives on (the UI thread): sends
 // the requests on schedule, reads replies and errors as they arrive, times the
 // requests out and ends the run. Timing does not depend on how promptly this
 // thread gets to run: round trips come from the kernel's receive timestamps,
 // and before a request is declared timed out whatever already arrived is read.
+//
+// Sockets and time come in from outside: a prober opener (the real one tries
+// the datagram socket, then raw) and a clock (the system's). Tests give it
+// fakes and run every rule of scheduling without a socket or a sleep.
 class PingEngine : public QObject
 {
     Q_OBJECT
 
 public:
+    // Opens a prober for a family, or gives nothing and says why in error.
+    using ProberOpener = std::function<std::unique_ptr<Prober>(IpFamily, Prober::Preference, QString *error)>;
+
+    // On real sockets and the system's clock.
     explicit PingEngine(QObject *parent = nullptr);
+    // clock must outlive the engine.
+    PingEngine(ProberOpener openProber, Clock &clock, QObject *parent = nullptr);
     ~PingEngine() override;
 
     // Opens a socket for the target's family and sends the first request at
@@ -63,14 +75,15 @@ private:
     void handle(const ProbeEvent &event, qint64 nowNs);
     void onDeadline();
     void afterRequest();
-    void armDeadline();
     void closeSocket();
 
+    ProberOpener m_openProber;
+    Clock &m_clock;
     std::unique_ptr<Prober> m_prober;
     Prober::SocketKind m_socketKind = Prober::SocketKind::Datagram;
     QSocketNotifier *m_notifier = nullptr;
-    QTimer *m_sendTimer;
-    QTimer *m_deadlineTimer;
+    std::unique_ptr<Alarm> m_sendAlarm;
+    std::unique_ptr<Alarm> m_deadlineAlarm;
     std::unique_ptr<RunState> m_run;
     qint64 m_lastSendMonotonicNs = 0;
 };

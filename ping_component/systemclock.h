@@ -1,0 +1,14 @@
+#pragma once
+
+#include "clock.h"
+
+// The system's clocks, and alarms on the event loop's precise timers.
+class SystemClock final : public Clock
+{
+public:
+    // It has no state: one serves every engine.
+    static SystemClock &instance();
+
+    ClockReading now() const override { return ClockReading::now(); }
+    std::unique_ptr<Alarm> createAlarm(std::function<void()> onAlarm) override;
+};

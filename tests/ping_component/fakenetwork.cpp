@@ -1,0 +1,132 @@
+#include "fakenetwork.h"
+
+#include "icmpmessage.h"
+
+#include <cerrno>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+class FakeNetwork::Probe final : public Prober
+{
+public:
+    explicit Probe(FakeNetwork &network) : m_network(network)
+    {
+        ++m_network.m_open;
+        ++m_network.m_opened;
+    }
+    ~Probe() override { --m_network.m_open; }
+
+    IpFamily family() const override { return m_network.m_family; }
+    SocketKind socketKind() const override { return m_network.m_kind; }
+    int descriptor() const override { return m_network.m_eventFd; }
+    quint16 identifier() const override { return m_network.m_identifier; }
+
+    bool setHopLimit(int hops) override
+    {
+        if (m_network.m_hopLimitRefused || hops < 1 || hops > 255)
+            return false;
+        m_hopLimit = hops;
+        return true;
+    }
+
+    SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) override
+    {
+        SendResult result;
+        const ClockReading at = m_network.m_clock.now();
+        result.sentRealtimeNs = at.realtimeNs;
+        result.sentMonotonicNs = at.monotonicNs;
+        if (m_network.m_failingSends > 0) {
+            --m_network.m_failingSends;
+            result.errnoValue = m_network.m_sendErrno;
+            return result;
+        }
+        if (target.protocol() != family()) {
+            result.errnoValue = EAFNOSUPPORT;
+            return result;
+        }
+        m_network.m_sent.append({target, sequence, payload, m_hopLimit, at});
+        result.ok = true;
+        return result;
+    }
+
+    std::optional<ProbeEvent> receive() override
+    {
+        if (m_network.m_arrivals.empty()) {
+            // Readable no more until something arrives.
+            eventfd_t ignored = 0;
+            eventfd_read(m_network.m_eventFd, &ignored);
+            return std::nullopt;
+        }
+        ProbeEvent event = m_network.m_arrivals.front();
+        m_network.m_arrivals.pop_front();
+        return event;
+    }
+
+private:
+    FakeNetwork &m_network;
+    int m_hopLimit = 64;
+};
+
+FakeNetwork::FakeNetwork(FakeClock &clock, IpFamily family, Prober::SocketKind kind)
+    : m_clock(clock), m_family(family), m_kind(kind), m_eventFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
+
+FakeNetwork::~FakeNetwork()
+{
+    ::close(m_eventFd);
+}
+
+PingEngine::ProberOpener FakeNetwork::opener()
+{
+    return [this](IpFamily family, Prober::Preference, QString *error) -> std::unique_ptr<Prober> {
+        if (!m_refusal.isEmpty() || family != m_family) {
+            *error = m_refusal.isEmpty() ? QStringLiteral("no socket of that family") : m_refusal;
+            return nullptr;
+        }
+        return std::make_unique<Probe>(*this);
+    };
+}
+
+void FakeNetwork::failSends(int count, int errnoValue)
+{
+    m_failingSends = count;
+    m_sendErrno = errnoValue;
+}
+
+void FakeNetwork::arrive(ProbeEvent event, qint64 receivedMonotonicNs)
+{
+    event.receivedMonotonicNs = receivedMonotonicNs;
+    event.receivedNs = m_clock.wallClockAt(receivedMonotonicNs);
+    event.kernelTimestamp = true;
+    m_arrivals.push_back(event);
+    eventfd_write(m_eventFd, 1);
+}
+
+ProbeEvent FakeNetwork::replyTo(const Sent &request) const
+{
+    ProbeEvent reply;
+    reply.kind = ProbeEvent::Kind::EchoReply;
+    reply.source = request.target;
+    reply.identifier = m_identifier;
+    reply.sequence = request.sequence;
+    reply.payload = request.payload;
+    reply.hopLimit = 57;
+    return reply;
+}
+
+ProbeEvent FakeNetwork::errorAbout(const Sent &request, quint8 type, quint8 code) const
+{
+    ProbeEvent error;
+    error.kind = ProbeEvent::Kind::IcmpError;
+    error.source = m_family == IpFamily::IPv4 ? HostAddress(QStringLiteral("192.0.2.254"))
+                                              : HostAddress(QStringLiteral("2001:db8::fe"));
+    error.identifier = m_identifier;
+    error.sequence = request.sequence;
+    error.icmpType = type;
+    error.icmpCode = code;
+    error.quotedDestination = request.target;
+    error.quotedPayload = request.payload.left(8);
+    return error;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// How GoogleTest prints Qt's strings in failure messages: as text, not as
+// the bytes of their UTF-16 code units.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        *out << (i ? ", " : "");
+        PrintTo(list[i], out);
+    }
+    *out << '}';
+}
