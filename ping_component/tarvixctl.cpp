@@ -4,6 +4,7 @@
 #include "pingengine.h"
 #include "pingtext.h"
 #include "savedstate.h"
+#include "systemclock.h"
 
 #include <QPainter>
 #include <QStyle>
@@ -22,8 +23,12 @@ qint32 wholeMilliseconds(qint64 ns)
 
 } // namespace
 
-TarvixCtl::TarvixCtl(QWidget *parent)
-    : QWidget(parent), m_events(new PingEvents(this)), m_engine(new PingEngine(this))
+TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::instance(), parent)
+{
+}
+
+TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent)
+    : QWidget(parent), m_events(new PingEvents(this)), m_engine(new PingEngine(std::move(openProber), clock, this))
 {
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);

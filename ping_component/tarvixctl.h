@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pingcontrol.h"
+#include "pingengine.h"
 #include "pingevents.h"
 #include "pingsettings.h"
 #include "prober.h"
@@ -10,7 +11,7 @@
 #include <QString>
 #include <QWidget>
 
-class PingEngine;
+class Clock;
 struct ProbeEvent;
 
 // The ping control: an ICMP echo engine behind the dispatch contract, with a
@@ -26,6 +27,9 @@ class TarvixCtl : public QWidget, public PingControl
 
 public:
     explicit TarvixCtl(QWidget *parent = nullptr);
+    // Runs on the given prober opener and clock instead of the system's
+    // sockets and clock; clock must outlive the control.
+    TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent = nullptr);
     ~TarvixCtl() override;
 
     DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) override;
