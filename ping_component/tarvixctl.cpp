@@ -345,7 +345,9 @@ RunView::Snapshot TarvixCtl::snapshot() const
     if (snapshot.run) {
         const RunState::Target &target = snapshot.run->target();
         const QString address = target.address.toString();
-        snapshot.title = target.hostName.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(target.hostName, address);
+        snapshot.title = target.hostName.isEmpty()
+            ? address
+            : QStringLiteral("%1 (%2)").arg(PingText::echoed(target.hostName), address);
     }
     snapshot.lastLine = m_lastLine;
     return snapshot;

@@ -122,6 +122,23 @@ TEST_F(TarvixCtlTest, UnknownAndEmptyHostsEndTheRunWithOneError)
     EXPECT_TRUE(recorder.events().last().text.contains(QStringLiteral("enter a host name")));
 }
 
+TEST_F(TarvixCtlTest, AMegabyteHostTextComesBackCutShort)
+{
+    QString huge;
+    huge.reserve(1 << 20);
+    while (huge.size() < (1 << 20))
+        huge += QStringLiteral("0123456789abcdef");
+    ASSERT_TRUE(ping(huge).ok());
+    EventRecorder::waitFor([&] { return !recorder.events().isEmpty(); }, 1000);
+    settle();
+    ASSERT_EQ(recorder.events().size(), 1);
+    const EventRecorder::Event &e = recorder.events().first();
+    EXPECT_EQ(e.id, Id::OnPingError);
+    EXPECT_EQ(e.text, QStringLiteral("Ping request could not find host ") + huge.left(255) + QChar(0x2026)
+                          + QStringLiteral(". Please check the name and try again.\r\n"));
+    EXPECT_LT(e.text.size(), 400);
+}
+
 TEST_F(TarvixCtlTest, SavedStateSetsTheDefaultsAndMalformedStreamsLeaveThem)
 {
     SavedState state;
