@@ -1,6 +1,5 @@
-#include "eventrecorder.h"
 #include "savedstate.h"
-#include "tarvixctl.h"
+#include "tarvixctlfixture.h"
 
 #include <QDir>
 
@@ -15,17 +14,7 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-class TarvixCtlTest : public ::testing::Test
-{
-protected:
-    TarvixCtl control;
-    EventRecorder recorder{control.events()};
-
-    DispResult put(DispId id, const DispValue &v) { return control.invoke(qint32(id), DispKind::PropertyPut, {v}); }
-    DispValue get(DispId id) { return control.invoke(qint32(id), DispKind::PropertyGet).value(); }
-    DispResult ping(const QString &host) { return control.invoke(qint32(DispId::Ping), DispKind::Method, {host}); }
-    void settle() { EventRecorder::waitFor([] { return false; }, 50); }
-};
+using TarvixCtlTest = TarvixCtlFixture;
 
 } // namespace
 
