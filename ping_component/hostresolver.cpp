@@ -1,15 +1,38 @@
 #include "hostresolver.h"
 
 #include <QEventLoop>
-#include <QThread>
+#include <QSocketNotifier>
 
 #include <netdb.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
-#include <atomic>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
+
+// What a wait and its worker share. The worker may outlive the wait, the
+// resolver, even the application object, so it touches nothing else: it
+// leaves its answer here and wakes the wait through an eventfd, which any
+// thread may write to without Qt. The last of the two to let go closes it.
+struct Handover
+{
+    Handover() : wakeUp(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Handover()
+    {
+        if (wakeUp >= 0)
+            ::close(wakeUp);
+    }
+    Q_DISABLE_COPY_MOVE(Handover)
+
+    std::mutex mutex;
+    std::optional<HostResolver::Result> answer; // under mutex
+    const int wakeUp;
+};
 
 std::optional<HostAddress> firstAddress(const QString &name)
 {
@@ -104,34 +127,95 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
     return result;
 }
 
-HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLookup, const Lookup &lookup)
+// One resolve() in progress, on its caller's stack.
+struct HostResolver::Wait
+{
+    QEventLoop loop;
+    HostResolver *resolver = nullptr; // null once cancelled or the resolver is gone
+    bool cancelled = false;
+};
+
+HostResolver::HostResolver(Lookup lookup)
+{
+    setLookup(std::move(lookup));
+}
+
+HostResolver::~HostResolver()
+{
+    cancel();
+}
+
+void HostResolver::setLookup(Lookup lookup)
+{
+    m_lookup = lookup ? std::move(lookup) : Lookup(&resolveBlocking);
+}
+
+void HostResolver::cancel()
+{
+    // Each loop ends once the loops above it on the stack have: a nested wait
+    // returns first, then the one it interrupted.
+    for (Wait *wait : std::as_const(m_waits)) {
+        wait->cancelled = true;
+        wait->resolver = nullptr;
+        wait->loop.exit();
+    }
+    m_waits.clear();
+}
+
+HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLookup)
 {
     if (!needsWorker(host, reverseLookup))
         return resolveBlocking(host, reverseLookup);
 
-    // The worker owns its share of the answer, so that it may outlive this
-    // call (the application quit while the resolver was still waiting).
-    struct Answer
-    {
-        Result result;
-        std::atomic<bool> done = false;
-    };
-    auto answer = std::make_shared<Answer>();
-    QThread *worker = QThread::create([answer, host, reverseLookup, lookup] {
-        answer->result = lookup(host, reverseLookup);
-        answer->done.store(true, std::memory_order_release);
+    // Without a descriptor or a thread to be had, a frozen window until the
+    // resolver answers beats a wrong answer.
+    const auto handover = std::make_shared<Handover>();
+    if (handover->wakeUp < 0)
+        return resolveBlocking(host, reverseLookup);
+    try {
+        std::thread([handover, lookup = m_lookup, host, reverseLookup] {
+            Result result = lookup(host, reverseLookup);
+            {
+                const std::lock_guard lock(handover->mutex);
+                handover->answer = std::move(result);
+            }
+            const quint64 one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(handover->wakeUp, &one, sizeof one);
+        }).detach();
+    } catch (const std::system_error &) {
+        return resolveBlocking(host, reverseLookup);
+    }
+
+    // User input is taken too: Stop (a write of 0 to Active) and the close
+    // request of the window manager are user input to Qt, and either must end
+    // the wait at once rather than after the resolver's time-out.
+    Wait wait;
+    wait.resolver = this;
+    QSocketNotifier answered(handover->wakeUp, QSocketNotifier::Read);
+    QObject::connect(&answered, &QSocketNotifier::activated, &wait.loop, [&] {
+        quint64 count = 0;
+        [[maybe_unused]] const ssize_t read = ::read(handover->wakeUp, &count, sizeof count);
+        answered.setEnabled(false);
+        wait.loop.quit();
     });
-    QEventLoop loop;
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The worker may be gone by now; only the shared answer is safe to read.
-    if (!answer->done.load(std::memory_order_acquire)) {
+    m_waits.append(&wait);
+    wait.loop.exec();
+    // Whatever ran in the loop may have destroyed this resolver: from here on
+    // only what lives on this stack is safe to touch.
+    if (wait.resolver)
+        wait.resolver->m_waits.removeOne(&wait);
+
+    std::optional<Result> answer;
+    {
+        const std::lock_guard lock(handover->mutex);
+        answer = std::move(handover->answer);
+    }
+    if (wait.cancelled || !answer) {
+        // The worker's answer, should it come, goes with the handover.
         Result cancelled;
         cancelled.status = Result::Status::Cancelled;
         cancelled.host = host.trimmed();
         return cancelled;
     }
-    return answer->result;
+    return *answer;
 }

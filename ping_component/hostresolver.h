@@ -1,7 +1,10 @@
 #pragma once
 
 #include "hostaddress.h"
+
+#include <QList>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <optional>
@@ -9,6 +12,10 @@
 // Turns what the user typed into the address and HostName of a run, with the
 // system resolver. A literal address never goes to DNS; neither does text that
 // cannot be a host name, so a typo fails at once instead of after a timeout.
+//
+// Lives on the UI thread; each lookup that needs the resolver runs on a worker
+// thread of its own, which nobody can interrupt: a wait that ends early leaves
+// it to finish on its own, and its answer is then thrown away.
 class HostResolver
 {
 public:
@@ -18,7 +25,7 @@ public:
             Resolved,
             NoHost,    // nothing but blanks was typed
             NotFound,  // not an address, and no name the resolver knows
-            Cancelled, // the application quit while waiting
+            Cancelled, // the wait was ended first: cancel(), the resolver destroyed, or the application quitting
         };
         Status status = Status::NotFound;
         QString host;          // the typed text without surrounding blanks
@@ -26,19 +33,42 @@ public:
         QString hostName;      // the run's HostName: the name as typed, a reverse name, or empty
     };
 
-    // The same, blocking the calling thread.
-    static Result resolveBlocking(const QString &host, bool reverseLookup);
-
     using Lookup = std::function<Result(const QString &host, bool reverseLookup)>;
 
+    // lookup is what the worker threads run; tests put slow or hanging ones
+    // in place of the system resolver.
+    explicit HostResolver(Lookup lookup = &resolveBlocking);
+    // Ends every wait still in progress, as cancel() does.
+    ~HostResolver();
+    Q_DISABLE_COPY_MOVE(HostResolver)
+
+    // For lookups started from now on; a worker already running keeps its own.
+    void setLookup(Lookup lookup);
+
     // Resolves without freezing the window: literals at once, anything that
-    // needs the resolver on a worker thread (running lookup) while a local
-    // event loop keeps painting and timers going but takes no user input.
-    static Result resolve(const QString &host, bool reverseLookup, const Lookup &lookup = &resolveBlocking);
+    // needs the resolver on a worker thread while a local event loop keeps the
+    // window alive, painting, timers and user input included, so that Stop
+    // and closing the window work during a slow lookup. Whatever runs in that
+    // loop may call back in: cancel() or destroy this resolver (the wait then
+    // ends at once, with Cancelled), or resolve again (a nested wait; the outer
+    // one returns only after it). The application quitting ends the wait too.
+    Result resolve(const QString &host, bool reverseLookup);
+
+    // Ends every wait of this resolver at once: each resolve() in progress
+    // returns Cancelled as soon as its loop is back on top.
+    void cancel();
+
+    // The same as a worker does it, blocking the calling thread.
+    static Result resolveBlocking(const QString &host, bool reverseLookup);
 
     // Whether text could be a DNS host name worth asking the resolver about.
     static bool isPlausibleName(const QString &text);
 
 private:
+    struct Wait;
+
     static bool needsWorker(const QString &host, bool reverseLookup);
+
+    Lookup m_lookup;
+    QList<Wait *> m_waits; // the waits in progress, innermost last
 };

@@ -18,6 +18,17 @@ QString percent(double value)
 
 } // namespace
 
+QString PingText::echoed(const QString &text)
+{
+    if (text.size() <= MaxEchoedLength)
+        return text;
+    qsizetype length = MaxEchoedLength;
+    // Never half of a character outside the Basic Multilingual Plane.
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length) + QChar(0x2026); // …
+}
+
 QString PingText::milliseconds(qint64 ns)
 {
     // Whole microseconds, rounded, then shown as ms with three decimals.
@@ -27,7 +38,7 @@ QString PingText::milliseconds(qint64 ns)
 
 QString PingText::displayName(const RunState::Target &target)
 {
-    return target.hostName.isEmpty() ? target.address.toString() : target.hostName;
+    return target.hostName.isEmpty() ? target.address.toString() : echoed(target.hostName);
 }
 
 QString PingText::header(const RunState::Target &target, qint32 packetSize)
@@ -45,7 +56,7 @@ QString PingText::reply(const RunState::Target &target, const ProbeEvent &reply,
 {
     QString from = reply.source.toString();
     if (!target.hostName.isEmpty())
-        from = QStringLiteral("%1 (%2)").arg(target.hostName, from);
+        from = QStringLiteral("%1 (%2)").arg(echoed(target.hostName), from);
     // As ping counts them: the ICMP message, header and payload.
     const qsizetype bytes = IcmpMessage::HeaderSize + reply.payload.size();
     QString line = QStringLiteral("%1 bytes from %2: icmp_seq=%3").arg(bytes).arg(from).arg(reply.sequence);
@@ -83,7 +94,8 @@ QString PingText::statistics(const RunState::Target &target, const RunStatistics
 
 QString PingText::unknownHost(const QString &host)
 {
-    return QStringLiteral("Ping request could not find host %1. Please check the name and try again.").arg(host)
+    return QStringLiteral("Ping request could not find host %1. Please check the name and try again.")
+               .arg(echoed(host))
         + crlf;
 }
 

@@ -23,6 +23,13 @@ public:
         IcmpV6Base = 0x60000,
     };
 
+    // The most of a text given to the component (the typed host, a host
+    // name) that any of its texts repeats: a host may pass megabytes through
+    // the contract, and its error event must not carry them all back.
+    static constexpr qsizetype MaxEchoedLength = 255;
+    // text itself, or its first MaxEchoedLength characters and an ellipsis.
+    static QString echoed(const QString &text);
+
     static QString milliseconds(qint64 ns);
 
     static QString header(const RunState::Target &target, qint32 packetSize);

@@ -46,8 +46,10 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
 TarvixCtl::~TarvixCtl()
 {
     // The engine, a child, closes its socket when it goes; nothing is reported
-    // any more, and a Ping still resolving sees that it was overtaken.
+    // any more, and a Ping still resolving (a handler run during its wait
+    // destroyed us) stops waiting and sees that it was overtaken.
     ++m_pingGeneration;
+    m_resolver.cancel();
     disconnect(m_engine, nullptr, this, nullptr);
     m_pending.clear();
 }
@@ -166,17 +168,21 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
         return DispResult::success();
     }
 
+    // A name waits for the resolver in a local event loop that takes every
+    // event, user input included: a handler may run meanwhile and stop this
+    // Ping (a write of 0 to Active), start another one, which overtakes it, or
+    // destroy us; each ends the wait at once. Until then Active reads non-zero.
     m_starting = true;
     update();
     QPointer<TarvixCtl> self(this);
-    const HostResolver::Result resolved = HostResolver::resolve(args.first().toText(), m_settings.resolvesAddresses());
+    const HostResolver::Result resolved = m_resolver.resolve(args.first().toText(), m_settings.resolvesAddresses());
     if (!self || generation != m_pingGeneration)
         return DispResult::success(); // destroyed, stopped, or overtaken by another Ping meanwhile
     m_starting = false;
 
     switch (resolved.status) {
     case HostResolver::Result::Status::Cancelled:
-        break;
+        break; // the application is quitting
     case HostResolver::Result::Status::NoHost:
         postError(PingText::noHost(), PingText::UnknownHost);
         break;
@@ -201,6 +207,7 @@ void TarvixCtl::endRun()
     if (m_starting) {
         ++m_pingGeneration;
         m_starting = false;
+        m_resolver.cancel();
     }
     if (m_engine->isActive()) {
         const quint64 run = m_runNumber;
@@ -350,7 +357,9 @@ RunView::Snapshot TarvixCtl::snapshot() const
     if (snapshot.run) {
         const RunState::Target &target = snapshot.run->target();
         const QString address = target.address.toString();
-        snapshot.title = target.hostName.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(target.hostName, address);
+        snapshot.title = target.hostName.isEmpty()
+            ? address
+            : QStringLiteral("%1 (%2)").arg(PingText::echoed(target.hostName), address);
     }
     snapshot.lastLine = m_lastLine;
     return snapshot;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostresolver.h"
 #include "pingcontrol.h"
 #include "pingengine.h"
 #include "pingevents.h"
@@ -43,6 +44,9 @@ public:
     void setIntervalMs(qint32 intervalMs) { m_settings.intervalMs = intervalMs; }
     // Which kind of ICMP socket runs may use (tests pin one path).
     void setSocketPreference(Prober::Preference preference) { m_preference = preference; }
+    // How names are looked up (tests put slow or hanging lookups here); the
+    // system resolver by default.
+    void setHostLookup(HostResolver::Lookup lookup) { m_resolver.setLookup(std::move(lookup)); }
     const PingEngine *engine() const { return m_engine; }
     bool isActive() const;
 
@@ -69,8 +73,9 @@ private:
     DispResult getProperty(DispId id) const;
     DispResult putProperty(DispId id, const DispValue &value);
     DispResult ping(const QList<DispValue> &args);
-    // Ends the active run, or a Ping still resolving; drops what that run has
-    // not yet reported except its closing statistics.
+    // Ends the active run, or a Ping still resolving (whose wait then ends at
+    // once); drops what that run has not yet reported except its closing
+    // statistics.
     void endRun();
 
     void post(PingEvents::Id id, const QString &text, qint32 a = 0, qint32 b = 0, qint32 c = 0, bool closing = false);
@@ -92,6 +97,7 @@ private:
     PingEngine *m_engine;
     PingSettings m_settings;
     Prober::Preference m_preference = Prober::Preference::Auto;
+    HostResolver m_resolver;
     QString m_hostName;
     QString m_ipAddress;
     quint32 m_extentX = 0;

@@ -116,3 +116,34 @@ TEST(PingText, ErrorsInTheUsualWording)
     EXPECT_EQ(PingText::transmitFailed(3, ENETUNREACH),
               QStringLiteral("PING: transmit failed for icmp_seq=3. Network is unreachable.\r\n"));
 }
+
+TEST(PingText, GivenTextsAreEchoedUpToTheLimitAndAnEllipsis)
+{
+    const QChar ellipsis(0x2026);
+    const QString exact(PingText::MaxEchoedLength, QLatin1Char('a'));
+    EXPECT_EQ(PingText::echoed(exact), exact);
+    EXPECT_EQ(PingText::echoed(exact + QLatin1Char('b')), exact + ellipsis);
+    EXPECT_EQ(PingText::echoed(QString()), QString());
+    // A character of two UTF-16 units across the limit is left out whole.
+    const QString beforeLimit(PingText::MaxEchoedLength - 1, QLatin1Char('a'));
+    const QString grin = QString::fromUtf8("\xf0\x9f\x98\x80");
+    ASSERT_EQ(grin.size(), 2);
+    EXPECT_EQ(PingText::echoed(beforeLimit + grin + QLatin1Char('z')), beforeLimit + ellipsis);
+
+    // Every text that repeats a name: the header, replies, statistics, the
+    // unknown host.
+    const QString longName(1000, QLatin1Char('n'));
+    const QString shown = PingText::echoed(longName);
+    EXPECT_EQ(PingText::header(target(longName), 32),
+              QStringLiteral("PING %1 (10.231.0.2) 32(60) bytes of data.\r\n").arg(shown));
+    ProbeEvent reply;
+    reply.source = HostAddress(QStringLiteral("10.231.0.2"));
+    reply.sequence = 1;
+    reply.hopLimit = 64;
+    EXPECT_EQ(PingText::reply(target(longName), reply, -1, false),
+              QStringLiteral("8 bytes from %1 (10.231.0.2): icmp_seq=1 ttl=64\r\n").arg(shown));
+    EXPECT_TRUE(PingText::statistics(target(longName), RunStatistics())
+                    .startsWith(QStringLiteral("\r\n--- %1 ping statistics ---\r\n").arg(shown)));
+    EXPECT_EQ(PingText::unknownHost(longName),
+              QStringLiteral("Ping request could not find host %1. Please check the name and try again.\r\n").arg(shown));
+}

@@ -1,8 +1,9 @@
-#include "eventrecorder.h"
 #include "savedstate.h"
-#include "tarvixctl.h"
+#include "tarvixctlfixture.h"
 
 #include <QDir>
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,7 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-class TarvixCtlTest : public ::testing::Test
-{
-protected:
-    TarvixCtl control;
-    EventRecorder recorder{control.events()};
-
-    DispResult put(DispId id, const DispValue &v) { return control.invoke(qint32(id), DispKind::PropertyPut, {v}); }
-    DispValue get(DispId id) { return control.invoke(qint32(id), DispKind::PropertyGet).value(); }
-    DispResult ping(const QString &host) { return control.invoke(qint32(DispId::Ping), DispKind::Method, {host}); }
-    static void settle() { EventRecorder::deliverQueued(); }
-};
+using TarvixCtlTest = TarvixCtlFixture;
 
 } // namespace
 
@@ -118,6 +109,22 @@ TEST_F(TarvixCtlTest, UnknownAndEmptyHostsEndTheRunWithOneError)
     ASSERT_EQ(recorder.events().size(), 2);
     EXPECT_EQ(recorder.events().last().id, Id::OnPingError);
     EXPECT_TRUE(recorder.events().last().text.contains(QStringLiteral("enter a host name")));
+}
+
+TEST_F(TarvixCtlTest, AMegabyteHostTextComesBackCutShort)
+{
+    QString huge;
+    huge.reserve(1 << 20);
+    while (huge.size() < (1 << 20))
+        huge += QStringLiteral("0123456789abcdef");
+    ASSERT_TRUE(ping(huge).ok());
+    settle();
+    ASSERT_EQ(recorder.events().size(), 1);
+    const EventRecorder::Event &e = recorder.events().first();
+    EXPECT_EQ(e.id, Id::OnPingError);
+    EXPECT_EQ(e.text, QStringLiteral("Ping request could not find host ") + huge.left(255) + QChar(0x2026)
+                          + QStringLiteral(". Please check the name and try again.\r\n"));
+    EXPECT_LT(e.text.size(), 400);
 }
 
 TEST_F(TarvixCtlTest, SavedStateSetsTheDefaultsAndMalformedStreamsLeaveThem)

@@ -22,6 +22,8 @@ namespace {
 
 // Where `ip netns` keeps the named namespaces.
 const QString netnsDirectory = QStringLiteral("/var/run/netns");
+// Where `ip netns exec` finds files to mount over those of /etc.
+const QString etcNetnsDirectory = QStringLiteral("/etc/netns");
 const QString namePrefix = QStringLiteral("tarvix-test-");
 constexpr int setUpTimeoutMs = 10000;
 constexpr int responderReadyTimeoutMs = 5000;
@@ -51,14 +53,19 @@ QString ipProgram()
     return program;
 }
 
+// extraEnvironment: NAME=VALUE assignments on top of this process's own.
 TestNetwork::CommandResult runProgram(const QString &program, const QStringList &arguments, int timeoutMs,
-                                      const QByteArray &input = {})
+                                      const QByteArray &input = {}, const QStringList &extraEnvironment = {})
 {
     TestNetwork::CommandResult result;
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Output that tests parse must not depend on the user's language.
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    for (const QString &assignment : extraEnvironment) {
+        const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+        environment.insert(assignment.left(equals), equals < 0 ? QString() : assignment.mid(equals + 1));
+    }
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForStarted(timeoutMs)) {
@@ -89,8 +96,8 @@ bool succeeded(const TestNetwork::CommandResult &result)
 }
 
 // Kills what still runs inside a namespace (a responder or a command whose
-// test crashed), then removes the namespace's name; the kernel frees the
-// namespace and its interfaces once nothing uses it any more.
+// test crashed), then removes its files for /etc and the namespace's name; the
+// kernel frees the namespace and its interfaces once nothing uses it any more.
 bool removeNamespace(const QString &name, QString *error)
 {
     const auto pids = runProgram(ipProgram(), {QStringLiteral("netns"), QStringLiteral("pids"), name},
@@ -101,6 +108,7 @@ bool removeNamespace(const QString &name, QString *error)
         if (ok && value > 0 && value != getpid())
             ::kill(value, SIGKILL);
     }
+    QDir(etcNetnsDirectory + QLatin1Char('/') + name).removeRecursively();
     const auto removed = runProgram(ipProgram(), {QStringLiteral("netns"), QStringLiteral("del"), name},
                                     setUpTimeoutMs);
     if (!succeeded(removed) && error)
@@ -438,6 +446,40 @@ TestNetwork::CommandResult TestNetwork::runInClient(const QStringList &command, 
         return {false, -1, {}, QStringLiteral("the test network was not set up")};
     return runProgram(ipProgram(), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), m_client} + command,
                       timeoutMs);
+}
+
+TestNetwork::CommandResult TestNetwork::runHere(const QStringList &command, int timeoutMs,
+                                               const QStringList &environment)
+{
+    if (command.isEmpty())
+        return {false, -1, {}, QStringLiteral("no command to run")};
+    return runProgram(command.constFirst(), command.mid(1), timeoutMs, {}, environment);
+}
+
+QStringList TestNetwork::clientCommand(const QStringList &command) const
+{
+    return QStringList{ipProgram(), QStringLiteral("netns"), QStringLiteral("exec"), m_client} + command;
+}
+
+bool TestNetwork::setClientFile(const QString &name, const QByteArray &contents)
+{
+    if (m_client.isEmpty()) {
+        fail(QStringLiteral("the test network was not set up"));
+        return false;
+    }
+    // A name with a slash could reach outside the namespace's own folder.
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.startsWith(QLatin1Char('.'))) {
+        fail(QStringLiteral("no file of /etc is called \"%1\"").arg(name));
+        return false;
+    }
+    const QString directory = etcNetnsDirectory + QLatin1Char('/') + m_client;
+    QFile file(directory + QLatin1Char('/') + name);
+    if (!QDir().mkpath(directory) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(contents) != contents.size() || !file.flush()) {
+        fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 TestNetwork::ClientScope::ClientScope(const TestNetwork &network)

@@ -115,6 +115,18 @@ public:
 
     // Runs a program in the client namespace and waits for it (LC_ALL=C).
     CommandResult runInClient(const QStringList &command, int timeoutMs = 10000) const;
+    // The same outside the test network, in this process's own namespaces,
+    // with NAME=VALUE assignments added to the environment.
+    static CommandResult runHere(const QStringList &command, int timeoutMs = 10000,
+                                 const QStringList &environment = {});
+    // The command line that runs command in the client namespace, for programs
+    // a test starts itself and keeps running.
+    QStringList clientCommand(const QStringList &command) const;
+    // Puts a file of the client's own in place of /etc/<name> for what runs
+    // there through runInClient() or clientCommand() (ip netns exec mounts
+    // /etc/netns/<client>/<name> over it), e.g. resolv.conf to choose its
+    // name server. /etc/<name> must exist. Removed with the namespace.
+    bool setClientFile(const QString &name, const QByteArray &contents);
 
 private:
     bool setUp();

@@ -3,6 +3,8 @@
 // code; the rest reads the responder's packets with a bare raw socket.
 #include "testnetwork.h"
 
+#include "dnssink.h"
+
 #include "icmpmessage.h"
 #include "internetchecksum.h"
 #include "ipv4header.h"
@@ -492,6 +494,52 @@ TEST_F(TestNetworkTest, ResponderWithBadOptionsReportsWhy)
     EXPECT_TRUE(network().error().contains(QStringLiteral("every:0"))) << qPrintable(network().error());
 }
 
+TEST_F(TestNetworkTest, ClientFilesReplaceThoseOfEtcInTheClientOnlyAndGoWithIt)
+{
+    QString clientFolder;
+    {
+        TestNetwork second;
+        ASSERT_TRUE(second.ok()) << qPrintable(second.error());
+        ASSERT_TRUE(second.setClientFile(QStringLiteral("resolv.conf"), "nameserver 10.231.0.2\n"))
+            << qPrintable(second.error());
+        clientFolder = QStringLiteral("/etc/netns/") + second.clientNamespace();
+        const auto inClient = second.runInClient({QStringLiteral("cat"), QStringLiteral("/etc/resolv.conf")});
+        EXPECT_EQ(inClient.output, QStringLiteral("nameserver 10.231.0.2\n")) << qPrintable(inClient.errorOutput);
+        QFile own(QStringLiteral("/etc/resolv.conf"));
+        ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+        EXPECT_NE(own.readAll(), QByteArray("nameserver 10.231.0.2\n")) << "this process's own /etc must stay";
+        EXPECT_TRUE(QFile::exists(clientFolder));
+
+        // Nothing outside the client's own folder.
+        EXPECT_FALSE(second.setClientFile(QStringLiteral("../passwd"), "x"));
+    }
+    EXPECT_FALSE(QFile::exists(clientFolder)) << "the client's files must go with its namespace";
+}
+
+TEST_F(TestNetworkTest, DnsSinkLogsTheQueriesOfBothFamiliesAndAnswersNone)
+{
+    // Two name servers, both the sink: the resolver asks the first, gives up
+    // after a second and asks the second.
+    ASSERT_TRUE(network().setClientFile(QStringLiteral("resolv.conf"),
+                                        "nameserver 10.231.0.2\nnameserver fd00:7a::2\noptions timeout:1 attempts:1\n"));
+    ASSERT_TRUE(network().setClientFile(QStringLiteral("nsswitch.conf"), "hosts: files dns\n"));
+    ResponderOptions options;
+    options.dnsSink = true;
+    ASSERT_TRUE(network().startResponder(options)) << qPrintable(network().error());
+
+    const auto lookup = network().runInClient({QStringLiteral("getent"), QStringLiteral("ahosts"),
+                                               QStringLiteral("sink.tarvix.test")});
+    ASSERT_TRUE(lookup.finished) << qPrintable(lookup.errorOutput);
+    EXPECT_EQ(lookup.exitCode, 2) << "getent found an address: " << qPrintable(lookup.output);
+    const QString log = network().responderLog();
+    EXPECT_TRUE(log.contains(QRegularExpression(
+        QStringLiteral("dns query from 10\\.231\\.0\\.1 id=\\d+ name=sink\\.tarvix\\.test type=1 answer=none"))))
+        << qPrintable(log);
+    EXPECT_TRUE(log.contains(QRegularExpression(
+        QStringLiteral("dns query from fd00:7a::1 id=\\d+ name=sink\\.tarvix\\.test type=28 answer=none"))))
+        << qPrintable(log);
+}
+
 // ---- Seen by iputils ping --------------------------------------------------
 
 TEST_P(IputilsTest, HostKernelAnswersOnlyWhileItsEchoIsOn)
@@ -821,12 +869,36 @@ TEST(ResponderOptions, EverySettingSurvivesTheCommandLine)
     options.lateMs = 1500;
     options.error = ResponderOptions::ErrorKind::PacketTooBig;
     options.ttl = 9;
+    options.dnsSink = true;
     QString error;
     const auto parsed = ResponderOptions::fromArguments(options.toArguments(), &error);
     ASSERT_TRUE(parsed.has_value()) << qPrintable(error);
     EXPECT_EQ(*parsed, options);
 
     EXPECT_TRUE(ResponderOptions().toArguments().isEmpty());
+}
+
+TEST(DnsSink, NamesTheFirstQuestionAndCallsMalformedQueriesSo)
+{
+    // id 0x1234, a standard query with one question: hang.example, type AAAA, class IN.
+    const QByteArray query = QByteArray::fromHex("123401000001000000000000")
+        + QByteArray("\x04hang\x07" "example\x00", 14) + QByteArray::fromHex("001c0001");
+    EXPECT_EQ(DnsSink::describe(query), QStringLiteral("id=4660 name=hang.example type=28"));
+
+    // Bytes that would garble the log are escaped.
+    const QByteArray odd = QByteArray::fromHex("000101000001000000000000") + QByteArray("\x03" "a.\n\x00", 5)
+        + QByteArray::fromHex("00010001");
+    EXPECT_EQ(DnsSink::describe(odd), QStringLiteral("id=1 name=a\\046\\010 type=1"));
+
+    EXPECT_EQ(DnsSink::describe(QByteArray(5, 'x')), QStringLiteral("malformed (5 bytes)"));
+    EXPECT_EQ(DnsSink::describe(QByteArray::fromHex("000101000000000000000000")), QStringLiteral("id=1 no-question"));
+    // A label that runs past the end, a compression pointer, no type.
+    EXPECT_EQ(DnsSink::describe(QByteArray::fromHex("00010100000100000000000009616263")),
+              QStringLiteral("id=1 malformed-name"));
+    EXPECT_EQ(DnsSink::describe(QByteArray::fromHex("000101000001000000000000c00c00010001")),
+              QStringLiteral("id=1 malformed-name"));
+    EXPECT_EQ(DnsSink::describe(QByteArray::fromHex("0001010000010000000000000161000001")),
+              QStringLiteral("id=1 name=a malformed-question"));
 }
 
 TEST(ResponderOptions, BadValuesAreRejectedWithTheirName)

@@ -192,7 +192,7 @@ bool EchoResponder::open(QString *error)
         *error = QStringLiteral("IPV6_UNICAST_HOPS %1: %2").arg(m_options.ttl).arg(errnoText());
         return false;
     }
-    return true;
+    return !m_options.dnsSink || m_dnsSink.open(error);
 }
 
 void EchoResponder::run(const volatile std::sig_atomic_t *stop, const sigset_t &waitMask)
@@ -215,8 +215,12 @@ void EchoResponder::run(const volatile std::sig_atomic_t *stop, const sigset_t &
             timeoutPointer = &timeout;
         }
 
-        pollfd fds[2] = {{m_socket4, POLLIN, 0}, {m_socket6, POLLIN, 0}};
-        if (ppoll(fds, 2, timeoutPointer, &waitMask) < 0) {
+        // The two raw sockets, then those of the DNS sink, if any.
+        pollfd fds[4] = {{m_socket4, POLLIN, 0}, {m_socket6, POLLIN, 0}};
+        nfds_t count = 2;
+        for (int descriptor : m_dnsSink.descriptors())
+            fds[count++] = {descriptor, POLLIN, 0};
+        if (ppoll(fds, count, timeoutPointer, &waitMask) < 0) {
             if (errno == EINTR)
                 continue;
             log(QStringLiteral("ppoll: %1").arg(errnoText()));
@@ -228,6 +232,10 @@ void EchoResponder::run(const volatile std::sig_atomic_t *stop, const sigset_t &
         if (fds[1].revents)
             while (receiveOne(AF_INET6)) {
             }
+        for (nfds_t i = 2; i < count; ++i) {
+            if (fds[i].revents)
+                m_dnsSink.drain(fds[i].fd);
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "hostaddress.h"
+#include "dnssink.h"
 #include "droprule.h"
+#include "hostaddress.h"
 #include "responderoptions.h"
 
 #include <QByteArray>
@@ -25,7 +26,7 @@ public:
     ~EchoResponder();
     Q_DISABLE_COPY_MOVE(EchoResponder)
 
-    // Opens both raw sockets; says why not in error.
+    // Opens both raw sockets, and the DNS sink if asked for; says why not in error.
     bool open(QString *error);
 
     // Answers until *stop is non-zero. The caller keeps the signals that set
@@ -78,6 +79,7 @@ private:
     DropRule m_drop;
     int m_socket4 = -1;
     int m_socket6 = -1;
+    DnsSink m_dnsSink;
     quint64 m_seen4 = 0;
     quint64 m_seen6 = 0;
     // Due time (CLOCK_REALTIME ns) to packet. Packets due at the same moment

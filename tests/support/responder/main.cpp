@@ -1,5 +1,6 @@
 // tarvix_test_responder: answers echo requests in a test network namespace the
-// way a test asks for (delay, drops, duplicates, noise, ICMP errors).
+// way a test asks for (delay, drops, duplicates, noise, ICMP errors), and may
+// play a name server that never answers.
 #include "echoresponder.h"
 #include "responderoptions.h"
 

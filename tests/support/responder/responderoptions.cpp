@@ -64,11 +64,14 @@ struct Definitions
                              QStringLiteral("KIND")};
     QCommandLineOption ttl{QStringLiteral("ttl"),
                            QStringLiteral("TTL or hop limit of everything sent, 1 to 255."), QStringLiteral("N")};
+    QCommandLineOption dnsSink{QStringLiteral("dns-sink"),
+                               QStringLiteral("Also be a name server that never answers: read DNS queries on "
+                                              "UDP port 53 (IPv4 and IPv6), log each and leave it unanswered.")};
 
     void addTo(QCommandLineParser &parser) const
     {
         parser.addOptions({delay, drop, duplicate, foreignId, wrongSequence, badChecksum, corruptPayload,
-                           noiseOnly, forgedError, late, error, ttl});
+                           noiseOnly, forgedError, late, error, ttl, dnsSink});
     }
 };
 
@@ -78,7 +81,8 @@ void setUpParser(QCommandLineParser &parser, const Definitions &definitions)
         QStringLiteral("Answers ICMP and ICMPv6 echo requests on raw sockets, for tests of a ping program.\n"
                        "Run it where the kernel's own echo is off (net.ipv4.icmp_echo_ignore_all=1,\n"
                        "net.ipv6.icmp.echo_ignore_all=1). Prints \"ready\" once its sockets are open,\n"
-                       "logs each request on stderr and stops on SIGTERM.\n"
+                       "logs each request (and, with --dns-sink, each DNS query) on stderr and stops\n"
+                       "on SIGTERM.\n"
                        "For each request, at its receive time plus the delay, it sends the noise asked\n"
                        "for, then the answer (the reply, or the ICMP error), then the duplicates."));
     parser.addHelpOption();
@@ -152,6 +156,7 @@ QStringList ResponderOptions::toArguments() const
         addValue("error", errorKindName(error));
     if (ttl != 0)
         addValue("ttl", QString::number(ttl));
+    addFlag("dns-sink", dnsSink);
     return arguments;
 }
 
@@ -195,6 +200,7 @@ std::optional<ResponderOptions> ResponderOptions::fromArguments(const QStringLis
     options.corruptPayload = parser.isSet(d.corruptPayload);
     options.noiseOnly = parser.isSet(d.noiseOnly);
     options.forgedError = parser.isSet(d.forgedError);
+    options.dnsSink = parser.isSet(d.dnsSink);
     return options;
 }
 

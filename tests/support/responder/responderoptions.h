@@ -40,6 +40,7 @@ struct ResponderOptions
     int lateMs = 0;             // 0: no late copy
     ErrorKind error = ErrorKind::None;
     int ttl = 0;                // TTL or hop limit of all it sends; 0 leaves the kernel's default
+    bool dnsSink = false;       // also read DNS queries on UDP port 53, log them and never answer
 
     QStringList toArguments() const;
     // Never throws: bad options give nothing and a message in error.
