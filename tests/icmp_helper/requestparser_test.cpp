@@ -16,27 +16,29 @@ using namespace IcmpHelperProtocol;
 using Error = HelperRequest::Error;
 using Bytes = std::vector<unsigned char>;
 
-EchoRequestFields ipv4(std::initializer_list<int> address)
+// A request of the family whose address starts with these bytes; an IPv6
+// address may also set its last byte.
+EchoRequestFields request(std::uint8_t family, std::initializer_list<int> leadingBytes, int lastByte = 0)
 {
     EchoRequestFields fields;
-    fields.family = FamilyIpv4;
-    fields.sequence = 0x1234;
-    int i = 0;
-    for (int byte : address)
-        fields.address[i++] = static_cast<unsigned char>(byte);
-    return fields;
-}
-
-EchoRequestFields ipv6(std::initializer_list<int> leadingBytes, int lastByte)
-{
-    EchoRequestFields fields;
-    fields.family = FamilyIpv6;
+    fields.family = family;
     fields.sequence = 0x1234;
     int i = 0;
     for (int byte : leadingBytes)
         fields.address[i++] = static_cast<unsigned char>(byte);
-    fields.address[15] = static_cast<unsigned char>(lastByte);
+    if (family == FamilyIpv6)
+        fields.address[15] = static_cast<unsigned char>(lastByte);
     return fields;
+}
+
+EchoRequestFields ipv4(std::initializer_list<int> address)
+{
+    return request(FamilyIpv4, address);
+}
+
+EchoRequestFields ipv6(std::initializer_list<int> leadingBytes, int lastByte)
+{
+    return request(FamilyIpv6, leadingBytes, lastByte);
 }
 
 Bytes encode(const EchoRequestFields &fields, std::size_t payloadSize = 3)

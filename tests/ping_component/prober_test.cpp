@@ -394,6 +394,24 @@ protected:
         }
     }
 
+    // The one event that comes: the error injectError sent, about sequence.
+    void expectOnlyTheInjectedError(Prober &prober, quint16 sequence)
+    {
+        QList<ProbeEvent> skipped;
+        const auto error = waitForEvent(
+            prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(skipped.isEmpty());
+        EXPECT_EQ(error->sequence, sequence);
+        EXPECT_EQ(error->identifier, prober.identifier());
+        EXPECT_EQ(error->source, loopback(GetParam()));
+        EXPECT_EQ(error->icmpType,
+                  GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
+        EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
+        EXPECT_TRUE(error->kernelTimestamp);
+        EXPECT_TRUE(drain(prober).isEmpty());
+    }
+
     ClientNetwork m_client;
 };
 
@@ -625,16 +643,7 @@ TEST_P(NamespaceProberTest, TheHelperPassesOnlyErrorsAboutItsOwnRequests)
     injectError(prober->identifier(), 41);                            // sent elsewhere
     injectError(quint16(prober->identifier() + 1), 41, host);         // someone else's
     injectError(prober->identifier(), 41, host);
-    QList<ProbeEvent> skipped;
-    const auto error = waitForEvent(
-        *prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(skipped.isEmpty());
-    EXPECT_EQ(error->sequence, 41);
-    EXPECT_EQ(error->identifier, prober->identifier());
-    EXPECT_EQ(error->source, loopback(GetParam()));
-    EXPECT_TRUE(error->kernelTimestamp);
-    EXPECT_TRUE(drain(*prober).isEmpty());
+    expectOnlyTheInjectedError(*prober, 41);
 }
 
 // Datagram sockets read ICMP errors from the error queue. Raw sockets get them
@@ -649,19 +658,7 @@ TEST_P(NamespaceProberTest, IcmpErrorsAboutOurRequestsArriveOnce)
         ASSERT_TRUE(prober) << qPrintable(why);
         injectError(quint16(prober->identifier() + 1), 40); // someone else's request
         injectError(prober->identifier(), 41);
-        QList<ProbeEvent> skipped;
-        const auto error = waitForEvent(
-            *prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
-        ASSERT_TRUE(error.has_value());
-        EXPECT_TRUE(skipped.isEmpty());
-        EXPECT_EQ(error->sequence, 41);
-        EXPECT_EQ(error->identifier, prober->identifier());
-        EXPECT_EQ(error->source, loopback(GetParam()));
-        EXPECT_EQ(error->icmpType,
-                  GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
-        EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
-        EXPECT_TRUE(error->kernelTimestamp);
-        EXPECT_TRUE(drain(*prober).isEmpty());
+        expectOnlyTheInjectedError(*prober, 41);
         // The pending socket error that came with it does not stop the socket.
         expectLoopbackRoundTrip(*prober, 42, "after");
     }
