@@ -1,5 +1,21 @@
 #include "controldefinition.h"
 
+#include <QStringList>
+
+bool FontDefinition::isFixedPitch() const
+{
+    if (pitch != FontPitch::Default)
+        return pitch == FontPitch::Fixed;
+    // The fixed-pitch faces that definitions made for other systems name;
+    // fontconfig and Qt compare family names without regard to case.
+    static const QStringList classicFixedPitch{
+        QStringLiteral("Courier"),  QStringLiteral("Courier New"), QStringLiteral("Lucida Console"),
+        QStringLiteral("Consolas"), QStringLiteral("Fixedsys"),    QStringLiteral("Terminal"),
+        QStringLiteral("Lucida Sans Typewriter"), QStringLiteral("Andale Mono"),
+    };
+    return classicFixedPitch.contains(family, Qt::CaseInsensitive);
+}
+
 ControlDefinition::ControlDefinition(ControlKind kind, const QString &name, const QString &caption,
                                      const TwipRect &rect, std::optional<int> tabIndex)
     : m_kind(kind), m_name(name), m_caption(caption), m_rect(rect), m_tabIndex(tabIndex)

@@ -14,6 +14,8 @@ enum class ScrollBars { None, Horizontal, Vertical, Both };
 enum class ShapeKind { Rectangle, Oval, Circle };
 enum class FillStyle { Transparent, Solid };
 
+enum class FontPitch { Default, Fixed, Variable };
+
 // A font as a definition names it; sizes are in points and become pixels at
 // 96 dpi, so text scales with the twip geometry around it.
 struct FontDefinition
@@ -22,6 +24,13 @@ struct FontDefinition
     double pointSize = 8.25;
     bool bold = false;
     bool italic = false;
+    // Default: fixed for the classic fixed-pitch families (Courier, Courier
+    // New, Lucida Console, ...), variable for any other.
+    FontPitch pitch = FontPitch::Default;
+
+    // Whether text in this font is laid out in columns, so that a stand-in for
+    // a missing family must be fixed-pitch too.
+    bool isFixedPitch() const;
 
     friend bool operator==(const FontDefinition &, const FontDefinition &) = default;
 };

@@ -28,12 +28,23 @@ int pointsToPixels(double points)
     return qMax(1, qRound(points * 96.0 / 72.0));
 }
 
+// A named font is complete in itself: nothing of the form's default (its
+// sans-serif hint, its narrowing) carries over to it. The hint is what Qt
+// picks a stand-in by when the family is missing, so a fixed-pitch one gets a
+// fixed-pitch stand-in and columns of text stay columns.
 QFont fontFor(const FontDefinition &definition)
 {
     QFont font(definition.family);
     font.setPixelSize(pointsToPixels(definition.pointSize));
     font.setBold(definition.bold);
     font.setItalic(definition.italic);
+    font.setStretch(QFont::Unstretched);
+    if (definition.isFixedPitch()) {
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    } else {
+        font.setStyleHint(QFont::AnyStyle);
+    }
     return font;
 }
 

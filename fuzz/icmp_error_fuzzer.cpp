@@ -47,7 +47,10 @@ void fuzzQueueEntry(Family family, const Input &in)
     entry.code = in.code;
     entry.info = in.info;
     entry.offender = in.origin == ErrorQueueEntry::OriginLocal ? HostAddress() : offender(family);
-    const auto event = ReplyParser::parseErrorQueueEntry(family, entry, in.rest, in.identifier);
+    static const HostAddress destination4(QStringLiteral("198.51.100.7"));
+    static const HostAddress destination6(QStringLiteral("2001:db8::7"));
+    const HostAddress &destination = family == V4 ? destination4 : destination6;
+    const auto event = ReplyParser::parseErrorQueueEntry(family, entry, in.rest, destination, in.identifier);
 
     // Local errors, and ICMP errors of the socket's own family, about an echo
     // request with our identifier: nothing else.
@@ -60,6 +63,8 @@ void fuzzQueueEntry(Family family, const Input &in)
     if (!event)
         return;
     FUZZ_CHECK(event->identifier == be16(in.rest, 4) && event->sequence == be16(in.rest, 6));
+    FUZZ_CHECK(event->quotedDestination == destination);
+    FUZZ_CHECK(event->quotedPayload == in.rest.sliced(IcmpMessage::HeaderSize).toByteArray());
     if (local) {
         FUZZ_CHECK(event->kind == ProbeEvent::Kind::LocalError && event->localErrno == EHOSTUNREACH);
     } else {

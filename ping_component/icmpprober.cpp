@@ -48,7 +48,8 @@ std::optional<ProbeEvent> IcmpProber::receive()
         // reports are news here.
         if (m_kind == SocketKind::Raw && datagram.error->origin != ErrorQueueEntry::OriginLocal)
             return std::optional<ProbeEvent>();
-        return ReplyParser::parseErrorQueueEntry(family(), *datagram.error, datagram.bytes, identifierToCheck());
+        return ReplyParser::parseErrorQueueEntry(family(), *datagram.error, datagram.bytes, datagram.address,
+                                                 identifierToCheck());
     });
 }
 

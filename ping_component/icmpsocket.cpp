@@ -136,7 +136,7 @@ std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValu
         *errnoValue = errno;
         return std::nullopt;
     }
-    const qint64 readNs = nowNs(CLOCK_REALTIME);
+    const ClockReading afterRead = ClockReading::now();
 
     Datagram datagram;
     datagram.bytes = QByteArrayView(m_buffer.constData(), length);
@@ -159,7 +159,8 @@ std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValu
         }
     }
     if (!datagram.kernelTimestamp)
-        datagram.receivedNs = readNs;
+        datagram.receivedNs = afterRead.realtimeNs;
+    datagram.receivedMonotonicNs = afterRead.toMonotonic(datagram.receivedNs);
     return datagram;
 }
 
@@ -236,6 +237,7 @@ std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
                 continue;
             if (auto event = parse(*datagram, queue)) {
                 event->receivedNs = datagram->receivedNs;
+                event->receivedMonotonicNs = datagram->receivedMonotonicNs;
                 event->kernelTimestamp = datagram->kernelTimestamp;
                 return event;
             }

@@ -2,6 +2,7 @@
 
 #include "hostaddress.h"
 #include "errorqueueentry.h"
+#include "clockreading.h"
 #include "probeevent.h"
 
 #include <QByteArray>
@@ -33,6 +34,7 @@ public:
         HostAddress address;
         int hopLimit = -1;  // IP_TTL or IPV6_HOPLIMIT control message, -1 without one
         qint64 receivedNs = 0; // CLOCK_REALTIME
+        qint64 receivedMonotonicNs = 0; // the same instant on CLOCK_MONOTONIC
         bool kernelTimestamp = false; // receivedNs is the kernel's SCM_TIMESTAMPNS, not our read time
         bool truncated = false;       // MSG_TRUNC: the datagram did not fit
         std::optional<ErrorQueueEntry> error; // error queue only

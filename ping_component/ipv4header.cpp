@@ -14,6 +14,7 @@ std::optional<Ipv4Header> Ipv4Header::parse(QByteArrayView bytes)
     if (header.headerLength < MinimumSize || header.headerLength > bytes.size())
         return std::nullopt;
     header.totalLength = qFromBigEndian<quint16>(in + 2);
+    header.fragmentOffset = qFromBigEndian<quint16>(in + 6) & 0x1fff;
     header.ttl = in[8];
     header.protocol = in[9];
     header.source = HostAddress(qFromBigEndian<quint32>(in + 12));

@@ -16,6 +16,7 @@ public:
 
     qsizetype headerLength = 0; // IHL * 4, between 20 and 60
     quint16 totalLength = 0;
+    quint16 fragmentOffset = 0; // in 8-byte units; only the first fragment holds the ICMP header
     quint8 ttl = 0;
     quint8 protocol = 0;
     HostAddress source;

@@ -17,3 +17,40 @@ std::optional<Ipv6Header> Ipv6Header::parse(QByteArrayView bytes)
     header.destination = HostAddress(in + 24);
     return header;
 }
+
+std::optional<Ipv6Header::UpperLayer> Ipv6Header::findUpperLayer(QByteArrayView packet)
+{
+    const auto header = parse(packet);
+    if (!header)
+        return std::nullopt;
+    enum : quint8 { HopByHop = 0, Routing = 43, Fragment = 44, Esp = 50, Authentication = 51, DestinationOptions = 60 };
+    const auto *in = reinterpret_cast<const quint8 *>(packet.data());
+    quint8 next = header->nextHeader;
+    qsizetype offset = Size;
+    // Each header moves the offset on by at least 8 bytes, so the walk ends
+    // within the packet whatever the bytes say.
+    while (next == HopByHop || next == Routing || next == Fragment || next == DestinationOptions
+           || next == Authentication) {
+        if (packet.size() - offset < 8)
+            return std::nullopt;
+        const quint8 following = in[offset];
+        qsizetype length = 0;
+        if (next == Fragment) {
+            // Fragment offset in the upper 13 bits of bytes 2-3.
+            if ((qFromBigEndian<quint16>(in + offset + 2) >> 3) != 0)
+                return std::nullopt;
+            length = 8;
+        } else if (next == Authentication) {
+            length = (qsizetype(in[offset + 1]) + 2) * 4;
+        } else {
+            length = (qsizetype(in[offset + 1]) + 1) * 8;
+        }
+        if (packet.size() - offset < length)
+            return std::nullopt;
+        next = following;
+        offset += length;
+    }
+    if (next == Esp)
+        return std::nullopt;
+    return UpperLayer{next, offset};
+}

@@ -100,7 +100,18 @@ void PingEngine::sendNext()
     if (!isActive() || m_run->inFlight() || m_run->allSent())
         return;
     const quint16 sequence = m_run->nextSequence();
-    const SendResult sent = m_prober->send(m_run->target().address, sequence, m_run->payloadFor(sequence));
+    const QByteArray payload = m_run->payloadFor(sequence);
+    SendResult sent = m_prober->send(m_run->target().address, sequence, payload);
+    if (!sent.ok) {
+        // An ICMP error for an earlier request leaves its errno pending on the
+        // socket, and the next send fails with it once. As iputils does, read
+        // the queues first (which takes the pending error), then try again:
+        // only a failure that is this request's own is reported.
+        readPending();
+        if (!isActive())
+            return; // a listener stopped the run
+        sent = m_prober->send(m_run->target().address, sequence, payload);
+    }
     if (!sent.ok) {
         m_lastSendMonotonicNs = monotonicNowNs();
         m_run->markUnsendable(sequence);
@@ -144,7 +155,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         }
         case RunState::Verdict::Duplicate:
             m_run->countDuplicate();
-            emit duplicateReplied(event, m_run->duplicateRoundTripNs(event));
+            emit duplicateReplied(event, m_run->duplicateRoundTripNs(event, nowNs));
             break;
         case RunState::Verdict::Late:
         case RunState::Verdict::Corrupted:

@@ -97,15 +97,18 @@ QString PingText::errorLine(const QString &message)
     return message + crlf;
 }
 
-QString PingText::transmitFailed(int errnoValue)
+QString PingText::transmitFailed(quint16 sequence, int errnoValue)
 {
-    return QStringLiteral("PING: transmit failed. %1.").arg(QString::fromLocal8Bit(std::strerror(errnoValue))) + crlf;
+    return QStringLiteral("PING: transmit failed for icmp_seq=%1. %2.")
+               .arg(sequence)
+               .arg(QString::fromLocal8Bit(std::strerror(errnoValue)))
+        + crlf;
 }
 
 QString PingText::probeError(const ProbeEvent &error, IpFamily family)
 {
     if (error.kind == ProbeEvent::Kind::LocalError)
-        return transmitFailed(error.localErrno);
+        return transmitFailed(error.sequence, error.localErrno);
     const QString what = family == IpFamily::IPv6
         ? icmpV6Error(error.icmpType, error.icmpCode, error.icmpInfo)
         : icmpV4Error(error.icmpType, error.icmpCode, error.icmpInfo);

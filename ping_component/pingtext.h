@@ -38,7 +38,8 @@ public:
     // and for what the local stack reported about one request.
     static QString probeError(const ProbeEvent &error, IpFamily family);
     static qint32 probeErrorCode(const ProbeEvent &error, IpFamily family);
-    static QString transmitFailed(int errnoValue);
+    // A request that the kernel would not send, or dropped before it left.
+    static QString transmitFailed(quint16 sequence, int errnoValue);
 
 private:
     static QString icmpV4Error(quint8 type, quint8 code, quint32 info);

@@ -24,7 +24,18 @@ struct ProbeEvent
     quint8 icmpCode = 0;
     quint32 icmpInfo = 0;  // IcmpError: MTU of "packet too big", pointer of "parameter problem"
     int localErrno = 0;    // LocalError: the errno the stack reported
+    // Errors: whom the request went to and what it carried, as the error
+    // quotes it (a raw socket's quoted IP header and payload, or a datagram
+    // socket's error queue: msg_name and the quoted ICMP message). A router's
+    // error must name our target: anyone can send an error quoting our
+    // identifier and sequence. The payload may be cut short, or missing where
+    // the sender quoted only the 8 bytes RFC 792 asks for.
+    HostAddress quotedDestination;
+    QByteArray quotedPayload;
     qint64 receivedNs = 0; // CLOCK_REALTIME in ns: the kernel's receive timestamp where given
+    // The same instant on CLOCK_MONOTONIC (ClockReading::toMonotonic of a
+    // reading taken right after the read), on which lateness is decided.
+    qint64 receivedMonotonicNs = 0;
     bool kernelTimestamp = false;
 };
 

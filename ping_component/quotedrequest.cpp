@@ -15,6 +15,7 @@ std::optional<QuotedRequest> fromQuotedIcmp(const HostAddress &destination, QByt
     request.destination = destination;
     request.identifier = message->identifier();
     request.sequence = message->sequence();
+    request.payload = message->body;
     return request;
 }
 
@@ -24,16 +25,20 @@ std::optional<QuotedRequest> QuotedRequest::parse(IpFamily family, QByteArrayVie
 {
     if (family == IpFamily::IPv4) {
         const auto ip = Ipv4Header::parse(body);
-        if (!ip || ip->protocol != Ipv4Header::ProtocolIcmp)
+        // Errors about a later fragment of a large request quote payload
+        // bytes where the ICMP header would be.
+        if (!ip || ip->protocol != Ipv4Header::ProtocolIcmp || ip->fragmentOffset != 0)
             return std::nullopt;
         return fromQuotedIcmp(ip->destination, body.sliced(ip->headerLength), Icmp4::EchoRequest);
     }
     if (family == IpFamily::IPv6) {
         const auto ip = Ipv6Header::parse(body);
-        // Requests carry no extension headers, so the quote goes straight on to ICMPv6.
-        if (!ip || ip->nextHeader != Ipv6Header::NextHeaderIcmpv6)
+        // A request larger than the path MTU went out in fragments: the quote
+        // of the first one has a fragment header before the ICMPv6 header.
+        const auto upper = Ipv6Header::findUpperLayer(body);
+        if (!ip || !upper || upper->protocol != Ipv6Header::NextHeaderIcmpv6)
             return std::nullopt;
-        return fromQuotedIcmp(ip->destination, body.sliced(Ipv6Header::Size), Icmp6::EchoRequest);
+        return fromQuotedIcmp(ip->destination, body.sliced(upper->offset), Icmp6::EchoRequest);
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostaddress.h"
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -15,6 +16,11 @@ public:
     HostAddress destination;
     quint16 identifier = 0;
     quint16 sequence = 0;
+    // What the quote holds of the request's payload: often all of it (RFC 1812
+    // routers quote up to 576 bytes, IPv6 up to 1280), nothing where only the
+    // 8 bytes were quoted. Routers that add RFC 4884 extensions pad the quote
+    // first, so bytes past the request's own payload mean nothing.
+    QByteArray payload;
 
     // body: what follows the 8-byte header of an ICMP error. Gives nothing
     // unless the quote is an echo request of the given family.

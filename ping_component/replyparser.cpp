@@ -79,6 +79,8 @@ std::optional<ProbeEvent> fromMessage(Family family, const IcmpMessage &message,
     event.kind = ProbeEvent::Kind::IcmpError;
     event.identifier = quoted->identifier;
     event.sequence = quoted->sequence;
+    event.quotedDestination = quoted->destination;
+    event.quotedPayload = quoted->payload;
     event.icmpType = message.type;
     event.icmpCode = message.code;
     event.icmpInfo = errorInfo(family, message);
@@ -124,6 +126,7 @@ std::optional<ProbeEvent> ReplyParser::parseIcmpMessage(Family family, QByteArra
 
 std::optional<ProbeEvent> ReplyParser::parseErrorQueueEntry(Family family, const ErrorQueueEntry &entry,
                                                             QByteArrayView originalRequest,
+                                                            const HostAddress &requestDestination,
                                                             std::optional<quint16> identifier)
 {
     if (!isSupportedFamily(family))
@@ -152,5 +155,7 @@ std::optional<ProbeEvent> ReplyParser::parseErrorQueueEntry(Family family, const
         return std::nullopt;
     event.identifier = request->identifier();
     event.sequence = request->sequence();
+    event.quotedDestination = requestDestination;
+    event.quotedPayload = request->body;
     return event;
 }

@@ -31,11 +31,14 @@ public:
                                                       int hopLimit, std::optional<quint16> identifier);
 
     // An error-queue entry. originalRequest: the data the kernel returns with
-    // it, which starts with the ICMP header of the request concerned. Entries
-    // without it name no sequence and give nothing; Linux queues local errors
+    // it, which starts with the ICMP header of the request concerned, as far
+    // as the error quoted it; requestDestination: the address the kernel gives
+    // with it (msg_name), the destination of that request. Entries without
+    // the request name no sequence and give nothing; Linux queues local errors
     // (EMSGSIZE) that way, and sendto reports those itself.
     static std::optional<ProbeEvent> parseErrorQueueEntry(IpFamily family,
                                                           const ErrorQueueEntry &entry,
                                                           QByteArrayView originalRequest,
+                                                          const HostAddress &requestDestination,
                                                           std::optional<quint16> identifier);
 };

@@ -59,18 +59,17 @@ void RunState::markUnsendable(quint16 sequence)
     m_history.addError();
 }
 
-bool RunState::isFromTarget(const HostAddress &source) const
+bool RunState::sameAddress(const HostAddress &a, const HostAddress &b)
 {
-    const HostAddress &target = m_target.address;
-    if (source.protocol() != target.protocol())
+    if (a.protocol() != b.protocol())
         return false;
     // Compare the address bytes only: the scope of a link-local reply may be
     // named by index where the target was named by interface, or not at all.
-    if (target.protocol() == IpFamily::IPv4)
-        return source.toIPv4Address() == target.toIPv4Address();
-    const Ipv6Bytes a = source.toIPv6Address();
-    const Ipv6Bytes b = target.toIPv6Address();
-    return std::memcmp(a.c, b.c, sizeof a.c) == 0;
+    if (a.protocol() == IpFamily::IPv4)
+        return a.toIPv4Address() == b.toIPv4Address();
+    const Ipv6Bytes x = a.toIPv6Address();
+    const Ipv6Bytes y = b.toIPv6Address();
+    return std::memcmp(x.c, y.c, sizeof x.c) == 0;
 }
 
 RunState::Outcome RunState::outcomeOf(quint16 sequence) const
@@ -90,7 +89,7 @@ void RunState::setOutcome(quint16 sequence, Outcome outcome)
 
 RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
 {
-    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !isFromTarget(reply.source))
+    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !sameAddress(reply.source, m_target.address))
         return Verdict::NotOurs;
     const quint16 sequence = reply.sequence;
     const bool inFlight = m_inFlight && m_inFlight->sequence == sequence;
@@ -101,9 +100,7 @@ RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
         return Verdict::Corrupted;
     if (outcome == Outcome::Replied)
         return Verdict::Duplicate;
-    if (outcome == Outcome::Lost)
-        return Verdict::Late;
-    if (reply.receivedNs - m_inFlight->sentRealtimeNs > qint64(m_settings.timeout) * 1000000)
+    if (outcome == Outcome::Lost || receivedAfterTimeout(reply))
         return Verdict::Late;
     return Verdict::Accepted;
 }
@@ -112,30 +109,65 @@ RunState::Verdict RunState::classifyError(const ProbeEvent &error) const
 {
     if (error.kind == ProbeEvent::Kind::EchoReply)
         return Verdict::NotOurs;
-    // Errors come from routers, not the target, so the source is not checked;
-    // the quoted identifier was checked when the error was parsed.
+    // Errors come from routers, not the target, so their source says nothing;
+    // the quoted identifier was checked when the error was parsed. What the
+    // error quotes of the request must be what we sent, where it went and
+    // what it carried: anyone can send an error that quotes our identifier
+    // and sequence with another destination, and a host that does so before
+    // its true reply would turn every reply into an error.
+    if (!error.quotedDestination.isNull() && !sameAddress(error.quotedDestination, m_target.address))
+        return Verdict::NotOurs;
+    if (!error.quotedPayload.isEmpty()) {
+        const QByteArray sent = payloadFor(error.sequence);
+        // Bytes past the payload are padding or RFC 4884 extensions.
+        const qsizetype compared = qMin(error.quotedPayload.size(), sent.size());
+        if (QByteArrayView(error.quotedPayload).first(compared) != QByteArrayView(sent).first(compared))
+            return Verdict::Corrupted;
+    }
     if (!m_inFlight || m_inFlight->sequence != error.sequence)
         return outcomeOf(error.sequence) == Outcome::None ? Verdict::NotOurs : Verdict::Late;
+    // Like a reply, an error that arrived after the time-out comes too late.
+    if (receivedAfterTimeout(error))
+        return Verdict::Late;
     return Verdict::Accepted;
+}
+
+bool RunState::receivedAfterTimeout(const ProbeEvent &event) const
+{
+    // On the monotonic clock: a step of the wall clock between the send and
+    // the receipt must not make a reply late, nor a late one timely.
+    return event.receivedMonotonicNs - m_inFlight->sentMonotonicNs > qint64(m_settings.timeout) * 1000000;
 }
 
 qint64 RunState::roundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const
 {
     if (!m_inFlight)
         return 0;
-    const qint64 elapsedNs = nowMonotonicNs - m_inFlight->sentMonotonicNs;
-    const qint64 rttNs = reply.receivedNs - m_inFlight->sentRealtimeNs;
-    // Received after the send and no later than now: the wall clock held still.
-    if (rttNs >= 0 && rttNs <= elapsedNs)
-        return rttNs;
-    return qMax<qint64>(0, elapsedNs);
+    return saneRoundTripNs(*m_inFlight, reply, nowMonotonicNs);
 }
 
-qint64 RunState::duplicateRoundTripNs(const ProbeEvent &reply) const
+qint64 RunState::duplicateRoundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const
 {
     if (!m_lastCompleted || m_lastCompleted->sequence != reply.sequence)
         return -1;
-    return qMax<qint64>(0, reply.receivedNs - m_lastCompleted->sentRealtimeNs);
+    return saneRoundTripNs(*m_lastCompleted, reply, nowMonotonicNs);
+}
+
+qint64 RunState::saneRoundTripNs(const Request &request, const ProbeEvent &reply, qint64 nowMonotonicNs)
+{
+    const qint64 elapsedNs = qMax<qint64>(0, nowMonotonicNs - request.sentMonotonicNs);
+    // Both ends on the wall clock, the kernel's receive stamp against the
+    // send: the finest figure, unless the wall clock stepped in between.
+    // Received after the send and no later than now: it held still.
+    const qint64 rttNs = reply.receivedNs - request.sentRealtimeNs;
+    if (rttNs >= 0 && rttNs <= elapsedNs)
+        return rttNs;
+    // Stepped: both ends on the monotonic clock, the receive stamp mapped
+    // onto it when the reply was read.
+    const qint64 monotonicRttNs = reply.receivedMonotonicNs - request.sentMonotonicNs;
+    if (monotonicRttNs >= 0 && monotonicRttNs <= elapsedNs)
+        return monotonicRttNs;
+    return elapsedNs;
 }
 
 void RunState::completeWithReply(qint64 rttNs)

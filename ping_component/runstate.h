@@ -39,8 +39,8 @@ public:
         Accepted,   // the reply or error that ends the request in flight
         Duplicate,  // another copy of a reply already counted
         Late,       // for a request that already timed out or ended, or received after its time-out
-        Corrupted,  // our sequence, but the payload is not what we sent
-        NotOurs,    // another source, a sequence we never sent, another identifier
+        Corrupted,  // our sequence, but the payload (or an error's quote of it) is not what we sent
+        NotOurs,    // another source, a sequence we never sent, another identifier, an error about another destination
     };
 
     RunState(const PingSettings &settings, const Target &target, quint16 identifier, quint64 payloadSeed);
@@ -71,14 +71,15 @@ public:
     Verdict classifyReply(const ProbeEvent &reply) const;
     Verdict classifyError(const ProbeEvent &error) const;
 
-    // Round trip of the request in flight for a reply read now. The kernel's
-    // receive time is on the wall clock; should the wall clock have stepped
-    // since the send, fall back to the monotonic read time.
+    // Round trip of the request in flight for a reply read now: the kernel's
+    // receive stamp against the send time, both on the wall clock. Should the
+    // wall clock have stepped in between, both ends on the monotonic clock,
+    // and never more than the monotonic time since the send.
     qint64 roundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const;
 
     // Round trip of a duplicate, when it copies the request that ended last;
     // -1 for older ones, whose send times are no longer kept.
-    qint64 duplicateRoundTripNs(const ProbeEvent &reply) const;
+    qint64 duplicateRoundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const;
 
     // End the request in flight.
     void completeWithReply(qint64 rttNs);
@@ -95,7 +96,10 @@ private:
     enum class Outcome : quint8 { None, Replied, Lost };
     Outcome outcomeOf(quint16 sequence) const;
     void setOutcome(quint16 sequence, Outcome outcome);
-    bool isFromTarget(const HostAddress &source) const;
+    static bool sameAddress(const HostAddress &a, const HostAddress &b);
+    // Whether the event arrived later than the time-out after the request in flight.
+    bool receivedAfterTimeout(const ProbeEvent &event) const;
+    static qint64 saneRoundTripNs(const Request &request, const ProbeEvent &reply, qint64 nowMonotonicNs);
 
     PingSettings m_settings;
     Target m_target;

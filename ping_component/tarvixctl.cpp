@@ -311,10 +311,10 @@ void TarvixCtl::onRequestFailed(const ProbeEvent &error)
     showLine(line);
 }
 
-void TarvixCtl::onTransmitFailed(quint16, int errnoValue)
+void TarvixCtl::onTransmitFailed(quint16 sequence, int errnoValue)
 {
     postLost();
-    const QString line = PingText::transmitFailed(errnoValue);
+    const QString line = PingText::transmitFailed(sequence, errnoValue);
     postError(line, PingText::TransmitFailed);
     showLine(line);
 }

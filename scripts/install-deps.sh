@@ -10,7 +10,11 @@ packages=(
     libgtest-dev
     iproute2 procps iputils-ping libcap2-bin
     xvfb xauth imagemagick xdotool libx11-dev
-    fonts-dejavu-core fonts-liberation
+    # Fonts the forms ask for by name, so that every machine draws them with
+    # the same metrics: Liberation Sans for the default form font, Nimbus Mono
+    # PS (with fontconfig's Courier aliases) for Courier, Liberation Mono for
+    # Courier New; DejaVu is what anything else falls back to.
+    fonts-dejavu-core fonts-liberation fonts-urw-base35
 )
 
 missing=()

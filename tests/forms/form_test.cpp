@@ -5,6 +5,7 @@
 #include "runtimeerror.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -203,4 +204,68 @@ TEST(FormDefinitionProblems, AFaultyDefinitionIsRefused)
     EXPECT_THROW(Form(definition, none), std::invalid_argument);
 
     EXPECT_TRUE(testFormDefinition().problems().isEmpty());
+}
+
+namespace {
+
+// The font a multi-line box on a form of the default font gets from its definition.
+QFont boxFontFor(const FontDefinition &font)
+{
+    FormDefinition definition(u"Fonts"_s, u"Fonts"_s, 3000, 3000);
+    definition << ControlDefinition::textBox(u"Box"_s, {}, {0, 0, 3000, 3000}, 0).setMultiLine(true).setFont(font);
+    const ComponentRegistry none;
+    const Form form(definition, none);
+    return form.controlWidget(u"Box"_s)->font();
+}
+
+std::string familyOf(const QFont &font)
+{
+    return QFontInfo(font).family().toStdString();
+}
+
+} // namespace
+
+TEST(FormFonts, AMissingFixedPitchFamilyFallsBackToAFixedPitchFont)
+{
+    QList<FontDefinition> definitions{{u"Tarvix No Such Mono"_s, 9.75, false, false, FontPitch::Fixed}};
+    // The classic names are fixed-pitch without saying so; those this machine lacks show the stand-in.
+    for (const QString &classic : {u"Courier"_s, u"courier new"_s, u"Lucida Console"_s, u"Consolas"_s}) {
+        if (!QFontDatabase::hasFamily(classic))
+            definitions.append({classic, 9.75});
+    }
+    for (const FontDefinition &definition : std::as_const(definitions)) {
+        const QFont font = boxFontFor(definition);
+        const QFontMetrics metrics(font);
+        const std::string seen = definition.family.toStdString() + " became " + familyOf(font);
+        EXPECT_EQ(font.pixelSize(), 13) << seen;
+        EXPECT_TRUE(QFontInfo(font).fixedPitch()) << seen;
+        EXPECT_EQ(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W')) << seen;
+    }
+}
+
+TEST(FormFonts, AMissingVariablePitchFamilyFallsBackToAVariablePitchFont)
+{
+    for (const FontPitch pitch : {FontPitch::Default, FontPitch::Variable}) {
+        const QFont font = boxFontFor({u"Tarvix No Such Sans"_s, 9.75, false, false, pitch});
+        EXPECT_FALSE(QFontInfo(font).fixedPitch()) << familyOf(font);
+    }
+}
+
+TEST(FormFonts, AFamilyThatIsThereIsKeptWhateverItsPitch)
+{
+    // All three come with scripts/install-deps.sh.
+    EXPECT_EQ(familyOf(boxFontFor({u"Liberation Mono"_s, 9.75})), "Liberation Mono");
+    EXPECT_EQ(familyOf(boxFontFor({u"DejaVu Sans Mono"_s, 9.75, false, false, FontPitch::Fixed})), "DejaVu Sans Mono");
+    EXPECT_EQ(familyOf(boxFontFor({u"Liberation Serif"_s, 9.75, false, false, FontPitch::Fixed})), "Liberation Serif");
+}
+
+TEST(FormFonts, CourierHasCouriersWidthAndIsNotNarrowedLikeTheDefaultFont)
+{
+    // Every character of Courier is 0.6 em wide: 7.8 px at 9.75 points.
+    const QFont log = boxFontFor({u"Courier"_s, 9.75});
+    EXPECT_EQ(QFontMetrics(log).horizontalAdvance(u'i'), 8) << familyOf(log);
+    EXPECT_EQ(QFontMetrics(log).horizontalAdvance(u'W'), 8) << familyOf(log);
+    // Large enough that a face merely close to Courier shows: 0.602 em would be 301 px here.
+    const QFont large = boxFontFor({u"Courier"_s, 375});
+    EXPECT_EQ(QFontMetrics(large).horizontalAdvance(u"WiWi"_s), 4 * 300) << familyOf(large);
 }

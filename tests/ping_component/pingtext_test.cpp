@@ -109,6 +109,10 @@ TEST(PingText, ErrorsInTheUsualWording)
     ProbeEvent local;
     local.kind = ProbeEvent::Kind::LocalError;
     local.localErrno = EMSGSIZE;
-    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4).startsWith(QStringLiteral("PING: transmit failed. ")));
+    local.sequence = 7;
+    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4)
+                    .startsWith(QStringLiteral("PING: transmit failed for icmp_seq=7. ")));
     EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4).endsWith(QStringLiteral(".\r\n")));
+    EXPECT_EQ(PingText::transmitFailed(3, ENETUNREACH),
+              QStringLiteral("PING: transmit failed for icmp_seq=3. Network is unreachable.\r\n"));
 }

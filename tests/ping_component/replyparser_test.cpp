@@ -333,7 +333,7 @@ TEST(ReplyParserErrorQueue, IcmpOriginGivesTheOffenderAndTheSequence)
     entry.code = 4;
     entry.info = 1400;
     entry.offender = HostAddress(Router);
-    const auto event = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 12), std::nullopt);
+    const auto event = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 12), HostAddress(Target), std::nullopt);
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->kind, ProbeEvent::Kind::IcmpError);
     EXPECT_EQ(event->source, HostAddress(Router));
@@ -350,7 +350,7 @@ TEST(ReplyParserErrorQueue, IcmpOriginGivesTheOffenderAndTheSequence)
     entry6.info = 1280;
     entry6.offender = Router6;
     const QByteArray request6 = IcmpMessage::echo(Icmp6::EchoRequest, Ours, 13, "x").encode();
-    const auto event6 = ReplyParser::parseErrorQueueEntry(V6, entry6, request6, Ours);
+    const auto event6 = ReplyParser::parseErrorQueueEntry(V6, entry6, request6, Target6, Ours);
     ASSERT_TRUE(event6.has_value());
     EXPECT_EQ(event6->kind, ProbeEvent::Kind::IcmpError);
     EXPECT_EQ(event6->source, Router6);
@@ -359,8 +359,8 @@ TEST(ReplyParserErrorQueue, IcmpOriginGivesTheOffenderAndTheSequence)
     EXPECT_EQ(event6->icmpInfo, 1280u);
 
     // The origin must match the family.
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry6, request4(Ours, 13), std::nullopt));
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V6, entry, request6, std::nullopt));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry6, request4(Ours, 13), HostAddress(Target), std::nullopt));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V6, entry, request6, Target6, std::nullopt));
 }
 
 TEST(ReplyParserErrorQueue, LocalOriginGivesTheErrno)
@@ -368,7 +368,7 @@ TEST(ReplyParserErrorQueue, LocalOriginGivesTheErrno)
     ErrorQueueEntry entry;
     entry.errnoValue = EHOSTUNREACH;
     entry.origin = ErrorQueueEntry::OriginLocal;
-    const auto event = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 99), Ours);
+    const auto event = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 99), HostAddress(Target), Ours);
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(event->kind, ProbeEvent::Kind::LocalError);
     EXPECT_EQ(event->localErrno, EHOSTUNREACH);
@@ -379,7 +379,7 @@ TEST(ReplyParserErrorQueue, LocalOriginGivesTheErrno)
     // report (sendto has returned the same errno already).
     entry.errnoValue = EMSGSIZE;
     entry.info = 1300;
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, {}, Ours));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, {}, HostAddress(Target), Ours));
 }
 
 TEST(ReplyParserErrorQueue, EntriesThatNameNoRequestOfOursAreDropped)
@@ -390,24 +390,56 @@ TEST(ReplyParserErrorQueue, EntriesThatNameNoRequestOfOursAreDropped)
     entry.type = Icmp4::DestinationUnreachable;
     entry.code = 1;
     entry.offender = HostAddress(Router);
-    ASSERT_TRUE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 1), Ours));
+    ASSERT_TRUE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 1), HostAddress(Target), Ours));
 
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Theirs, 1), Ours));
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, echoReply4(Ours, 1, {}), Ours));
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, {}, Ours));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, request4(Theirs, 1), HostAddress(Target), Ours));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, echoReply4(Ours, 1, {}), HostAddress(Target), Ours));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, entry, {}, HostAddress(Target), Ours));
     // Every cut of the request short of its 8-byte header.
     const QByteArray request = request4(Ours, 1);
     for (qsizetype length = 0; length <= request.size(); ++length) {
-        EXPECT_EQ(ReplyParser::parseErrorQueueEntry(V4, entry, request.left(length), Ours).has_value(),
+        EXPECT_EQ(ReplyParser::parseErrorQueueEntry(V4, entry, request.left(length), HostAddress(Target), Ours).has_value(),
                   length >= IcmpMessage::HeaderSize);
     }
     // Origins other than ICMP and local (none, transmit timestamps: 4) and non-error types.
     for (quint8 origin : {quint8(ErrorQueueEntry::OriginNone), quint8(4)}) {
         ErrorQueueEntry other = entry;
         other.origin = origin;
-        EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, other, request, Ours)) << "origin " << int(origin);
+        EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, other, request, HostAddress(Target), Ours)) << "origin " << int(origin);
     }
     ErrorQueueEntry redirect = entry;
     redirect.type = Icmp4::Redirect;
-    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, redirect, request, Ours));
+    EXPECT_FALSE(ReplyParser::parseErrorQueueEntry(V4, redirect, request, HostAddress(Target), Ours));
+}
+
+TEST(ReplyParserErrors, CarryTheQuotedDestinationAndPayload)
+{
+    // A raw IPv4 socket's error: the quoted IP header names the destination.
+    IcmpMessage error;
+    error.type = Icmp4::DestinationUnreachable;
+    error.code = 1;
+    const QByteArray request = request4(Ours, 41);
+    error.body = ipv4Header(Here, Target, 1, 5, 20 + int(request.size())) + request;
+    const auto event4 = ReplyParser::parseIpv4Datagram(ipv4Datagram(Router, Here, 250, error.encodeWithChecksum()), Ours);
+    ASSERT_TRUE(event4.has_value());
+    EXPECT_EQ(event4->quotedDestination, HostAddress(Target));
+    EXPECT_EQ(event4->quotedPayload, QByteArray("0123456789"));
+
+    // ICMPv6 errors, on either kind of socket.
+    const auto event6 = ReplyParser::parseIcmpMessage(V6, error6(Icmp6::TimeExceeded, 0, 0, Ours, 77), Router6, 61, Ours);
+    ASSERT_TRUE(event6.has_value());
+    EXPECT_EQ(event6->quotedDestination, Target6);
+    EXPECT_EQ(event6->quotedPayload, QByteArray("0123456789"));
+
+    // A datagram socket's error queue: the destination comes with the entry.
+    ErrorQueueEntry entry;
+    entry.origin = ErrorQueueEntry::OriginIcmp;
+    entry.type = Icmp4::DestinationUnreachable;
+    entry.code = 1;
+    entry.offender = HostAddress(Router);
+    const HostAddress elsewhere(QStringLiteral("10.9.9.9"));
+    const auto queued = ReplyParser::parseErrorQueueEntry(V4, entry, request4(Ours, 3), elsewhere, std::nullopt);
+    ASSERT_TRUE(queued.has_value());
+    EXPECT_EQ(queued->quotedDestination, elsewhere);
+    EXPECT_EQ(queued->quotedPayload, QByteArray("0123456789"));
 }

@@ -1,3 +1,4 @@
+#include "clockreading.h"
 #include "runstate.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,8 @@ protected:
         reply.payload = run.payloadFor(sequence);
         reply.hopLimit = 64;
         reply.receivedNs = receivedNs;
+        // The wall clock holds still here: the same instant on both clocks.
+        reply.receivedMonotonicNs = receivedNs;
         return reply;
     }
 };
@@ -83,7 +86,7 @@ TEST_F(RunStateTest, CopiesAfterTheReplyAreDuplicatesAndAfterATimeoutLate)
     const quint16 first = send();
     run.completeWithReply(10 * ms);
     EXPECT_EQ(run.classifyReply(replyTo(first)), RunState::Verdict::Duplicate);
-    EXPECT_EQ(run.duplicateRoundTripNs(replyTo(first, 5012 * ms)), 12 * ms);
+    EXPECT_EQ(run.duplicateRoundTripNs(replyTo(first, 5012 * ms), 5100 * ms), 12 * ms);
 
     const quint16 second = send(6000 * ms);
     run.completeLost(false);
@@ -179,4 +182,99 @@ TEST(RunState, PayloadsDifferBySequenceAndKeepTheirSize)
     EXPECT_EQ(run.payloadFor(1), run.payloadFor(1));
     s.packetSize = 0;
     EXPECT_TRUE(RunState(s, {QStringLiteral("h"), {}, target}, ourId, 7).payloadFor(1).isEmpty());
+}
+
+namespace {
+
+class RunStateErrorTest : public RunStateTest
+{
+protected:
+    ProbeEvent errorAbout(quint16 sequence, qint64 receivedNs = 5010 * ms) const
+    {
+        ProbeEvent error;
+        error.kind = ProbeEvent::Kind::IcmpError;
+        error.source = HostAddress(QStringLiteral("10.231.0.254"));
+        error.sequence = sequence;
+        error.quotedDestination = target;
+        error.quotedPayload = run.payloadFor(sequence);
+        error.receivedNs = receivedNs;
+        error.receivedMonotonicNs = receivedNs;
+        return error;
+    }
+};
+
+} // namespace
+
+TEST_F(RunStateErrorTest, AnErrorMustQuoteTheTargetAndThePayloadSent)
+{
+    const quint16 seq = send();
+    EXPECT_EQ(run.classifyError(errorAbout(seq)), RunState::Verdict::Accepted);
+
+    // A host that answers with an error quoting the request as if sent
+    // elsewhere, and only then with its true reply.
+    ProbeEvent forged = errorAbout(seq);
+    forged.quotedDestination = HostAddress(QStringLiteral("10.231.0.77"));
+    EXPECT_EQ(run.classifyError(forged), RunState::Verdict::NotOurs);
+    forged.quotedDestination = HostAddress(QStringLiteral("fd00:7a::2"));
+    EXPECT_EQ(run.classifyError(forged), RunState::Verdict::NotOurs);
+
+    ProbeEvent corrupted = errorAbout(seq);
+    corrupted.quotedPayload[5] = char(corrupted.quotedPayload[5] ^ 0x01);
+    EXPECT_EQ(run.classifyError(corrupted), RunState::Verdict::Corrupted);
+    ProbeEvent otherRun = errorAbout(seq);
+    otherRun.quotedPayload = RunState(settings(), {QStringLiteral("host"), {}, target}, ourId, 43).payloadFor(seq);
+    EXPECT_EQ(run.classifyError(otherRun), RunState::Verdict::Corrupted);
+
+    // A quote that holds only part of the payload, none of it, or padding
+    // past it, is judged by what it holds.
+    ProbeEvent shortQuote = errorAbout(seq);
+    shortQuote.quotedPayload.truncate(4);
+    EXPECT_EQ(run.classifyError(shortQuote), RunState::Verdict::Accepted);
+    ProbeEvent noPayload = errorAbout(seq);
+    noPayload.quotedPayload.clear();
+    EXPECT_EQ(run.classifyError(noPayload), RunState::Verdict::Accepted);
+    ProbeEvent padded = errorAbout(seq);
+    padded.quotedPayload += QByteArray(96, '\0');
+    EXPECT_EQ(run.classifyError(padded), RunState::Verdict::Accepted);
+}
+
+TEST_F(RunStateErrorTest, ErrorsAfterTheTimeoutAreLateLikeReplies)
+{
+    const quint16 seq = send(5000 * ms);
+    EXPECT_EQ(run.classifyError(errorAbout(seq, 6000 * ms)), RunState::Verdict::Accepted);
+    EXPECT_EQ(run.classifyError(errorAbout(seq, 6000 * ms + 1)), RunState::Verdict::Late);
+    EXPECT_EQ(run.classifyReply(replyTo(seq, 6000 * ms + 1)), RunState::Verdict::Late);
+}
+
+TEST_F(RunStateTest, AWallClockStepBetweenSendAndReceiptChangesNothing)
+{
+    constexpr qint64 us = 1000;
+    // Sent at 5 s on both clocks; the wall clock then steps 2 s forward, and
+    // the reply arrives 50 us after the send: its kernel stamp reads 7 s.
+    for (const qint64 stepNs : {2000 * ms, -2000 * ms}) {
+        const quint16 seq = send(5000 * ms);
+        ProbeEvent reply = replyTo(seq, 5000 * ms + stepNs + 50 * us);
+        // Read 30 us later: the reading after the read maps the stamp back.
+        const ClockReading afterRead{5000 * ms + stepNs + 80 * us, 5000 * ms + 80 * us};
+        reply.receivedMonotonicNs = afterRead.toMonotonic(reply.receivedNs);
+        EXPECT_EQ(reply.receivedMonotonicNs, 5000 * ms + 50 * us);
+        EXPECT_EQ(run.classifyReply(reply), RunState::Verdict::Accepted) << "step " << stepNs;
+        EXPECT_EQ(run.roundTripNs(reply, afterRead.monotonicNs), 50 * us) << "step " << stepNs;
+        run.completeWithReply(run.roundTripNs(reply, afterRead.monotonicNs));
+    }
+    // A reply that truly came late stays late, whatever the wall clock says.
+    const quint16 seq = send(5000 * ms);
+    ProbeEvent late = replyTo(seq, 5000 * ms + 1500 * ms);
+    late.receivedNs = 5000 * ms + 100 * ms; // the wall clock was stepped back meanwhile
+    EXPECT_EQ(run.classifyReply(late), RunState::Verdict::Late);
+}
+
+TEST(ClockReading, MapsEarlierWallClockInstantsOntoTheMonotonicClock)
+{
+    const ClockReading reading{10'000'000'000, 3'000'000'000};
+    EXPECT_EQ(reading.toMonotonic(9'999'000'000), 2'999'000'000);
+    EXPECT_EQ(reading.toMonotonic(10'000'000'000), 3'000'000'000);
+    // A stamp "after" the reading: the wall clock stepped back since. It can
+    // have come no later than the reading.
+    EXPECT_EQ(reading.toMonotonic(10'500'000'000), 3'000'000'000);
 }

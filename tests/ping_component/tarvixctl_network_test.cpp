@@ -294,6 +294,69 @@ TEST_P(NetworkRunTest, RoutersReportExpiredTtlAndUnreachableHosts)
               QStringLiteral("Reply from %1: Destination host unreachable.\r\n").arg(router));
 }
 
+TEST_P(NetworkRunTest, ErrorsQuotingAnotherDestinationDoNotEndARequest)
+{
+    // Every request gets a host-unreachable that quotes it as sent elsewhere,
+    // then its true reply 20 ms later.
+    ResponderOptions options;
+    options.forgedError = true;
+    options.delayMs = 20;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    put(DispId::Count, 3);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    EXPECT_TRUE(m_recorder->of(Id::OnPingError).isEmpty()) << qPrintable(m_recorder->allText());
+    const auto results = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(results.size(), 3);
+    for (const auto &result : results) {
+        EXPECT_EQ(result.bytes, 32);
+        EXPECT_EQ(result.time, 20);
+    }
+    EXPECT_TRUE(statistics().contains(QStringLiteral("3 packets transmitted, 3 received")))
+        << qPrintable(statistics());
+    EXPECT_EQ(m_network->responderLog().count(QStringLiteral("noise=forged-error")), 3);
+}
+
+TEST_P(NetworkRunTest, ErrorsAboutFragmentedRequestsAreReported)
+{
+    // 3000 bytes over the veth's MTU of 1500 go out in fragments; with a TTL
+    // of 1 the host's kernel answers each fragment with "time exceeded",
+    // quoting the fragment it got. Only the first fragment's quote holds the
+    // request; the others must not count, nor be read as some request.
+    const QString routed = TestNetwork::routedAddress(family()).toString();
+    const QString router = TestNetwork::hostAddress(family()).toString();
+    put(DispId::Count, 2);
+    put(DispId::PacketSize, 3000);
+    put(DispId::TimeToLive, 1);
+    ping(routed);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 2) << qPrintable(m_recorder->allText());
+    for (const auto &error : errors)
+        EXPECT_EQ(error.text, QStringLiteral("Reply from %1: TTL expired in transit.\r\n").arg(router));
+    EXPECT_TRUE(statistics().contains(QStringLiteral("2 packets transmitted, 0 received, +2 errors")))
+        << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, AnUnsendableRequestIsNamedInItsError)
+{
+    // The client has no route beyond the test networks: the kernel refuses
+    // the send itself, and nothing leaves the namespace.
+    const QString nowhere = family() == IpFamily::IPv4 ? QStringLiteral("10.232.0.1") : QStringLiteral("fd00:7b::1");
+    put(DispId::Count, 2);
+    ping(nowhere);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 2) << qPrintable(m_recorder->allText());
+    EXPECT_EQ(errors[0].text, QStringLiteral("PING: transmit failed for icmp_seq=1. Network is unreachable.\r\n"));
+    EXPECT_EQ(errors[1].text, QStringLiteral("PING: transmit failed for icmp_seq=2. Network is unreachable.\r\n"));
+    ASSERT_EQ(m_recorder->of(Id::OnPing).size(), 2);
+    EXPECT_EQ(m_recorder->of(Id::OnPing).first().bytes, -1);
+}
+
 TEST_P(NetworkRunTest, UnknownHostsEndTheRunWithOneError)
 {
     // No resolver is reachable from the client namespace, so nothing leaves it.

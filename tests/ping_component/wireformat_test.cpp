@@ -127,3 +127,92 @@ TEST(QuotedRequest, IgnoresQuotesOfAnythingButAnEchoRequest)
     EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, QByteArray(39, '\0')).has_value());
     EXPECT_FALSE(QuotedRequest::parse(IpFamily::Unknown, request).has_value());
 }
+
+TEST(QuotedRequest, CarriesWhatTheQuoteHoldsOfThePayload)
+{
+    const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, 0x4242, 7, "payload").encodeWithChecksum();
+    const auto full = QuotedRequest::parse(IpFamily::IPv4, ipv4Header(0x0a000001, 0x0a000202, 1) + request);
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(full->payload, QByteArray("payload"));
+    // RFC 792's minimum quote holds no payload at all.
+    const auto minimal = QuotedRequest::parse(IpFamily::IPv4, ipv4Header(0x0a000001, 0x0a000202, 1) + request.left(8));
+    ASSERT_TRUE(minimal.has_value());
+    EXPECT_TRUE(minimal->payload.isEmpty());
+}
+
+TEST(QuotedRequest, LaterFragmentsOfALargeRequestQuoteNoRequest)
+{
+    // An error about the second fragment quotes payload bytes where the
+    // ICMP header would be; here they even look like an echo request.
+    const QByteArray lookalike = IcmpMessage::echo(Icmp4::EchoRequest, 0x4242, 7, {}).encodeWithChecksum();
+    QByteArray header = ipv4Header(0x0a000001, 0x0a000202, 1);
+    header[6] = char(0x00);
+    header[7] = char(0xb9); // fragment offset 185 (1480 bytes)
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv4, header + lookalike).has_value());
+    // The first fragment (more fragments set, offset 0) holds the request.
+    header[6] = char(0x20);
+    header[7] = char(0x00);
+    EXPECT_TRUE(QuotedRequest::parse(IpFamily::IPv4, header + lookalike).has_value());
+}
+
+namespace {
+
+enum : quint8 { HopByHop = 0, Routing = 43, Fragment = 44, Authentication = 51, DestinationOptions = 60 };
+
+// An extension header of eight bytes: next header, length 0, six bytes of padding.
+QByteArray extension(quint8 next)
+{
+    return bytes({next, 0, 0, 0, 0, 0, 0, 0});
+}
+
+QByteArray fragmentHeader(quint8 next, quint16 offsetUnits, bool more)
+{
+    const quint16 field = quint16(offsetUnits << 3 | (more ? 1 : 0));
+    return bytes({next, 0, field >> 8, field & 0xff, 0x12, 0x34, 0x56, 0x78});
+}
+
+} // namespace
+
+TEST(QuotedRequest, WalksTheIpv6ExtensionHeadersOfAQuote)
+{
+    const HostAddress source(QStringLiteral("fd00::1"));
+    const HostAddress destination(QStringLiteral("fd00:7a:99::1"));
+    const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, 9, 300, QByteArray(64, 'p')).encode();
+
+    // The first fragment of a request larger than the path MTU.
+    const QByteArray fragmented = ipv6Header(source, destination, Fragment)
+        + fragmentHeader(Ipv6Header::NextHeaderIcmpv6, 0, true) + request;
+    const auto quoted = QuotedRequest::parse(IpFamily::IPv6, fragmented);
+    ASSERT_TRUE(quoted.has_value());
+    EXPECT_EQ(quoted->identifier, 9);
+    EXPECT_EQ(quoted->sequence, 300);
+    EXPECT_EQ(quoted->destination, destination);
+    EXPECT_EQ(quoted->payload, QByteArray(64, 'p'));
+
+    // A chain of several, one of them longer than eight bytes.
+    QByteArray longOptions = extension(Fragment) + QByteArray(8, '\0');
+    longOptions[1] = char(1); // (1 + 1) * 8 bytes
+    const QByteArray chain = ipv6Header(source, destination, HopByHop) + extension(DestinationOptions)
+        + longOptions + fragmentHeader(Authentication, 0, true)
+        + bytes({Ipv6Header::NextHeaderIcmpv6, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) // (1 + 2) * 4 bytes
+        + request;
+    const auto walked = QuotedRequest::parse(IpFamily::IPv6, chain);
+    ASSERT_TRUE(walked.has_value());
+    EXPECT_EQ(walked->sequence, 300);
+
+    // A later fragment holds no ICMPv6 header.
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, ipv6Header(source, destination, Fragment)
+                                                          + fragmentHeader(Ipv6Header::NextHeaderIcmpv6, 181, false)
+                                                          + request)
+                     .has_value());
+    // A quote cut off inside the chain, at every length, never reads past its end.
+    for (qsizetype length = 0; length < chain.size(); ++length) {
+        const auto cut = QuotedRequest::parse(IpFamily::IPv6, chain.left(length));
+        EXPECT_EQ(cut.has_value(), length >= chain.size() - request.size() + IcmpMessage::HeaderSize) << length;
+    }
+    // ESP hides what follows; an unknown upper layer is no request.
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, ipv6Header(source, destination, 50) + request).has_value());
+    EXPECT_FALSE(QuotedRequest::parse(IpFamily::IPv6, ipv6Header(source, destination, Routing) + extension(17)
+                                                          + QByteArray(8, '\0'))
+                     .has_value());
+}

@@ -779,6 +779,29 @@ TEST_P(ResponderTest, ErrorsQuoteTheRequestAndComeFromTheHost)
     }
 }
 
+TEST_P(ResponderTest, ForgedErrorQuotesAnotherDestinationBeforeTheReply)
+{
+    ResponderOptions options;
+    options.forgedError = true;
+    options.delayMs = 20;
+    ASSERT_TRUE(network().startResponder(options)) << qPrintable(network().error());
+    sendRequest(31);
+    const auto got = m_probe->collect(300);
+    ASSERT_EQ(got.size(), 2U);
+    EXPECT_EQ(got[0].message.type, v4() ? 3 : 1);
+    EXPECT_EQ(got[0].message.code, v4() ? 1 : 3);
+    const auto quoted = QuotedRequest::parse(GetParam(), got[0].message.body);
+    ASSERT_TRUE(quoted.has_value());
+    EXPECT_EQ(quoted->identifier, identifier);
+    EXPECT_EQ(quoted->sequence, 31);
+    EXPECT_NE(quoted->destination, host());
+    EXPECT_EQ(quoted->destination.protocol(), host().protocol());
+    EXPECT_EQ(got[1].message.type, v4() ? 0 : 129);
+    EXPECT_EQ(got[1].message.sequence(), 31);
+    EXPECT_TRUE(network().responderLog().contains(QStringLiteral("noise=forged-error")))
+        << qPrintable(network().responderLog());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothFamilies, ResponderTest, ::testing::Values(V4, V6), familyName);
 
 // ---- Options crossing from the fixture to the responder ------------------
@@ -794,6 +817,7 @@ TEST(ResponderOptions, EverySettingSurvivesTheCommandLine)
     options.badChecksum = true;
     options.corruptPayload = true;
     options.noiseOnly = true;
+    options.forgedError = true;
     options.lateMs = 1500;
     options.error = ResponderOptions::ErrorKind::PacketTooBig;
     options.ttl = 9;

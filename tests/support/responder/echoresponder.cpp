@@ -326,6 +326,17 @@ void EchoResponder::answer(const Request &request)
     };
 
     QStringList noise;
+    if (m_options.forgedError) {
+        // The last byte of the quoted destination changed: the error now seems
+        // to concern a request to a neighbour of ours (the quoted IPv4 header's
+        // own checksum is left alone; nobody checks it).
+        Request elsewhere = request;
+        const qsizetype destinationEnd = v4 ? 20 : 40;
+        elsewhere.invokingPacket[destinationEnd - 1] = char(elsewhere.invokingPacket[destinationEnd - 1] ^ 0x55);
+        schedule(request.receivedNs, request.route, errorFor(elsewhere, ResponderOptions::ErrorKind::HostUnreachable),
+                 "forged-error");
+        noise << QStringLiteral("forged-error");
+    }
     if (m_options.foreignId) {
         schedule(dueNs, request.route, reply(quint16(~request.identifier), request.sequence, request.payload),
                  "foreign-id");
@@ -362,7 +373,7 @@ void EchoResponder::answer(const Request &request)
     }
 
     const bool isError = m_options.error != ResponderOptions::ErrorKind::None;
-    const QByteArray answerBytes = isError ? errorFor(request)
+    const QByteArray answerBytes = isError ? errorFor(request, m_options.error)
                                            : reply(request.identifier, request.sequence, request.payload);
     const char *answerName = isError ? "error" : "reply";
     if (!m_options.noiseOnly) {
@@ -387,10 +398,10 @@ void EchoResponder::answer(const Request &request)
     log(line);
 }
 
-QByteArray EchoResponder::errorFor(const Request &request) const
+QByteArray EchoResponder::errorFor(const Request &request, ResponderOptions::ErrorKind kind) const
 {
     const bool v4 = request.route.family == AF_INET;
-    const ErrorCode code = errorCode(m_options.error, v4);
+    const ErrorCode code = errorCode(kind, v4);
     IcmpMessage error;
     error.type = code.type;
     error.code = code.code;

@@ -63,7 +63,7 @@ private:
 
     bool receiveOne(int family);
     void answer(const Request &request);
-    QByteArray errorFor(const Request &request) const;
+    QByteArray errorFor(const Request &request, ResponderOptions::ErrorKind kind) const;
     void schedule(qint64 dueNs, const Route &route, const QByteArray &bytes, const char *what);
     void sendDue();
     void send(const Outgoing &outgoing);

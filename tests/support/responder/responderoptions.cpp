@@ -50,6 +50,9 @@ struct Definitions
     QCommandLineOption noiseOnly{QStringLiteral("noise-only"),
                                  QStringLiteral("Send the noise but neither the answer nor its duplicates "
                                                 "(a --late-ms copy still goes out).")};
+    QCommandLineOption forgedError{QStringLiteral("forged-error"),
+                                   QStringLiteral("At once, before the answer: a host-unreachable error that "
+                                                  "quotes the request with another destination address.")};
     QCommandLineOption late{QStringLiteral("late-ms"),
                             QStringLiteral("Send the answer once more, N ms after the first."),
                             QStringLiteral("N")};
@@ -65,7 +68,7 @@ struct Definitions
     void addTo(QCommandLineParser &parser) const
     {
         parser.addOptions({delay, drop, duplicate, foreignId, wrongSequence, badChecksum, corruptPayload,
-                           noiseOnly, late, error, ttl});
+                           noiseOnly, forgedError, late, error, ttl});
     }
 };
 
@@ -142,6 +145,7 @@ QStringList ResponderOptions::toArguments() const
     addFlag("bad-checksum", badChecksum);
     addFlag("corrupt-payload", corruptPayload);
     addFlag("noise-only", noiseOnly);
+    addFlag("forged-error", forgedError);
     if (lateMs != 0)
         addValue("late-ms", QString::number(lateMs));
     if (error != ErrorKind::None)
@@ -190,6 +194,7 @@ std::optional<ResponderOptions> ResponderOptions::fromArguments(const QStringLis
     options.badChecksum = parser.isSet(d.badChecksum);
     options.corruptPayload = parser.isSet(d.corruptPayload);
     options.noiseOnly = parser.isSet(d.noiseOnly);
+    options.forgedError = parser.isSet(d.forgedError);
     return options;
 }
 

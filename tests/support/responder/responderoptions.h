@@ -9,8 +9,8 @@
 // The fixture turns these into the responder's command line and the responder
 // parses them back, so both sides always agree on the options.
 //
-// Order of what is sent for one request, all at receive time + delayMs:
-// the noise messages (foreign identifier, wrong sequence, bad checksum,
+// Order of what is sent for one request, all at receive time + delayMs
+// (but for the forged error, at receive time): the noise messages (foreign identifier, wrong sequence, bad checksum,
 // corrupted payload, in that order), then the answer (the echo reply, or the
 // ICMP error when error is set), then `duplicate` more copies of the answer.
 // With lateMs the answer goes out once more, lateMs after the first.
@@ -34,6 +34,9 @@ struct ResponderOptions
     bool badChecksum = false;   // noise: the reply with a wrong checksum (IPv4 only)
     bool corruptPayload = false; // noise: the reply with its middle payload byte inverted, checksum correct
     bool noiseOnly = false;     // send the noise, but neither the answer nor its duplicates
+    // Before anything else, at the request's receive time: a host-unreachable
+    // error that quotes the request as if it had been sent to another address.
+    bool forgedError = false;
     int lateMs = 0;             // 0: no late copy
     ErrorKind error = ErrorKind::None;
     int ttl = 0;                // TTL or hop limit of all it sends; 0 leaves the kernel's default
