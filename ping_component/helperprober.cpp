@@ -1,5 +1,6 @@
 #include "helperprober.h"
 
+#include "clockreading.h"
 #include "helperprotocol.h"
 #include "icmpsocket.h"
 #include "replyparser.h"
@@ -368,6 +369,11 @@ std::optional<ProbeEvent> HelperProber::receive()
 
 void HelperProber::applyReceiveTimes(ProbeEvent &event, const PacketFields &packet)
 {
-    event.receivedNs = packet.kernelTimestamp ? packet.kernelRealtimeNs : packet.readRealtimeNs;
+    // The helper read both clocks right after its recvmsg, as IcmpSocket does.
+    ClockReading afterRead;
+    afterRead.realtimeNs = packet.readRealtimeNs;
+    afterRead.monotonicNs = packet.readMonotonicNs;
+    event.receivedNs = packet.kernelTimestamp ? packet.kernelRealtimeNs : afterRead.realtimeNs;
+    event.receivedMonotonicNs = afterRead.toMonotonic(event.receivedNs);
     event.kernelTimestamp = packet.kernelTimestamp;
 }

@@ -1,6 +1,7 @@
 // Probers on real sockets, talking to loopback only: raw sockets in this
 // namespace, datagram sockets and injected ICMP errors in namespaces of the
 // tests' own.
+#include "clockreading.h"
 #include "helperprober.h"
 #include "icmpmessage.h"
 #include "icmpsocket.h"
@@ -127,6 +128,9 @@ void expectLoopbackRoundTrip(Prober &prober, quint16 sequence, const QByteArray 
     EXPECT_GE(reply->receivedNs, sent.sentRealtimeNs);
     EXPECT_LT(reply->receivedNs - sent.sentRealtimeNs, 1'000'000'000);
     EXPECT_GT(sent.sentMonotonicNs, 0);
+    // The same instant on the monotonic clock: after the send, before now.
+    EXPECT_GE(reply->receivedMonotonicNs, sent.sentMonotonicNs);
+    EXPECT_LE(reply->receivedMonotonicNs, ClockReading::now().monotonicNs);
 }
 
 // Raw sockets, this process's own or the ICMP helper's.
