@@ -1,10 +1,12 @@
-// Writes the packet seeds of the reply and error fuzzers, built with the
-// wire classes as the sockets would deliver them, and a saved state with
-// texts in it (the samples' forms store empty ones):
+// Writes the packet seeds of the reply, error and ICMP helper fuzzers, built
+// with the wire classes as the sockets would deliver them, the helper's
+// requests as the component sends them, and a saved state with texts in it
+// (the samples' forms store empty ones):
 //
 //   fuzz_seed_writer fuzz/seeds
 #include "errorqueueentry.h"
 #include "fuzzinput.h"
+#include "helperprotocol.h"
 #include "icmpmessage.h"
 #include "ipv6header.h"
 #include "savedstate.h"
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 
@@ -70,6 +73,32 @@ QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint
                   int(info & 0xff)});
 }
 
+// A request on the ICMP helper's request channel, with a 32-byte payload.
+QByteArray helperRequest(const HostAddress &to, quint16 sequence, quint8 flags = 0, quint32 scopeId = 0)
+{
+    IcmpHelperProtocol::EchoRequestFields fields;
+    fields.family = to.protocol() == IpFamily::IPv4 ? IcmpHelperProtocol::FamilyIpv4 : IcmpHelperProtocol::FamilyIpv6;
+    fields.flags = flags;
+    fields.sequence = sequence;
+    fields.scopeId = scopeId;
+    if (to.protocol() == IpFamily::IPv4) {
+        for (int i = 0; i < 4; ++i)
+            fields.address[i] = quint8(to.toIPv4Address() >> (24 - 8 * i));
+    } else {
+        const Ipv6Bytes address = to.toIPv6Address();
+        std::copy(address.c, address.c + 16, fields.address);
+    }
+    QByteArray message(qsizetype(IcmpHelperProtocol::EchoRequestHeaderSize), '\0');
+    IcmpHelperProtocol::encodeEchoRequestHeader(fields, reinterpret_cast<unsigned char *>(message.data()));
+    return message + Payload;
+}
+
+QByteArray address6(const HostAddress &address)
+{
+    const Ipv6Bytes bytes = address.toIPv6Address();
+    return QByteArray(reinterpret_cast<const char *>(bytes.c), 16);
+}
+
 struct Seed
 {
     const char *name;
@@ -98,13 +127,14 @@ int main(int argc, char **argv)
         return 2;
     }
     QDir seeds(QString::fromLocal8Bit(argv[1]));
-    for (const char *target : {"reply_parser", "icmp_error", "saved_state"}) {
+    for (const char *target : {"reply_parser", "icmp_error", "saved_state", "icmp_helper"}) {
         if (!seeds.mkpath(QString::fromLatin1(target)))
             return 1;
     }
     const QDir replies(seeds.filePath(QStringLiteral("reply_parser")));
     const QDir errors(seeds.filePath(QStringLiteral("icmp_error")));
     const QDir states(seeds.filePath(QStringLiteral("saved_state")));
+    const QDir helper(seeds.filePath(QStringLiteral("icmp_helper")));
     const auto way = [](quint8 w) { return QByteArray(1, char(w)); };
     using namespace FuzzInput;
 
@@ -145,6 +175,28 @@ int main(int argc, char **argv)
         {"ipv6-time-exceeded", errorInput(ErrorInIpv6, 0, Icmp6::TimeExceeded, 0, 0) + quote6(15)},
         {"ipv6-parameter-problem",
          errorInput(ErrorInIpv6 | NoIdentifier, 0, Icmp6::ParameterProblem, 0, 40) + quote6(16)},
+    });
+
+    // The helper's filter remembers sequences 1 and 2 to Target and Target6,
+    // and 3 to broadcast addresses (see fuzzinput.h).
+    HostAddress linkLocal(QStringLiteral("fe80::1"));
+    const QByteArray firstFragment = bytes({58, 0, 0, 1, 0, 0, 0, 7});
+    ok &= write(helper, {
+        {"request4", way(HelperRequest) + helperRequest(HostAddress(Target), 1)},
+        {"request6-link-local", way(HelperRequest) + helperRequest(linkLocal, 2, 0, 2)},
+        {"request4-broadcast-asked", way(HelperRequest)
+             + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3,
+                             IcmpHelperProtocol::RequestAllowsBroadcast)},
+        {"request6-multicast-not-asked", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("ff02::1")), 3)},
+        {"packet4-echo-reply", way(HelperIpv4Datagram) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"packet4-broadcast-reply",
+         way(HelperIpv4Datagram) + ipv4Datagram(Router, Here, 64, echo4(Icmp4::EchoReply, 3))},
+        {"packet4-time-exceeded", way(HelperIpv4Datagram)
+             + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(2, false)))},
+        {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + echo6(Icmp6::EchoReply, 1)},
+        {"packet6-too-big-fragment", way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
+             + error(Icmp6::PacketTooBig, 0, 1280,
+                     ipv6Header(Here6, Target6, 44) + firstFragment + echo6(Icmp6::EchoRequest, 2))},
     });
 
     SavedState state;

@@ -204,6 +204,15 @@ HostAddress IcmpSocket::toHostAddress(const sockaddr *address, unsigned length)
     return {};
 }
 
+unsigned IcmpSocket::scopeIndex(const QString &scopeId)
+{
+    bool isNumber = false;
+    const unsigned index = scopeId.toUInt(&isNumber);
+    if (isNumber)
+        return index;
+    return if_nametoindex(scopeId.toLocal8Bit().constData());
+}
+
 qint64 IcmpSocket::nowNs(int clock)
 {
     timespec now{};

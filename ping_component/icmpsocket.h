@@ -75,6 +75,9 @@ public:
     // A socket address as HostAddress, with the IPv6 scope id as interface name
     // where the interface is known (its number otherwise).
     static HostAddress toHostAddress(const sockaddr *address, unsigned length);
+    // The other way round: the interface index of a scope id given as a number
+    // or an interface name; 0 for an unknown interface.
+    static unsigned scopeIndex(const QString &scopeId);
 
     static qint64 nowNs(int clock);
 

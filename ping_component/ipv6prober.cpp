@@ -5,25 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <net/if.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-
-namespace {
-
-// The interface index for a scope id given as a number or an interface name;
-// 0 for an unknown interface.
-unsigned scopeIndex(const QString &scopeId)
-{
-    bool isNumber = false;
-    const unsigned index = scopeId.toUInt(&isNumber);
-    if (isNumber)
-        return index;
-    return if_nametoindex(scopeId.toLocal8Bit().constData());
-}
-
-} // namespace
 
 std::unique_ptr<Ipv6Prober> Ipv6Prober::open(SocketKind kind, int *errnoValue, QString *failedStep)
 {
@@ -76,7 +60,7 @@ SendResult Ipv6Prober::send(const HostAddress &target, quint16 sequence, const Q
     const Ipv6Bytes address = target.toIPv6Address();
     std::memcpy(to.sin6_addr.s6_addr, address.c, sizeof to.sin6_addr.s6_addr);
     if (!target.scopeId().isEmpty()) {
-        to.sin6_scope_id = scopeIndex(target.scopeId());
+        to.sin6_scope_id = IcmpSocket::scopeIndex(target.scopeId());
         if (to.sin6_scope_id == 0) {
             refused.errnoValue = ENODEV;
             return refused;

@@ -27,8 +27,23 @@ struct Path
 
 std::string pathName(const Path &path)
 {
-    return std::string(path.family == IpFamily::IPv4 ? "V4" : "V6")
-        + (path.kind == Prober::SocketKind::Datagram ? "Datagram" : "Raw");
+    const char *kind = path.kind == Prober::SocketKind::Datagram ? "Datagram"
+        : path.kind == Prober::SocketKind::Raw                   ? "Raw"
+                                                                 : "Helper";
+    return std::string(path.family == IpFamily::IPv4 ? "V4" : "V6") + kind;
+}
+
+Prober::Preference preferenceFor(Prober::SocketKind kind)
+{
+    switch (kind) {
+    case Prober::SocketKind::Datagram:
+        return Prober::Preference::DatagramOnly;
+    case Prober::SocketKind::Raw:
+        return Prober::Preference::RawOnly;
+    case Prober::SocketKind::Helper:
+        return Prober::Preference::HelperOnly;
+    }
+    return Prober::Preference::Auto;
 }
 
 // Round trips in ms from the component's own reply lines ("time=20.412 ms").
@@ -49,15 +64,16 @@ class NetworkRunTest : public ::testing::TestWithParam<Path>
 protected:
     void SetUp() override
     {
-        // The datagram path needs the group range; the raw path is pinned by
-        // forbidding it, so that Auto could not pick the datagram socket.
+        // The datagram path needs the group range; the raw and helper paths
+        // are pinned by forbidding it, so that Auto could not pick the
+        // datagram socket.
         const bool datagram = GetParam().kind == Prober::SocketKind::Datagram;
         m_client.setUp(datagram ? 0 : 1, datagram ? 2147483647 : 0);
         if (IsSkipped() || HasFailure())
             return;
         m_network = &m_client.network();
         m_control = std::make_unique<TarvixCtl>();
-        m_control->setSocketPreference(datagram ? Prober::Preference::DatagramOnly : Prober::Preference::RawOnly);
+        m_control->setSocketPreference(preferenceFor(GetParam().kind));
         m_control->setIntervalMs(100);
         m_recorder = std::make_unique<EventRecorder>(m_control->events());
     }
@@ -392,7 +408,9 @@ INSTANTIATE_TEST_SUITE_P(TestNetwork, NetworkRunTest,
                          ::testing::Values(Path{IpFamily::IPv4, Prober::SocketKind::Datagram},
                                            Path{IpFamily::IPv4, Prober::SocketKind::Raw},
                                            Path{IpFamily::IPv6, Prober::SocketKind::Datagram},
-                                           Path{IpFamily::IPv6, Prober::SocketKind::Raw}),
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Raw},
+                                           Path{IpFamily::IPv4, Prober::SocketKind::Helper},
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Helper}),
                          [](const auto &info) { return pathName(info.param); });
 
 INSTANTIATE_TEST_SUITE_P(TestNetwork, DatagramOnlyTest,
