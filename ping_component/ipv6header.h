@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostaddress.h"
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -23,4 +24,8 @@ public:
 
     // Never throws: anything but a well-formed fixed header gives nothing.
     static std::optional<Ipv6Header> parse(QByteArrayView bytes);
+
+    // The fixed header in network byte order, traffic class and flow label
+    // zero: what an ICMPv6 error quotes of the packet that caused it.
+    QByteArray encode() const;
 };
