@@ -8,25 +8,24 @@
 #include "fuzzinput.h"
 #include "helperprotocol.h"
 #include "icmpmessage.h"
+#include "ipv4header.h"
 #include "ipv6header.h"
 #include "savedstate.h"
-#include "testpackets.h"
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 
-using namespace TestPackets;
-
 namespace {
 
 constexpr quint16 Ours = FuzzInput::Identifier;
-constexpr quint32 Here = 0xc0000201;   // 192.0.2.1
-constexpr quint32 Target = 0xc0000264; // 192.0.2.100
-constexpr quint32 Router = 0xc00002fe; // 192.0.2.254
+const HostAddress Here(quint32(0xc0000201));   // 192.0.2.1
+const HostAddress Target(quint32(0xc0000264)); // 192.0.2.100
+const HostAddress Router(quint32(0xc00002fe)); // 192.0.2.254
 const HostAddress Here6(QStringLiteral("2001:db8::1"));
 const HostAddress Target6(QStringLiteral("2001:db8::64"));
 
@@ -43,17 +42,29 @@ QByteArray echo6(quint8 type, quint16 sequence)
     return IcmpMessage::echo(type, Ours, sequence, Payload).encode();
 }
 
+// An IPv4 datagram as a raw socket reads it, with headerLength - 20 bytes of options.
+QByteArray datagram4(const HostAddress &source, const HostAddress &destination, quint8 ttl, const QByteArray &icmp,
+                     qsizetype headerLength = Ipv4Header::MinimumSize)
+{
+    return Ipv4Header::forIcmp(source, destination, ttl, icmp.size(), headerLength).encode() + icmp;
+}
+
 // The request as an error quotes it: its IP header and its ICMP message, whole
 // or cut to RFC 792's 8 bytes.
 QByteArray quote4(quint16 sequence, bool whole)
 {
     const QByteArray request = echo4(Icmp4::EchoRequest, sequence);
-    return ipv4Header(Here, Target, 64, 5, 20 + int(request.size())) + (whole ? request : request.left(8));
+    return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + (whole ? request : request.left(8));
 }
 
 QByteArray quote6(quint16 sequence)
 {
-    return ipv6Header(Here6, Target6, Ipv6Header::NextHeaderIcmpv6) + echo6(Icmp6::EchoRequest, sequence);
+    const Ipv6Header header{.payloadLength = 0,
+                            .nextHeader = Ipv6Header::NextHeaderIcmpv6,
+                            .hopLimit = 64,
+                            .source = Here6,
+                            .destination = Target6};
+    return header.encode() + echo6(Icmp6::EchoRequest, sequence);
 }
 
 QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArray &quote)
@@ -69,8 +80,12 @@ QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArra
 // The error fuzzer's fixed prefix: way, origin, type, code, info.
 QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint32 info)
 {
-    return bytes({way, origin, type, code, int(info >> 24), int(info >> 16 & 0xff), int(info >> 8 & 0xff),
-                  int(info & 0xff)});
+    QByteArray input;
+    for (quint8 byte : {way, origin, type, code})
+        input.append(char(byte));
+    char infoBytes[4];
+    qToBigEndian(info, infoBytes);
+    return input.append(infoBytes, sizeof infoBytes);
 }
 
 // A request on the ICMP helper's request channel, with a 32-byte payload.
@@ -139,12 +154,12 @@ int main(int argc, char **argv)
     using namespace FuzzInput;
 
     bool ok = write(replies, {
-        {"raw4-echo-reply", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
-        {"raw4-echo-reply-ip-options", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7)},
+        {"raw4-echo-reply", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"raw4-echo-reply-ip-options", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7 * 4)},
         // On loopback a raw socket reads our own request, too.
-        {"raw4-own-request", way(RawIpv4) + ipv4Datagram(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
+        {"raw4-own-request", way(RawIpv4) + datagram4(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
         {"raw4-time-exceeded",
-         way(RawIpv4) + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
+         way(RawIpv4) + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
         {"dgram4-echo-reply", way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5)},
         {"dgram4-unreachable", way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true))},
         {"raw6-echo-reply", way(RawIpv6) + echo6(Icmp6::EchoReply, 7)},

@@ -3,6 +3,7 @@
 // answers late, twice, wrongly or with errors as each test asks.
 #include "eventrecorder.h"
 #include "pingengine.h"
+#include "savedstate.h"
 #include "tarvixctl.h"
 #include "clientnetwork.h"
 
@@ -137,6 +138,29 @@ TEST_P(NetworkRunTest, RoundTripsMatchTheRespondersFixedDelay)
         EXPECT_NEAR(ms, 20.0, 1.0);
     EXPECT_TRUE(statistics().contains(QStringLiteral("5 packets transmitted, 5 received, 0 lost (0% loss)")))
         << qPrintable(statistics());
+}
+
+TEST_P(NetworkRunTest, TheChartsAxisFollowsTheRepliesAsTheyComeNotThePainting)
+{
+    ResponderOptions options;
+    options.delayMs = 20;
+    ASSERT_TRUE(m_network->startResponder(options)) << qPrintable(m_network->error());
+    SavedState state;
+    state.settings.display = 1;
+    state.settings.count = 3;
+    ASSERT_TRUE(m_control->loadState(state.encode()));
+    m_control->setIntervalMs(100);
+    // Never shown, so nothing paints it during the run.
+    m_control->resize(352, 112);
+    ping(host());
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_EQ(m_recorder->of(Id::OnPing).size(), 3);
+
+    // 20 ms replies with their headroom fit a 50 ms axis; painting keeps it.
+    constexpr qint64 ms = 1000000;
+    EXPECT_EQ(m_control->view().scaleTopNs(), 50 * ms);
+    m_control->grab();
+    EXPECT_EQ(m_control->view().scaleTopNs(), 50 * ms);
 }
 
 TEST_P(NetworkRunTest, ASilentHostTimesOutAfterTheTimeout)
