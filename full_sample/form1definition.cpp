@@ -1,6 +1,7 @@
 #include "form1definition.h"
 
-#include "statestreamwriter.h"
+#include "savedstate.h"
+#include "tarvixctlfactory.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,12 +16,13 @@ using C = ControlDefinition;
 
 QByteArray tarvixCtl1State()
 {
-    // Version 0x300, then the control's extent in HIMETRIC (0.01 mm): 480 x
-    // 480 twips. Then ten tagged values; the first three are this form's
-    // defaults for buffer size, time to live and time-out.
-    StateStreamWriter state(0x300, {847, 847});
-    state << 32 << 60 << 1000 << 0 << 3 << u""_s << 0 << u""_s << 0 << 1;
-    return state.bytes();
+    // This form's defaults for buffer size, time to live and time-out, three
+    // requests a run, one a second, the lamp; the control's extent is in
+    // HIMETRIC (0.01 mm): 480 x 480 twips.
+    const PingSettings settings{.packetSize = 32, .timeToLive = 60, .timeout = 1000, .continuous = 0, .count = 3,
+                                .resolveAddresses = 0, .display = 0, .intervalMs = 1000};
+    const SavedState state{.extentX = 847, .extentY = 847, .settings = settings, .hostName = {}, .ipAddress = {}};
+    return state.encode();
 }
 
 FormDefinition form1Definition()

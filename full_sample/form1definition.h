@@ -4,9 +4,6 @@
 
 #include <QByteArray>
 
-// The class name under which the form expects its ping component.
-inline constexpr char TarvixCtlClassName[] = "TARVIXLibCtl.TarvixCtl";
-
 // Form1 of the program Tarvix, with every control's design values.
 FormDefinition form1Definition();
 

@@ -38,4 +38,21 @@ constexpr int ErrorWays = 5; // the way is (first byte & 0x7f) % ErrorWays
 constexpr quint8 NoIdentifier = 0x80;  // as from a datagram socket
 constexpr int ErrorPrefixSize = 8;
 
+// fuzz_icmp_helper: [way][bytes], the way being first byte % HelperWays.
+// A request is one message on the helper's request channel. A packet is what
+// the helper's raw sockets read, checked against the requests its filter
+// remembers: sequences 1 and 2 to HelperTarget4 / HelperTarget6, and sequence
+// 3 to HelperBroadcast4 / ff02::1, which any host may answer. IPv6 packets
+// start with the 16 bytes of the sender's address.
+enum HelperWay : quint8 {
+    HelperRequest = 0,
+    HelperIpv4Datagram = 1, // IP header included
+    HelperIpv6Message = 2,
+};
+constexpr int HelperWays = 3;
+constexpr quint32 HelperTarget4 = 0xc0000264;    // 192.0.2.100
+constexpr quint32 HelperBroadcast4 = 0xc00002ff; // 192.0.2.255
+constexpr char HelperTarget6[] = "2001:db8::64";
+constexpr char HelperMulticast6[] = "ff02::1";
+
 } // namespace FuzzInput

@@ -49,21 +49,59 @@ inline bool isError(Family family, quint8 type)
     return type >= 1 && type <= 4;
 }
 
+// Where the ICMPv6 header of a quoted IPv6 packet starts (RFC 8200): past
+// hop-by-hop (0), routing (43) and destination options (60), each (length + 1)
+// * 8 bytes, the authentication header (51), (length + 2) * 4 bytes, and a
+// fragment header (44), 8 bytes, which only the first fragment may carry
+// before the ICMPv6 header.
+inline std::optional<qsizetype> icmpv6Offset(QByteArrayView packet)
+{
+    if (packet.size() < 40 || byteAt(packet, 0) >> 4 != 6)
+        return std::nullopt;
+    quint8 next = byteAt(packet, 6);
+    qsizetype at = 40;
+    for (;;) {
+        if (next == 58)
+            return at;
+        if (next != 0 && next != 43 && next != 44 && next != 51 && next != 60)
+            return std::nullopt;
+        if (packet.size() < at + 8)
+            return std::nullopt;
+        qsizetype length = 8;
+        if (next == 44) {
+            if ((be16(packet, at + 2) & 0xfff8) != 0)
+                return std::nullopt;
+        } else if (next == 51) {
+            length = (qsizetype(byteAt(packet, at + 1)) + 2) * 4;
+        } else {
+            length = (qsizetype(byteAt(packet, at + 1)) + 1) * 8;
+        }
+        if (packet.size() < at + length)
+            return std::nullopt;
+        next = byteAt(packet, at);
+        at += length;
+    }
+}
+
 // The identifier and sequence of the echo request that an error's body
 // quotes: the request's IP header, then at least 8 bytes of its ICMP message.
+// An IPv4 quote of a later fragment (offset not 0) holds no ICMP header.
 inline std::optional<std::pair<quint16, quint16>> quotedEcho(Family family, QByteArrayView quote)
 {
     qsizetype icmp = 0;
     if (family == V4) {
         if (quote.size() < 20 || byteAt(quote, 0) >> 4 != 4 || byteAt(quote, 9) != 1)
             return std::nullopt;
+        if ((be16(quote, 6) & 0x1fff) != 0)
+            return std::nullopt;
         icmp = (byteAt(quote, 0) & 0x0f) * 4;
-        if (icmp < 20)
+        if (icmp < 20 || icmp > quote.size())
             return std::nullopt;
     } else {
-        if (quote.size() < 40 || byteAt(quote, 0) >> 4 != 6 || byteAt(quote, 6) != 58)
+        const auto offset = icmpv6Offset(quote);
+        if (!offset)
             return std::nullopt;
-        icmp = 40;
+        icmp = *offset;
     }
     if (quote.size() < icmp + 8 || byteAt(quote, icmp) != echoRequest(family))
         return std::nullopt;

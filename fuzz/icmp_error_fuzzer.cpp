@@ -8,9 +8,9 @@
 #include "fuzzinput.h"
 #include "fuzzreference.h"
 #include "icmpmessage.h"
+#include "ipv4header.h"
 #include "quotedrequest.h"
 #include "replyparser.h"
-#include "testpackets.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -100,8 +100,8 @@ void fuzzQuotingError(Family family, const Input &in)
     std::optional<ProbeEvent> event;
     if (in.way == FuzzInput::ErrorInRawIpv4) {
         constexpr quint32 Us = 0xc0000264; // 192.0.2.100
-        const QByteArray datagram =
-            TestPackets::ipv4Datagram(offender(V4).toIPv4Address(), Us, 250, error.encodeWithChecksum());
+        const QByteArray icmp = error.encodeWithChecksum();
+        const QByteArray datagram = Ipv4Header::forIcmp(offender(V4), HostAddress(Us), 250, icmp.size()).encode() + icmp;
         // A raw socket always knows its identifier.
         event = ReplyParser::parseIpv4Datagram(datagram, FuzzInput::Identifier);
     } else {

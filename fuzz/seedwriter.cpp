@@ -1,29 +1,31 @@
-// Writes the packet seeds of the reply and error fuzzers, built with the
-// wire classes as the sockets would deliver them, and a saved state with
-// texts in it (the samples' forms store empty ones):
+// Writes the packet seeds of the reply, error and ICMP helper fuzzers, built
+// with the wire classes as the sockets would deliver them, the helper's
+// requests as the component sends them, and a saved state with texts in it
+// (the samples' forms store empty ones):
 //
 //   fuzz_seed_writer fuzz/seeds
 #include "errorqueueentry.h"
 #include "fuzzinput.h"
+#include "helperprotocol.h"
 #include "icmpmessage.h"
+#include "ipv4header.h"
 #include "ipv6header.h"
 #include "savedstate.h"
-#include "testpackets.h"
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
-
-using namespace TestPackets;
 
 namespace {
 
 constexpr quint16 Ours = FuzzInput::Identifier;
-constexpr quint32 Here = 0xc0000201;   // 192.0.2.1
-constexpr quint32 Target = 0xc0000264; // 192.0.2.100
-constexpr quint32 Router = 0xc00002fe; // 192.0.2.254
+const HostAddress Here(quint32(0xc0000201));   // 192.0.2.1
+const HostAddress Target(quint32(0xc0000264)); // 192.0.2.100
+const HostAddress Router(quint32(0xc00002fe)); // 192.0.2.254
 const HostAddress Here6(QStringLiteral("2001:db8::1"));
 const HostAddress Target6(QStringLiteral("2001:db8::64"));
 
@@ -40,17 +42,29 @@ QByteArray echo6(quint8 type, quint16 sequence)
     return IcmpMessage::echo(type, Ours, sequence, Payload).encode();
 }
 
+// An IPv4 datagram as a raw socket reads it, with headerLength - 20 bytes of options.
+QByteArray datagram4(const HostAddress &source, const HostAddress &destination, quint8 ttl, const QByteArray &icmp,
+                     qsizetype headerLength = Ipv4Header::MinimumSize)
+{
+    return Ipv4Header::forIcmp(source, destination, ttl, icmp.size(), headerLength).encode() + icmp;
+}
+
 // The request as an error quotes it: its IP header and its ICMP message, whole
 // or cut to RFC 792's 8 bytes.
 QByteArray quote4(quint16 sequence, bool whole)
 {
     const QByteArray request = echo4(Icmp4::EchoRequest, sequence);
-    return ipv4Header(Here, Target, 64, 5, 20 + int(request.size())) + (whole ? request : request.left(8));
+    return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + (whole ? request : request.left(8));
 }
 
 QByteArray quote6(quint16 sequence)
 {
-    return ipv6Header(Here6, Target6, Ipv6Header::NextHeaderIcmpv6) + echo6(Icmp6::EchoRequest, sequence);
+    const Ipv6Header header{.payloadLength = 0,
+                            .nextHeader = Ipv6Header::NextHeaderIcmpv6,
+                            .hopLimit = 64,
+                            .source = Here6,
+                            .destination = Target6};
+    return header.encode() + echo6(Icmp6::EchoRequest, sequence);
 }
 
 QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArray &quote)
@@ -66,8 +80,38 @@ QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArra
 // The error fuzzer's fixed prefix: way, origin, type, code, info.
 QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint32 info)
 {
-    return bytes({way, origin, type, code, int(info >> 24), int(info >> 16 & 0xff), int(info >> 8 & 0xff),
-                  int(info & 0xff)});
+    QByteArray input;
+    for (quint8 byte : {way, origin, type, code})
+        input.append(char(byte));
+    char infoBytes[4];
+    qToBigEndian(info, infoBytes);
+    return input.append(infoBytes, sizeof infoBytes);
+}
+
+// A request on the ICMP helper's request channel, with a 32-byte payload.
+QByteArray helperRequest(const HostAddress &to, quint16 sequence, quint8 flags = 0, quint32 scopeId = 0)
+{
+    IcmpHelperProtocol::EchoRequestFields fields;
+    fields.family = to.protocol() == IpFamily::IPv4 ? IcmpHelperProtocol::FamilyIpv4 : IcmpHelperProtocol::FamilyIpv6;
+    fields.flags = flags;
+    fields.sequence = sequence;
+    fields.scopeId = scopeId;
+    if (to.protocol() == IpFamily::IPv4) {
+        for (int i = 0; i < 4; ++i)
+            fields.address[i] = quint8(to.toIPv4Address() >> (24 - 8 * i));
+    } else {
+        const Ipv6Bytes address = to.toIPv6Address();
+        std::copy(address.c, address.c + 16, fields.address);
+    }
+    QByteArray message(qsizetype(IcmpHelperProtocol::EchoRequestHeaderSize), '\0');
+    IcmpHelperProtocol::encodeEchoRequestHeader(fields, reinterpret_cast<unsigned char *>(message.data()));
+    return message + Payload;
+}
+
+QByteArray address6(const HostAddress &address)
+{
+    const Ipv6Bytes bytes = address.toIPv6Address();
+    return QByteArray(reinterpret_cast<const char *>(bytes.c), 16);
 }
 
 struct Seed
@@ -98,23 +142,24 @@ int main(int argc, char **argv)
         return 2;
     }
     QDir seeds(QString::fromLocal8Bit(argv[1]));
-    for (const char *target : {"reply_parser", "icmp_error", "saved_state"}) {
+    for (const char *target : {"reply_parser", "icmp_error", "saved_state", "icmp_helper"}) {
         if (!seeds.mkpath(QString::fromLatin1(target)))
             return 1;
     }
     const QDir replies(seeds.filePath(QStringLiteral("reply_parser")));
     const QDir errors(seeds.filePath(QStringLiteral("icmp_error")));
     const QDir states(seeds.filePath(QStringLiteral("saved_state")));
+    const QDir helper(seeds.filePath(QStringLiteral("icmp_helper")));
     const auto way = [](quint8 w) { return QByteArray(1, char(w)); };
     using namespace FuzzInput;
 
     bool ok = write(replies, {
-        {"raw4-echo-reply", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
-        {"raw4-echo-reply-ip-options", way(RawIpv4) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7)},
+        {"raw4-echo-reply", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"raw4-echo-reply-ip-options", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7 * 4)},
         // On loopback a raw socket reads our own request, too.
-        {"raw4-own-request", way(RawIpv4) + ipv4Datagram(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
+        {"raw4-own-request", way(RawIpv4) + datagram4(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
         {"raw4-time-exceeded",
-         way(RawIpv4) + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
+         way(RawIpv4) + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
         {"dgram4-echo-reply", way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5)},
         {"dgram4-unreachable", way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true))},
         {"raw6-echo-reply", way(RawIpv6) + echo6(Icmp6::EchoReply, 7)},
@@ -145,6 +190,28 @@ int main(int argc, char **argv)
         {"ipv6-time-exceeded", errorInput(ErrorInIpv6, 0, Icmp6::TimeExceeded, 0, 0) + quote6(15)},
         {"ipv6-parameter-problem",
          errorInput(ErrorInIpv6 | NoIdentifier, 0, Icmp6::ParameterProblem, 0, 40) + quote6(16)},
+    });
+
+    // The helper's filter remembers sequences 1 and 2 to Target and Target6,
+    // and 3 to broadcast addresses (see fuzzinput.h).
+    HostAddress linkLocal(QStringLiteral("fe80::1"));
+    const QByteArray firstFragment = bytes({58, 0, 0, 1, 0, 0, 0, 7});
+    ok &= write(helper, {
+        {"request4", way(HelperRequest) + helperRequest(HostAddress(Target), 1)},
+        {"request6-link-local", way(HelperRequest) + helperRequest(linkLocal, 2, 0, 2)},
+        {"request4-broadcast-asked", way(HelperRequest)
+             + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3,
+                             IcmpHelperProtocol::RequestAllowsBroadcast)},
+        {"request6-multicast-not-asked", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("ff02::1")), 3)},
+        {"packet4-echo-reply", way(HelperIpv4Datagram) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"packet4-broadcast-reply",
+         way(HelperIpv4Datagram) + ipv4Datagram(Router, Here, 64, echo4(Icmp4::EchoReply, 3))},
+        {"packet4-time-exceeded", way(HelperIpv4Datagram)
+             + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(2, false)))},
+        {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + echo6(Icmp6::EchoReply, 1)},
+        {"packet6-too-big-fragment", way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
+             + error(Icmp6::PacketTooBig, 0, 1280,
+                     ipv6Header(Here6, Target6, 44) + firstFragment + echo6(Icmp6::EchoRequest, 2))},
     });
 
     SavedState state;

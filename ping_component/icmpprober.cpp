@@ -1,43 +1,23 @@
 #include "icmpprober.h"
 
+#include "echofilter.h"
 #include "replyparser.h"
 
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <linux/filter.h>
-#include <netinet/icmp6.h>
 #include <netinet/in.h>
-#include <netinet/ip_icmp.h>
 #include <sys/socket.h>
 
 namespace {
 
-// A raw ICMP socket gets a copy of every echo reply that reaches the host, so
-// with many pings about each would wake for all of them. This classic BPF
-// program lets through echo replies that carry our identifier and everything
-// else the ICMP filter admits (the errors, which quote our requests and are
-// matched later), and drops other programs' echo replies in the kernel.
-// IPv4 raw sockets see the IP header first, whose length the program skips;
-// IPv6 raw sockets start at the ICMPv6 header.
+// Without the filter nothing is lost but time: the parser checks the
+// identifier again. So a refusal is not an error.
 void attachIdentifierFilter(IcmpSocket &socket, int domain, quint16 identifier)
 {
-    const bool v4 = domain == AF_INET;
-    const quint8 echoReply = v4 ? ICMP_ECHOREPLY : ICMP6_ECHO_REPLY;
-    sock_filter program[] = {
-        // X = offset of the ICMP header: 4 * (IHL) for IPv4, 0 for IPv6.
-        v4 ? sock_filter BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0) : sock_filter BPF_STMT(BPF_LDX | BPF_IMM, 0),
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                 // A = type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, echoReply, 0, 3),  // not an echo reply: keep
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                 // A = identifier, in host order
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 1, 0), // ours: keep
-        BPF_STMT(BPF_RET | BPF_K, 0),                          // someone else's reply: drop
-        BPF_STMT(BPF_RET | BPF_K, 0xffffffff),                 // keep all of it
-    };
-    const sock_fprog filter{sizeof program / sizeof program[0], program};
-    // Without the filter nothing is lost but time: the parser checks the
-    // identifier again. So a refusal is not an error.
-    socket.setOption(SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof filter);
+    EchoIdentifierFilter filter(domain == AF_INET, identifier);
+    const sock_fprog program = filter.program();
+    socket.setOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 } // namespace

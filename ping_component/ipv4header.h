@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostaddress.h"
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -22,6 +23,18 @@ public:
     HostAddress source;
     HostAddress destination;
 
+    // The header of a datagram from source to destination that carries
+    // icmpSize bytes of ICMP, with headerLength - 20 bytes of options.
+    static Ipv4Header forIcmp(const HostAddress &source, const HostAddress &destination, quint8 ttl,
+                              qsizetype icmpSize, qsizetype headerLength = MinimumSize);
+
     // Never throws: anything but a well-formed IPv4 header gives nothing.
     static std::optional<Ipv4Header> parse(QByteArrayView bytes);
+
+    // The header in network byte order: IHL from headerLength (in whole words,
+    // 20 to 60 bytes); options, type of service, identification, fragment
+    // fields and header checksum zero. Our sockets never send an IP header of
+    // their own and nothing we read checks its checksum (the kernel did), so
+    // this is for test hosts and fuzz seeds.
+    QByteArray encode() const;
 };

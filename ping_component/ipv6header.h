@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostaddress.h"
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -40,4 +41,8 @@ public:
     // packet cut short inside the chain, for a later fragment (the upper-layer
     // header is not in it) and for headers that cannot be walked (ESP).
     static std::optional<UpperLayer> findUpperLayer(QByteArrayView packet);
+
+    // The fixed header in network byte order, traffic class and flow label
+    // zero: what an ICMPv6 error quotes of the packet that caused it.
+    QByteArray encode() const;
 };

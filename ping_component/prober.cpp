@@ -1,9 +1,11 @@
 #include "prober.h"
 
+#include "helperprober.h"
 #include "ipv4prober.h"
 #include "ipv6prober.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <unistd.h>
@@ -58,12 +60,14 @@ QString groupRangeRemedy()
     return QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"");
 }
 
-QString capabilityRemedy()
+// The capability goes on the helper, never on this program: a process that
+// loads Qt loads plugins from wherever its user's environment says.
+QString helperRemedy()
 {
-    QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-    if (program.isEmpty())
-        program = QStringLiteral("<program>");
-    return QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(program);
+    QString helper = HelperProber::helperPath();
+    if (helper.isEmpty())
+        helper = QStringLiteral("<the ICMP helper>");
+    return QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(helper);
 }
 
 QString describeFailure(Family family, Prober::SocketKind kind, int errnoValue, const QString &failedStep)
@@ -84,9 +88,10 @@ QString describeFailure(Family family, Prober::SocketKind kind, int errnoValue, 
             .arg(familyName(family), groupRangeReason(), groupRangeRemedy());
     }
     if (kind == Prober::SocketKind::Raw && isPermissionError(errnoValue)) {
-        return QStringLiteral("A raw %1 socket needs the CAP_NET_RAW capability, which this program lacks. "
-                              "Allow it with: %2")
-            .arg(familyName(family), capabilityRemedy());
+        return QStringLiteral("A raw %1 socket needs the CAP_NET_RAW capability, which this program lacks and "
+                              "must not be given, since it loads Qt and Qt's plugins. The ICMP helper opens raw "
+                              "sockets instead; give it the capability with: %2")
+            .arg(familyName(family), helperRemedy());
     }
     return QStringLiteral("Cannot open an %1 %2 socket: %3.").arg(familyName(family), kindName(kind), reason);
 }
@@ -103,6 +108,16 @@ std::unique_ptr<Prober> Prober::open(Family family, Preference preference, QStri
     if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
 
+    if (preference == Preference::HelperOnly) {
+        QString helperFailure;
+        bool capabilityHelps = false;
+        if (auto prober = HelperProber::open(family, &helperFailure, &capabilityHelps))
+            return prober;
+        return fail(QStringLiteral("Cannot ping through the ICMP helper: %1.%2")
+                        .arg(helperFailure, capabilityHelps ? QStringLiteral(" Allow it with: ") + helperRemedy()
+                                                            : QString()));
+    }
+
     int datagramErrno = 0;
     QString datagramStep;
     if (preference != Preference::RawOnly) {
@@ -116,11 +131,26 @@ std::unique_ptr<Prober> Prober::open(Family family, Preference preference, QStri
     QString rawStep;
     if (auto prober = openKind(family, SocketKind::Raw, &rawErrno, &rawStep))
         return prober;
-    if (preference == Preference::Auto && isPermissionError(datagramErrno) && isPermissionError(rawErrno)
-        && rawStep.isEmpty()) {
-        return fail(QStringLiteral("Pinging is not allowed for this program: %1, and the program lacks the CAP_NET_RAW "
-                                   "capability for a raw socket. Allow it with: %2, or: %3")
-                        .arg(groupRangeReason(), groupRangeRemedy(), capabilityRemedy()));
+    if (preference != Preference::Auto || !isPermissionError(rawErrno) || !rawStep.isEmpty())
+        return fail(describeFailure(family, SocketKind::Raw, rawErrno, rawStep));
+
+    // Neither socket may be opened by this process: the helper's raw sockets, last.
+    QString helperFailure;
+    bool capabilityHelps = false;
+    if (auto prober = HelperProber::open(family, &helperFailure, &capabilityHelps))
+        return prober;
+    const QString helperAdvice = !capabilityHelps ? QString()
+        : QFileInfo(HelperProber::helperPath()).isFile()
+        ? QStringLiteral("give the ICMP helper its capability: %1").arg(helperRemedy())
+        : QStringLiteral("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
+    if (isPermissionError(datagramErrno)) {
+        return fail(QStringLiteral("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
+                                   "capability, and %2. Allow it with: %3%4")
+                        .arg(groupRangeReason(), helperFailure, groupRangeRemedy(),
+                             helperAdvice.isEmpty() ? QString() : QStringLiteral(", or ") + helperAdvice));
     }
-    return fail(describeFailure(family, SocketKind::Raw, rawErrno, rawStep));
+    return fail(QStringLiteral("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
+                               "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
+                    .arg(familyName(family), qt_error_string(datagramErrno), helperFailure,
+                         helperAdvice.isEmpty() ? QString() : QStringLiteral(" Allow it: ") + helperAdvice));
 }

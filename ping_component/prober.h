@@ -15,10 +15,13 @@
 class Prober
 {
 public:
-    enum class SocketKind { Datagram, Raw };
+    // Helper: raw sockets of tarvix-icmp-helper, which holds the capability
+    // that this process must not (see HelperProber).
+    enum class SocketKind { Datagram, Raw, Helper };
     // Which socket kinds open() may try. Auto tries the unprivileged datagram
-    // socket first and falls back to a raw socket, as iputils ping does.
-    enum class Preference { Auto, DatagramOnly, RawOnly };
+    // socket first and falls back to a raw socket, as iputils ping does, where
+    // this process may open one (run as root, say); then to the helper.
+    enum class Preference { Auto, DatagramOnly, RawOnly, HelperOnly };
 
     virtual ~Prober() = default;
 

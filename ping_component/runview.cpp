@@ -34,6 +34,18 @@ QString phaseText(RunView::Phase phase)
     return {};
 }
 
+// Below this the chart is neither drawn nor scaled.
+bool chartFits(const QRect &chart)
+{
+    return chart.height() >= 8 && chart.width() >= 8;
+}
+
+// How many of the newest requests the chart has room for.
+int samplesInView(const RunState *run, const QRect &chart)
+{
+    return run ? qMin(run->history().size(), chart.width() / RunView::BarPitch) : 0;
+}
+
 // "20 ms", "0.5 ms", "2 s": an axis label.
 QString axisLabel(qint64 ns)
 {
@@ -74,8 +86,23 @@ QStringList RunView::statisticsLines(const RunStatistics &s)
                             PingText::milliseconds(s.maxNs()), PingText::milliseconds(qint64(s.jitterNs())))};
 }
 
+void RunView::updateScale(const RunState *run, const QRect &area, int lineHeight)
+{
+    const QRect chart = layout(area, lineHeight).chart;
+    if (!chartFits(chart))
+        return;
+    const int visible = samplesInView(run, chart);
+    qint64 largestNs = 0;
+    for (int i = 0; i < visible; ++i) {
+        const RunHistory::Sample &sample = run->history().at(run->history().size() - 1 - i);
+        if (sample.kind == RunHistory::Sample::Kind::Reply)
+            largestNs = qMax(largestNs, sample.rttNs);
+    }
+    m_scaleTopNs = ChartScale::next(m_scaleTopNs, largestNs);
+}
+
 void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot,
-                    bool full)
+                    bool full) const
 {
     if (!full) {
         painter.fillRect(area, palette.window());
@@ -119,21 +146,15 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
                      metrics.elidedText(snapshot.lastLine, Qt::ElideRight, parts.footer.width()));
 }
 
-void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &snapshot)
+void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &snapshot) const
 {
     painter.fillRect(chart, chartBackground);
-    if (chart.height() < 8 || chart.width() < 8)
+    if (!chartFits(chart))
         return;
     const RunHistory *history = snapshot.run ? &snapshot.run->history() : nullptr;
-    const int visible = history ? qMin(history->size(), chart.width() / BarPitch) : 0;
-
-    qint64 largestNs = 0;
-    for (int i = 0; i < visible; ++i) {
-        const RunHistory::Sample &sample = history->at(history->size() - 1 - i);
-        if (sample.kind == RunHistory::Sample::Kind::Reply)
-            largestNs = qMax(largestNs, sample.rttNs);
-    }
-    m_scaleTopNs = ChartScale::next(m_scaleTopNs, largestNs);
+    const int visible = samplesInView(snapshot.run, chart);
+    // Never 0 once updated; a view painted before any update still divides safely.
+    const qint64 topNs = qMax(m_scaleTopNs, ChartScale::MinimumTopNs);
 
     // Grid at the top and the middle of the axis, labelled small once there
     // is something to measure against it.
@@ -155,7 +176,7 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
         const int x = chart.right() - (i + 1) * BarPitch + 1;
         switch (sample.kind) {
         case RunHistory::Sample::Kind::Reply: {
-            const double share = qMin(1.0, double(sample.rttNs) / double(m_scaleTopNs));
+            const double share = qMin(1.0, double(sample.rttNs) / double(topNs));
             const int height = qMax(1, int(share * chart.height() + 0.5));
             painter.fillRect(QRect(x, chart.bottom() - height + 1, barWidth, height), replyColor);
             break;
@@ -175,9 +196,9 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
     painter.setPen(quietText);
     const QRect labels = chart.adjusted(3, 1, -3, -1);
     if (visible > 0) {
-        painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs));
+        painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs));
         painter.drawText(QRect(labels.left(), middle + 1, labels.width(), labels.bottom() - middle),
-                         Qt::AlignLeft | Qt::AlignTop, axisLabel(m_scaleTopNs / 2));
+                         Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs / 2));
     } else {
         const QString empty = snapshot.phase == Phase::Idle ? QStringLiteral("Round trips of the next run show here")
                                                             : QStringLiteral("Waiting for the first reply");

@@ -48,14 +48,21 @@ public:
     // The two statistics lines of a run, worded for a glance.
     static QStringList statisticsLines(const RunStatistics &statistics);
 
-    void paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot, bool full);
+    // Moves the chart's y-axis to fit the replies the chart shows of run, laid
+    // out on area with lines lineHeight pixels high. The control calls it when
+    // a request ends, a run starts or its surface changes; painting only reads
+    // the axis, so the same samples always look the same.
+    void updateScale(const RunState *run, const QRect &area, int lineHeight);
 
-    // The y-axis top the chart used last, in ns.
+    void paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot,
+               bool full) const;
+
+    // The y-axis top of the chart, in ns; 0 before any update.
     qint64 scaleTopNs() const { return m_scaleTopNs; }
 
 private:
     void paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
-    void paintChart(QPainter &painter, const QRect &area, const Snapshot &snapshot);
+    void paintChart(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
 
     qint64 m_scaleTopNs = 0;
 };

@@ -6,18 +6,22 @@
 
 namespace {
 
+// The variant tags in front of each value.
+constexpr quint16 TagInt32 = 3;
+constexpr quint16 TagText = 8;
+
 class StreamWriter
 {
 public:
     void word(quint32 value) { append<quint32>(value); }
     void integer(qint32 value)
     {
-        append<quint16>(SavedState::TagInt32);
+        append<quint16>(TagInt32);
         append<qint32>(value);
     }
     void text(const QString &value)
     {
-        append<quint16>(SavedState::TagText);
+        append<quint16>(TagText);
         append<quint32>(quint32(value.size() + 1) * 2);
         for (QChar c : value)
             append<quint16>(c.unicode());
@@ -50,14 +54,14 @@ public:
 
     qint32 integer()
     {
-        if (take<quint16>() != SavedState::TagInt32)
+        if (take<quint16>() != TagInt32)
             m_ok = false;
         return take<qint32>();
     }
 
     QString text()
     {
-        if (take<quint16>() != SavedState::TagText)
+        if (take<quint16>() != TagText)
             m_ok = false;
         const quint32 byteCount = take<quint32>();
         // The count includes the terminator, so an empty text counts 2 bytes.

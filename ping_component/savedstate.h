@@ -31,8 +31,6 @@ class SavedState
 {
 public:
     static constexpr quint32 Version = 0x300;
-    static constexpr quint16 TagInt32 = 3;
-    static constexpr quint16 TagText = 8;
     static constexpr qint32 MaxIntervalSeconds = 3600;
 
     quint32 extentX = 0;

@@ -6,6 +6,7 @@
 #include "savedstate.h"
 #include "systemclock.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -41,6 +42,13 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::onRequestFailed);
     connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::onTransmitFailed);
     connect(m_engine, &PingEngine::finished, this, &TarvixCtl::onFinished);
+    // The chart's axis follows the samples as they come: a new run, and each
+    // request's end however it ended. Painting only reads it.
+    connect(m_engine, &PingEngine::started, this, &TarvixCtl::rescaleChart);
+    connect(m_engine, &PingEngine::replied, this, &TarvixCtl::rescaleChart);
+    connect(m_engine, &PingEngine::timedOut, this, &TarvixCtl::rescaleChart);
+    connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::rescaleChart);
+    connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::rescaleChart);
 }
 
 TarvixCtl::~TarvixCtl()
@@ -344,6 +352,13 @@ void TarvixCtl::showLine(const QString &line)
     update();
 }
 
+void TarvixCtl::rescaleChart()
+{
+    // The chart's width decides which samples are in view; the painter's
+    // font is the widget's, so its lines are as high as fontMetrics() says.
+    m_view.updateScale(m_engine->run(), rect(), fontMetrics().height());
+}
+
 RunView::Snapshot TarvixCtl::snapshot() const
 {
     RunView::Snapshot snapshot;
@@ -363,6 +378,19 @@ RunView::Snapshot TarvixCtl::snapshot() const
     }
     snapshot.lastLine = m_lastLine;
     return snapshot;
+}
+
+void TarvixCtl::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    rescaleChart();
+}
+
+void TarvixCtl::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        rescaleChart();
 }
 
 void TarvixCtl::paintEvent(QPaintEvent *)

@@ -52,10 +52,13 @@ public:
 
     // What the surface shows; tests paint it without a run on the wire.
     RunView::Snapshot snapshot() const;
+    const RunView &view() const { return m_view; }
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct PendingEvent
@@ -92,6 +95,8 @@ private:
     void onTransmitFailed(quint16 sequence, int errnoValue);
     void onFinished();
     void showLine(const QString &line);
+    // Fits the chart's axis to the samples now in view; never from paintEvent.
+    void rescaleChart();
 
     PingEvents *m_events;
     PingEngine *m_engine;

@@ -2,5 +2,9 @@
 
 #include "pingcontrol.h"
 
-// Creates the ping component ("TARVIXLibCtl.TarvixCtl") for a host's form.
+// The class name under which hosts register the ping component and their
+// forms ask for it.
+inline constexpr char TarvixCtlClassName[] = "TARVIXLibCtl.TarvixCtl";
+
+// Creates the ping component (TarvixCtlClassName) for a host's form.
 PingControlFactory tarvixCtlFactory();

@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev llvm-14
     qt6-base-dev libgl-dev
     libgtest-dev
-    iproute2 procps iputils-ping
+    iproute2 procps iputils-ping libcap2-bin
     xvfb xauth imagemagick xdotool libx11-dev
     # Fonts the forms ask for by name, so that every machine draws them with
     # the same metrics: Liberation Sans for the default form font, Nimbus Mono

@@ -1,6 +1,7 @@
 #include "form1definition.h"
 
-#include "statestreamwriter.h"
+#include "savedstate.h"
+#include "tarvixctlfactory.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -14,13 +15,12 @@ using C = ControlDefinition;
 
 QByteArray tarvixCtl1State()
 {
-    // Version 0x300, then the control's extent in HIMETRIC (0.01 mm): 5280 x
-    // 1680 twips. Of the ten tagged values the fifth is the count of requests
-    // per run, the ninth (1) turns on the component's full run display and the
-    // tenth is the gap between requests in seconds.
-    StateStreamWriter state(0x300, {9313, 2963});
-    state << 32 << 60 << 1000 << 0 << 3 << u""_s << 0 << u""_s << 1 << 1;
-    return state.bytes();
+    // Three requests a run, one a second, with the component's full run
+    // display; the control's extent is in HIMETRIC (0.01 mm): 5280 x 1680 twips.
+    const PingSettings settings{.packetSize = 32, .timeToLive = 60, .timeout = 1000, .continuous = 0, .count = 3,
+                                .resolveAddresses = 0, .display = 1, .intervalMs = 1000};
+    const SavedState state{.extentX = 9313, .extentY = 2963, .settings = settings, .hostName = {}, .ipAddress = {}};
+    return state.encode();
 }
 
 FormDefinition form1Definition()

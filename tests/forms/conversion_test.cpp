@@ -1,6 +1,5 @@
 // The value conversions of the forms run time: twips to pixels, text to a
-// 32-bit integer, the saved-state stream.
-#include "statestreamwriter.h"
+// 32-bit integer.
 #include "textconversion.h"
 #include "twips.h"
 
@@ -84,22 +83,4 @@ TEST(TextToInt32, MessagesQuoteTheTextAndNameItsSource)
               u"\"Time To Live.\" is empty; it needs a whole number."_s);
     EXPECT_EQ(conversionFailureMessage(ConversionFailure::OutOfRange, u"5000000000"_s, u"Count"_s),
               u"\"5000000000\" in \"Count\" is outside the range -2147483648 to 2147483647."_s);
-}
-
-TEST(StateStreamWriter, WritesVersionUntaggedWordsAndTaggedValuesLittleEndian)
-{
-    StateStreamWriter writer(0x300, {7, 0x01020304});
-    writer << qint32(-2) << u"ab"_s << u""_s;
-    const QByteArray expected = QByteArray::fromHex("00030000"
-                                                    "07000000"
-                                                    "04030201"
-                                                    "0300"
-                                                    "feffffff"
-                                                    "0800"
-                                                    "06000000"
-                                                    "610062000000"
-                                                    "0800"
-                                                    "02000000"
-                                                    "0000");
-    EXPECT_EQ(writer.bytes().toHex().toStdString(), expected.toHex().toStdString());
 }

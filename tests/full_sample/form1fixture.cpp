@@ -1,5 +1,7 @@
 #include "form1fixture.h"
 
+#include "tarvixctlfactory.h"
+
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;

@@ -1,6 +1,8 @@
 // Probers on real sockets, talking to loopback only: raw sockets in this
 // namespace, datagram sockets and injected ICMP errors in namespaces of the
 // tests' own.
+#include "clockreading.h"
+#include "helperprober.h"
 #include "icmpmessage.h"
 #include "icmpsocket.h"
 #include "ipv6header.h"
@@ -11,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,8 @@
 #include <linux/capability.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -123,25 +128,43 @@ void expectLoopbackRoundTrip(Prober &prober, quint16 sequence, const QByteArray 
     EXPECT_GE(reply->receivedNs, sent.sentRealtimeNs);
     EXPECT_LT(reply->receivedNs - sent.sentRealtimeNs, 1'000'000'000);
     EXPECT_GT(sent.sentMonotonicNs, 0);
+    // The same instant on the monotonic clock: after the send, before now.
+    EXPECT_GE(reply->receivedMonotonicNs, sent.sentMonotonicNs);
+    EXPECT_LE(reply->receivedMonotonicNs, ClockReading::now().monotonicNs);
 }
 
-class RawProberTest : public ::testing::TestWithParam<Family>
+// Raw sockets, this process's own or the ICMP helper's.
+struct RawPath
+{
+    Family family;
+    Prober::Preference preference; // RawOnly or HelperOnly
+};
+
+class RawProberTest : public ::testing::TestWithParam<RawPath>
 {
 protected:
     void SetUp() override
     {
         QString why;
-        m_prober = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+        m_prober = openOrExplain(family(), GetParam().preference, &why);
         if (!m_prober)
             GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
     }
 
-    // A second raw prober of the family, with an identifier other than ours.
+    Family family() const { return GetParam().family; }
+    Prober::SocketKind kind() const
+    {
+        return GetParam().preference == Prober::Preference::HelperOnly ? Prober::SocketKind::Helper
+                                                                       : Prober::SocketKind::Raw;
+    }
+
+    // A second prober of the same kind and family, with an identifier other
+    // than ours (helpers never share one).
     std::unique_ptr<Prober> openAnother() const
     {
         QString why;
         for (int attempt = 0; attempt < 5; ++attempt) {
-            std::unique_ptr<Prober> other = openOrExplain(GetParam(), Prober::Preference::RawOnly, &why);
+            std::unique_ptr<Prober> other = openOrExplain(family(), GetParam().preference, &why);
             if (!other)
                 ADD_FAILURE() << qPrintable(why);
             if (!other || other->identifier() != m_prober->identifier())
@@ -158,8 +181,8 @@ protected:
 
 TEST_P(RawProberTest, LoopbackRepliesCarryOurSequenceAndPayload)
 {
-    EXPECT_EQ(m_prober->socketKind(), Prober::SocketKind::Raw);
-    EXPECT_EQ(m_prober->family(), GetParam());
+    EXPECT_EQ(m_prober->socketKind(), kind());
+    EXPECT_EQ(m_prober->family(), family());
     EXPECT_NE(m_prober->identifier(), 0);
     quint16 sequence = 1;
     for (int size : {0, 32, 65000})
@@ -174,8 +197,8 @@ TEST_P(RawProberTest, TwoProbersEachSeeOnlyTheirOwnReplies)
     const std::unique_ptr<Prober> other = openAnother();
     ASSERT_TRUE(other);
 
-    ASSERT_TRUE(m_prober->send(loopback(GetParam()), 7, "first").ok);
-    ASSERT_TRUE(other->send(loopback(GetParam()), 7, "second").ok);
+    ASSERT_TRUE(m_prober->send(loopback(family()), 7, "first").ok);
+    ASSERT_TRUE(other->send(loopback(family()), 7, "second").ok);
     const auto mine = waitForEvent(*m_prober, replyTo(7));
     const auto theirs = waitForEvent(*other, replyTo(7));
     ASSERT_TRUE(mine.has_value());
@@ -193,21 +216,23 @@ TEST_P(RawProberTest, OtherProgramsRepliesDoNotEvenWakeTheSocket)
     const std::unique_ptr<Prober> other = openAnother();
     ASSERT_TRUE(other);
 
-    ASSERT_TRUE(other->send(loopback(GetParam()), 9, "theirs").ok);
+    ASSERT_TRUE(other->send(loopback(family()), 9, "theirs").ok);
     ASSERT_TRUE(waitForEvent(*other, replyTo(9)).has_value());
     // The kernel dropped the copy meant for us before it was queued.
     pollfd readable{m_prober->descriptor(), POLLIN, 0};
     EXPECT_EQ(::poll(&readable, 1, 100), 0) << "woken by another socket's reply";
 
     // Our own replies still come, and so do errors: see the namespace tests.
-    ASSERT_TRUE(m_prober->send(loopback(GetParam()), 10, "ours").ok);
+    ASSERT_TRUE(m_prober->send(loopback(family()), 10, "ours").ok);
     EXPECT_TRUE(waitForEvent(*m_prober, replyTo(10)).has_value());
 }
 
 TEST_P(RawProberTest, HopLimitIsSetWithinRangeOnly)
 {
-    const int level = GetParam() == V4 ? IPPROTO_IP : IPPROTO_IPV6;
-    const int name = GetParam() == V4 ? IP_TTL : IPV6_UNICAST_HOPS;
+    const int level = family() == V4 ? IPPROTO_IP : IPPROTO_IPV6;
+    const int name = family() == V4 ? IP_TTL : IPV6_UNICAST_HOPS;
+    // The helper's socket is not ours to ask; the test network sees its TTL.
+    const bool own = kind() == Prober::SocketKind::Raw;
     const auto current = [&] {
         int value = -1;
         socklen_t length = sizeof value;
@@ -215,12 +240,18 @@ TEST_P(RawProberTest, HopLimitIsSetWithinRangeOnly)
         return value;
     };
     EXPECT_TRUE(m_prober->setHopLimit(1));
-    EXPECT_EQ(current(), 1);
+    if (own) {
+        EXPECT_EQ(current(), 1);
+    }
     EXPECT_TRUE(m_prober->setHopLimit(255));
-    EXPECT_EQ(current(), 255);
+    if (own) {
+        EXPECT_EQ(current(), 255);
+    }
     for (int bad : {0, -1, 256, 100000})
         EXPECT_FALSE(m_prober->setHopLimit(bad)) << bad;
-    EXPECT_EQ(current(), 255);
+    if (own) {
+        EXPECT_EQ(current(), 255);
+    }
     // Loopback does not count hops: a reply still comes.
     EXPECT_TRUE(m_prober->setHopLimit(1));
     expectLoopbackRoundTrip(*m_prober, 11, "ttl one");
@@ -237,33 +268,76 @@ TEST_P(RawProberTest, DescriptorIsNonBlockingAndClosedOnExec)
 
 TEST_P(RawProberTest, TargetsOfTheWrongFamilyAreRefused)
 {
-    const HostAddress wrong = GetParam() == V4 ? HostAddress(QStringLiteral("::1")) : HostAddress(QStringLiteral("127.0.0.1"));
+    const HostAddress wrong = family() == V4 ? HostAddress(QStringLiteral("::1")) : HostAddress(QStringLiteral("127.0.0.1"));
     const SendResult result = m_prober->send(wrong, 1, "x");
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errnoValue, EAFNOSUPPORT);
     EXPECT_FALSE(m_prober->send(HostAddress(), 1, "x").ok);
 }
 
-INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest, ::testing::Values(V4, V6),
-                         [](const auto &info) { return std::string(familyName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest,
+                         ::testing::Values(RawPath{V4, Prober::Preference::RawOnly},
+                                           RawPath{V6, Prober::Preference::RawOnly},
+                                           RawPath{V4, Prober::Preference::HelperOnly},
+                                           RawPath{V6, Prober::Preference::HelperOnly}),
+                         [](const auto &info) {
+                             return std::string(familyName(info.param.family))
+                                 + (info.param.preference == Prober::Preference::HelperOnly ? "Helper" : "");
+                         });
+
+// The helper's process lives as long as its prober.
+TEST(HelperProber, ClosingTheProberEndsTheHelper)
+{
+    QString why;
+    auto prober = HelperProber::open(V4, &why, nullptr);
+    if (!prober)
+        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(why);
+    const pid_t pid = prober->processId();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, 0), 0);
+    prober.reset();
+    // Exited and reaped: no process, not even a zombie, is left.
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(HelperProber, AfterTheHelperDiedSendsFailAndTheDescriptorIsQuiet)
+{
+    QString why;
+    auto prober = HelperProber::open(V4, &why, nullptr);
+    if (!prober)
+        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(why);
+    ASSERT_EQ(::kill(prober->processId(), SIGKILL), 0);
+    pollfd readable{prober->descriptor(), POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "the helper's end of file should wake the watcher once";
+    EXPECT_FALSE(prober->receive().has_value());
+    // Not woken again and again by the end of file.
+    EXPECT_EQ(::poll(&readable, 1, 100), 0);
+    const SendResult sent = prober->send(loopback(V4), 1, "x");
+    EXPECT_FALSE(sent.ok);
+    EXPECT_EQ(sent.errnoValue, EPIPE);
+}
 
 TEST(Ipv6Prober, ScopeIdNamesAnInterface)
 {
-    QString why;
-    auto prober = openOrExplain(V6, Prober::Preference::RawOnly, &why);
-    if (!prober)
-        GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
-    HostAddress unknown(QStringLiteral("fe80::1"));
-    unknown.setScopeId(QStringLiteral("tvxnosuchif0"));
-    const SendResult refused = prober->send(unknown, 1, "x");
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.errnoValue, ENODEV);
+    for (auto preference : {Prober::Preference::RawOnly, Prober::Preference::HelperOnly}) {
+        SCOPED_TRACE(preference == Prober::Preference::HelperOnly ? "helper" : "raw");
+        QString why;
+        auto prober = openOrExplain(V6, preference, &why);
+        if (!prober)
+            GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW: " << qPrintable(why);
+        HostAddress unknown(QStringLiteral("fe80::1"));
+        unknown.setScopeId(QStringLiteral("tvxnosuchif0"));
+        const SendResult refused = prober->send(unknown, 1, "x");
+        EXPECT_FALSE(refused.ok);
+        EXPECT_EQ(refused.errnoValue, ENODEV);
 
-    // By name and by number, the loopback interface takes the request.
-    for (const QString &scope : {QStringLiteral("lo"), QStringLiteral("1")}) {
-        HostAddress scoped(QStringLiteral("::1"));
-        scoped.setScopeId(scope);
-        EXPECT_TRUE(prober->send(scoped, 2, "x").ok) << qPrintable(scope);
+        // By name and by number, the loopback interface takes the request.
+        for (const QString &scope : {QStringLiteral("lo"), QStringLiteral("1")}) {
+            HostAddress scoped(QStringLiteral("::1"));
+            scoped.setScopeId(scope);
+            EXPECT_TRUE(prober->send(scoped, 2, "x").ok) << qPrintable(scope);
+        }
     }
 }
 
@@ -285,10 +359,12 @@ protected:
     void TearDown() override { m_client.tearDown(); }
 
     // Sends an ICMP error to loopback that quotes an echo request with this
-    // identifier and sequence, as a router would about our request.
-    void injectError(quint16 identifier, quint16 sequence)
+    // identifier and sequence, as a router would about our request; the
+    // quoted request went to quotedDestination, or to loopback.
+    void injectError(quint16 identifier, quint16 sequence, const HostAddress &quotedDestination = {})
     {
         const Family family = GetParam();
+        const HostAddress destination = quotedDestination.isNull() ? loopback(family) : quotedDestination;
         int error = 0;
         IcmpSocket injector = IcmpSocket::open(family == V4 ? AF_INET : AF_INET6, SOCK_RAW,
                                                family == V4 ? int(IPPROTO_ICMP) : int(IPPROTO_ICMPV6), &error);
@@ -299,7 +375,9 @@ protected:
             const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, identifier, sequence, "quoted").encodeWithChecksum();
             message.type = Icmp4::DestinationUnreachable;
             message.code = 1; // host unreachable
-            message.body = TestPackets::ipv4Header(0x7f000001, 0x7f000001, 64, 5, 20 + int(request.size())) + request;
+            message.body = TestPackets::ipv4Header(0x7f000001, destination.toIPv4Address(), 64, 5,
+                                                   20 + int(request.size()))
+                + request;
             wire = message.encodeWithChecksum();
             sockaddr_in to{};
             to.sin_family = AF_INET;
@@ -307,7 +385,7 @@ protected:
             ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
         } else {
             const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier, sequence, "quoted").encode();
-            QByteArray quotedHeader = TestPackets::ipv6Header(loopback(V6), loopback(V6), Ipv6Header::NextHeaderIcmpv6);
+            QByteArray quotedHeader = TestPackets::ipv6Header(loopback(V6), destination, Ipv6Header::NextHeaderIcmpv6);
             quotedHeader[5] = char(request.size());
             message.type = Icmp6::DestinationUnreachable;
             message.code = 3; // address unreachable
@@ -318,6 +396,24 @@ protected:
             to.sin6_addr = in6addr_loopback;
             ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
         }
+    }
+
+    // The one event that comes: the error injectError sent, about sequence.
+    void expectOnlyTheInjectedError(Prober &prober, quint16 sequence)
+    {
+        QList<ProbeEvent> skipped;
+        const auto error = waitForEvent(
+            prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(skipped.isEmpty());
+        EXPECT_EQ(error->sequence, sequence);
+        EXPECT_EQ(error->identifier, prober.identifier());
+        EXPECT_EQ(error->source, loopback(GetParam()));
+        EXPECT_EQ(error->icmpType,
+                  GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
+        EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
+        EXPECT_TRUE(error->kernelTimestamp);
+        EXPECT_TRUE(drain(prober).isEmpty());
     }
 
     ClientNetwork m_client;
@@ -333,9 +429,13 @@ quint16 boundPort(int descriptor)
                                         : ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
 }
 
-// Prober::open's error texts for Auto and RawOnly, as a child process of this
-// one sees them after giving up CAP_NET_RAW (it keeps its user and group ids).
-QStringList openErrorsWithoutRawCapability(Family family)
+// Runs work in a child process of this one that has given up CAP_NET_RAW (it
+// keeps its user and group ids) and gives back the texts it returns. Run as
+// root, a program the child executes would gain the capability again, the
+// helper included; unless helperMayHaveIt, the child drops it from its
+// bounding set too, which no exec gets past, as a helper without its file
+// capability would be.
+QStringList withoutRawCapability(bool helperMayHaveIt, const std::function<QStringList()> &work)
 {
     int channel[2];
     if (pipe(channel) != 0)
@@ -343,6 +443,8 @@ QStringList openErrorsWithoutRawCapability(Family family)
     const pid_t child = fork();
     if (child == 0) {
         ::close(channel[0]);
+        if (!helperMayHaveIt && prctl(PR_CAPBSET_DROP, CAP_NET_RAW, 0, 0, 0) != 0)
+            _exit(5);
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
         if (syscall(SYS_capget, &header, data) != 0)
@@ -352,12 +454,8 @@ QStringList openErrorsWithoutRawCapability(Family family)
         if (syscall(SYS_capset, &header, data) != 0)
             _exit(3);
         QByteArray out;
-        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly}) {
-            QString error;
-            if (Prober::open(family, preference, &error))
-                error = QStringLiteral("opened");
-            out += error.toUtf8() + '\0';
-        }
+        for (const QString &text : work())
+            out += text.toUtf8() + '\0';
         const bool written = ::write(channel[1], out.constData(), size_t(out.size())) == out.size();
         _exit(written ? 0 : 4);
     }
@@ -373,10 +471,30 @@ QStringList openErrorsWithoutRawCapability(Family family)
         waitpid(child, &status, 0);
     if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {};
-    QStringList errors;
+    QStringList texts;
     for (const QByteArray &part : in.split('\0'))
-        errors.append(QString::fromUtf8(part));
-    return errors;
+        texts.append(QString::fromUtf8(part));
+    return texts;
+}
+
+// Prober::open's error texts for Auto and RawOnly without CAP_NET_RAW.
+QStringList openErrorsWithoutRawCapability(Family family, bool helperMayHaveIt = false)
+{
+    return withoutRawCapability(helperMayHaveIt, [family] {
+        QStringList errors;
+        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly}) {
+            QString error;
+            if (Prober::open(family, preference, &error))
+                error = QStringLiteral("opened");
+            errors.append(error);
+        }
+        return errors;
+    });
+}
+
+QString programSetcap()
+{
+    return QStringLiteral("setcap cap_net_raw+ep %1").arg(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
 }
 
 } // namespace
@@ -426,8 +544,8 @@ TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
     ASSERT_TRUE(m_client.network().setPingGroupRange(1, 0));
     const QStringList errors = openErrorsWithoutRawCapability(GetParam());
     ASSERT_GE(errors.size(), 2) << "the child process failed";
-    const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1")
-                               .arg(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+    // The capability goes on the helper, never on a program that loads Qt.
+    const QString setcap = QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(HelperProber::helperPath());
 
     const QString &automatic = errors[0];
     EXPECT_TRUE(automatic.contains(QStringLiteral("net.ipv4.ping_group_range sysctl (now \"1 0\")"))) << qPrintable(automatic);
@@ -435,11 +553,101 @@ TEST_P(NamespaceProberTest, WithoutAnyPermissionTheErrorSaysHowToAllowIt)
     EXPECT_TRUE(automatic.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
         << qPrintable(automatic);
     EXPECT_TRUE(automatic.contains(setcap)) << qPrintable(automatic);
+    EXPECT_TRUE(automatic.contains(QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability")
+                                       .arg(HelperProber::helperPath())))
+        << qPrintable(automatic);
+    EXPECT_FALSE(automatic.contains(programSetcap())) << qPrintable(automatic);
 
     const QString &rawOnly = errors[1];
     EXPECT_TRUE(rawOnly.contains(QStringLiteral("CAP_NET_RAW"))) << qPrintable(rawOnly);
     EXPECT_TRUE(rawOnly.contains(setcap)) << qPrintable(rawOnly);
     EXPECT_FALSE(rawOnly.contains(QStringLiteral("ping_group_range"))) << qPrintable(rawOnly);
+    EXPECT_FALSE(rawOnly.contains(programSetcap())) << qPrintable(rawOnly);
+}
+
+TEST_P(NamespaceProberTest, WithNeitherSocketAutoTurnsToTheHelper)
+{
+    ASSERT_TRUE(m_client.network().setPingGroupRange(1, 0));
+    const Family family = GetParam();
+    const QStringList result = withoutRawCapability(true, [family] {
+        QString error;
+        const auto prober = Prober::open(family, Prober::Preference::Auto, &error);
+        if (!prober)
+            return QStringList{error};
+        const SendResult sent = prober->send(loopback(family), 3, "through the helper");
+        const auto reply = waitForEvent(*prober, replyTo(3));
+        return QStringList{prober->socketKind() == Prober::SocketKind::Helper ? QStringLiteral("helper")
+                                                                              : QStringLiteral("another kind"),
+                           sent.ok && reply && reply->payload == "through the helper" && reply->kernelTimestamp
+                               ? QStringLiteral("replied")
+                               : QStringLiteral("no reply")};
+    });
+    ASSERT_FALSE(result.isEmpty()) << "the child process failed";
+    EXPECT_EQ(result.value(0), QStringLiteral("helper"));
+    EXPECT_EQ(result.value(1), QStringLiteral("replied"));
+}
+
+TEST_P(NamespaceProberTest, AMissingHelperIsNamed)
+{
+    ASSERT_TRUE(m_client.network().setPingGroupRange(1, 0));
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString missing = directory.filePath(QStringLiteral("tarvix-icmp-helper"));
+    qputenv("TARVIX_ICMP_HELPER", QFile::encodeName(missing));
+    const QStringList errors = openErrorsWithoutRawCapability(GetParam(), true);
+    qunsetenv("TARVIX_ICMP_HELPER");
+    ASSERT_GE(errors.size(), 1) << "the child process failed";
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("the ICMP helper is missing (looked for %1)").arg(missing)))
+        << qPrintable(errors[0]);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(missing))) << qPrintable(errors[0]);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range"))) << qPrintable(errors[0]);
+}
+
+// A stand-in helper that leaves a mark when started: where the datagram
+// socket opens, Auto never starts the helper.
+TEST_P(NamespaceProberTest, WhereDatagramSocketsAreAllowedNoHelperIsStarted)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString marker = directory.filePath(QStringLiteral("started"));
+    const QString standIn = directory.filePath(QStringLiteral("stand-in"));
+    QFile script(standIn);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho > '%1'\n").arg(marker).toUtf8());
+    script.close();
+    ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("TARVIX_ICMP_HELPER", QFile::encodeName(standIn));
+
+    QString why;
+    const auto automatic = openOrExplain(GetParam(), Prober::Preference::Auto, &why);
+    ASSERT_TRUE(automatic) << qPrintable(why);
+    EXPECT_EQ(automatic->socketKind(), Prober::SocketKind::Datagram);
+    EXPECT_FALSE(QFile::exists(marker)) << "the helper was started";
+
+    // The stand-in would have been noticed: it starts, and says nothing.
+    QString error;
+    EXPECT_FALSE(Prober::open(GetParam(), Prober::Preference::HelperOnly, &error));
+    qunsetenv("TARVIX_ICMP_HELPER");
+    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_TRUE(error.contains(QStringLiteral("the ICMP helper %1 exited without serving").arg(standIn)))
+        << qPrintable(error);
+}
+
+// The helper passes on errors about its own requests only: an error must
+// quote a sequence it sent, to the address it sent it to.
+TEST_P(NamespaceProberTest, TheHelperPassesOnlyErrorsAboutItsOwnRequests)
+{
+    ASSERT_TRUE(m_client.network().setHostKernelEcho(false));
+    QString why;
+    auto prober = openOrExplain(GetParam(), Prober::Preference::HelperOnly, &why);
+    ASSERT_TRUE(prober) << qPrintable(why);
+    const HostAddress host = TestNetwork::hostAddress(GetParam());
+    ASSERT_TRUE(prober->send(host, 41, "unanswered").ok);
+    injectError(prober->identifier(), 40, host);                      // never sent
+    injectError(prober->identifier(), 41);                            // sent elsewhere
+    injectError(quint16(prober->identifier() + 1), 41, host);         // someone else's
+    injectError(prober->identifier(), 41, host);
+    expectOnlyTheInjectedError(*prober, 41);
 }
 
 // Datagram sockets read ICMP errors from the error queue. Raw sockets get them
@@ -454,19 +662,7 @@ TEST_P(NamespaceProberTest, IcmpErrorsAboutOurRequestsArriveOnce)
         ASSERT_TRUE(prober) << qPrintable(why);
         injectError(quint16(prober->identifier() + 1), 40); // someone else's request
         injectError(prober->identifier(), 41);
-        QList<ProbeEvent> skipped;
-        const auto error = waitForEvent(
-            *prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
-        ASSERT_TRUE(error.has_value());
-        EXPECT_TRUE(skipped.isEmpty());
-        EXPECT_EQ(error->sequence, 41);
-        EXPECT_EQ(error->identifier, prober->identifier());
-        EXPECT_EQ(error->source, loopback(GetParam()));
-        EXPECT_EQ(error->icmpType,
-                  GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
-        EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
-        EXPECT_TRUE(error->kernelTimestamp);
-        EXPECT_TRUE(drain(*prober).isEmpty());
+        expectOnlyTheInjectedError(*prober, 41);
         // The pending socket error that came with it does not stop the socket.
         expectLoopbackRoundTrip(*prober, 42, "after");
     }

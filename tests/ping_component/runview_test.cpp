@@ -31,25 +31,34 @@ protected:
         s.continuous = 1;
         return s;
     }
+    static QFont font()
+    {
+        QFont font;
+        font.setPixelSize(11);
+        return font;
+    }
+    // As the control does: each request's end moves the axis, for the surface
+    // the chart has then.
     void reply(qint64 rtt)
     {
         run.markSent(run.nextSequence(), 0, 0);
         run.completeWithReply(rtt);
+        rescale();
     }
     void lose(bool error)
     {
         run.markSent(run.nextSequence(), 0, 0);
         run.completeLost(error);
+        rescale();
     }
+    void rescale() { view.updateScale(&run, QRect(QPoint(), surface), QFontMetrics(font()).height()); }
 
     QImage paint(const QSize &size, bool full, bool withRun = true)
     {
         QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::magenta);
         QPainter painter(&image);
-        QFont font = painter.font();
-        font.setPixelSize(11);
-        painter.setFont(font);
+        painter.setFont(font());
         m_lineHeight = painter.fontMetrics().height();
         RunView::Snapshot snapshot;
         snapshot.phase = RunView::Phase::Running;
@@ -64,6 +73,7 @@ protected:
 
     RunState run;
     RunView view;
+    QSize surface{352, 112};
     int m_lineHeight = 0;
 };
 
@@ -132,6 +142,32 @@ TEST_F(RunViewTest, OnlyTheRequestsInViewArePainted)
     paint({352, 112}, true);
     // The 400 ms replies are out of view, so they do not stretch the axis.
     EXPECT_EQ(view.scaleTopNs(), 50 * ms);
+}
+
+TEST_F(RunViewTest, PaintingLeavesTheAxisAloneAndTheWidthDecidesWhatIsInView)
+{
+    // A spike, then 60 replies: on 352 pixels (86 bars) it is still in view,
+    // on 240 (58 bars) it has scrolled out.
+    reply(400 * ms);
+    for (int i = 0; i < 60; ++i)
+        reply(20 * ms);
+    EXPECT_EQ(view.scaleTopNs(), 500 * ms);
+
+    // However often and at whatever size it is painted, the axis stays, and
+    // the same samples give the same picture.
+    const QImage first = paint({352, 112}, true);
+    paint({240, 112}, true);
+    paint({32, 32}, false);
+    EXPECT_EQ(view.scaleTopNs(), 500 * ms);
+    EXPECT_EQ(paint({352, 112}, true), first);
+
+    // A narrower surface updates the axis (the control does so on resize).
+    surface = {240, 112};
+    rescale();
+    EXPECT_EQ(view.scaleTopNs(), 50 * ms);
+    surface = {352, 112};
+    rescale();
+    EXPECT_EQ(view.scaleTopNs(), 500 * ms);
 }
 
 TEST_F(RunViewTest, SmallSurfacesGetALamp)

@@ -66,6 +66,30 @@ TEST(SavedState, ReadsTheFormsStreamValueByValue)
     EXPECT_EQ(SavedState::decode(formStream(1))->settings.display, 1);
 }
 
+TEST(SavedState, WritesVersionExtentAndTaggedValuesLittleEndian)
+{
+    SavedState state;
+    state.extentX = 7;
+    state.extentY = 0x01020304;
+    state.settings.packetSize = -2;
+    state.hostName = QStringLiteral("ab");
+    const QByteArray expected = QByteArray::fromHex("00030000"                // version
+                                                    "07000000"                // extent, untagged
+                                                    "04030201"
+                                                    "0300" "feffffff"         // -2
+                                                    "0300" "3c000000"         // 60
+                                                    "0300" "e8030000"         // 1000
+                                                    "0300" "00000000"         // 0
+                                                    "0300" "04000000"         // 4
+                                                    "0800" "06000000"         // "ab": 2 units and the terminator
+                                                    "610062000000"
+                                                    "0300" "00000000"         // 0
+                                                    "0800" "02000000" "0000"  // "": the terminator alone
+                                                    "0300" "00000000"         // 0
+                                                    "0300" "01000000");       // 1 s
+    EXPECT_EQ(state.encode().toHex().toStdString(), expected.toHex().toStdString());
+}
+
 TEST(SavedState, RoundTripsExactly)
 {
     const QByteArray stream = formStream(1);

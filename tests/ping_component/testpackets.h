@@ -6,7 +6,8 @@
 
 #include <initializer_list>
 
-// Builders of the packets that ICMP sockets hand over, for parser tests.
+// Builders of the packets that ICMP sockets hand over, for parser tests: short
+// forms of the wire types' own encoders.
 namespace TestPackets {
 
 QByteArray bytes(std::initializer_list<int> values);

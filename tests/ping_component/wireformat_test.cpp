@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using TestPackets::bytes;
 using TestPackets::ipv4Header;
 using TestPackets::ipv6Header;
@@ -82,6 +84,56 @@ TEST(Ipv4Header, RejectsMalformedHeaders)
     QByteArray truncated = ipv4Header(1, 2, 64);
     truncated[0] = char(0x4f);
     EXPECT_FALSE(Ipv4Header::parse(truncated).has_value());
+}
+
+TEST(Ipv4Header, EncodesInNetworkOrderWhatItParses)
+{
+    const HostAddress source(QStringLiteral("10.0.1.2"));
+    const HostAddress destination(QStringLiteral("192.0.2.1"));
+    const Ipv4Header header = Ipv4Header::forIcmp(source, destination, 57, 9, 24);
+    const QByteArray wire = header.encode();
+    // Version 4, IHL 6, total length 33; TTL 57, ICMP; the addresses; a zero option word.
+    EXPECT_EQ(wire.toHex().toStdString(), "46000021"
+                                          "00000000"
+                                          "39010000"
+                                          "0a000102"
+                                          "c0000201"
+                                          "00000000");
+    const auto back = Ipv4Header::parse(wire);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->headerLength, 24);
+    EXPECT_EQ(back->totalLength, 33);
+    EXPECT_EQ(back->ttl, 57);
+    EXPECT_EQ(back->protocol, Ipv4Header::ProtocolIcmp);
+    EXPECT_EQ(back->source, source);
+    EXPECT_EQ(back->destination, destination);
+
+    // IHL counts whole words from 5 to 15.
+    const std::pair<int, int> lengths[] = {{0, 20}, {22, 20}, {60, 60}, {64, 60}};
+    for (const auto &[length, written] : lengths) {
+        const QByteArray bytes = Ipv4Header::forIcmp(source, destination, 1, 0, length).encode();
+        EXPECT_EQ(bytes.size(), written) << length;
+        EXPECT_EQ(quint8(bytes[0]), 0x40 | written / 4) << length;
+    }
+}
+
+TEST(Ipv6Header, EncodesInNetworkOrderWhatItParses)
+{
+    const Ipv6Header header{.payloadLength = 0x0102,
+                            .nextHeader = Ipv6Header::NextHeaderIcmpv6,
+                            .hopLimit = 7,
+                            .source = HostAddress(QStringLiteral("2001:db8::1")),
+                            .destination = HostAddress(QStringLiteral("fe80::a:b"))};
+    const QByteArray wire = header.encode();
+    // Version 6, traffic class and flow label zero; payload length, next header, hop limit; the addresses.
+    EXPECT_EQ(wire.toHex().toStdString(), "60000000"
+                                          "01023a07"
+                                          "20010db8000000000000000000000001"
+                                          "fe8000000000000000000000000a000b");
+    // Every field it writes, it reads back.
+    const auto back = Ipv6Header::parse(wire);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->encode(), wire);
 }
 
 TEST(QuotedRequest, FindsTheRequestInsideAnIpv4Error)

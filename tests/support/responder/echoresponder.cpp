@@ -65,24 +65,6 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The fixed IPv6 header of a received request. A raw ICMPv6 socket never
-// hands it over, but an ICMPv6 error must quote it.
-QByteArray ipv6Header(qsizetype payloadLength, int hopLimit, const HostAddress &source,
-                      const HostAddress &destination)
-{
-    QByteArray header(Ipv6Header::Size, '\0');
-    auto *out = reinterpret_cast<uchar *>(header.data());
-    out[0] = 0x60; // version 6, traffic class and flow label unknown here
-    qToBigEndian<quint16>(quint16(payloadLength), out + 4);
-    out[6] = Ipv6Header::NextHeaderIcmpv6;
-    out[7] = quint8(hopLimit);
-    const Ipv6Bytes s = source.toIPv6Address();
-    const Ipv6Bytes d = destination.toIPv6Address();
-    std::memcpy(out + 8, s.c, 16);
-    std::memcpy(out + 24, d.c, 16);
-    return header;
-}
-
 // Makes value the one control message of message; msg_control must have room.
 template<typename T>
 void attachControl(msghdr &message, int level, int type, const T &value)
@@ -293,8 +275,14 @@ bool EchoResponder::receiveOne(int family)
         request.hops = ip->ttl;
         request.invokingPacket = packet.toByteArray();
     } else {
-        request.invokingPacket = ipv6Header(icmp.size(), request.hops, peer, request.route.local)
-            + icmp.toByteArray();
+        // A raw ICMPv6 socket never hands over the fixed header, but an ICMPv6
+        // error must quote it; traffic class and flow label are unknown here.
+        const Ipv6Header header{.payloadLength = quint16(icmp.size()),
+                                .nextHeader = Ipv6Header::NextHeaderIcmpv6,
+                                .hopLimit = quint8(request.hops),
+                                .source = peer,
+                                .destination = request.route.local};
+        request.invokingPacket = header.encode() + icmp.toByteArray();
     }
 
     const auto decoded = IcmpMessage::decode(icmp);

@@ -1,5 +1,4 @@
 #include "form1.h"
-#include "form1definition.h"
 #include "tarvixctlfactory.h"
 
 #include <QApplication>

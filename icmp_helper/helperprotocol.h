@@ -1,0 +1,267 @@
+#pragma once
+
+// The wire format between tarvix-icmp-helper and the process that started it,
+// shared by both sides. Plain C++ and the C library only: the helper carries a
+// capability and must never load Qt.
+//
+// Two AF_UNIX SOCK_SEQPACKET socket pairs, so that every message arrives whole
+// or not at all and a message longer than allowed is recognisable:
+//
+//   descriptor 0 of the helper, the request channel:
+//     helper -> parent  one Hello, as soon as the helper is ready
+//     parent -> helper  EchoRequest messages, one at a time
+//     helper -> parent  one SendReport for each request, in order
+//   descriptor 1 of the helper, the packet channel:
+//     helper -> parent  Packet messages: what came back for the requests
+//
+// The packet channel is a channel of its own so that a parent waiting for a
+// send report never has to set packets aside (which would leave the
+// descriptor it watches quiet while packets wait), and so that the helper,
+// which writes packets without waiting, can drop them when the parent does
+// not read, as a full socket buffer drops them, and still answer requests.
+//
+// The helper chooses the echo identifier of the session and says which in its
+// Hello; requests cannot name one. Multi-byte fields are big-endian.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace IcmpHelperProtocol {
+
+constexpr std::uint8_t Version = 1;
+
+// The first byte of every message.
+enum MessageKind : std::uint8_t {
+    Hello = 1,
+    EchoRequest = 2,
+    SendReport = 3,
+    Packet = 4,
+};
+
+// The family byte of requests and packets.
+enum Family : std::uint8_t {
+    FamilyIpv4 = 4,
+    FamilyIpv6 = 6,
+};
+
+// EchoRequest: send one echo request that the helper builds itself.
+//   [0]      EchoRequest
+//   [1]      Version
+//   [2]      family
+//   [3]      flags: RequestAllowsBroadcast, nothing else
+//   [4, 6)   sequence
+//   [6]      TTL or unicast hop limit, 1 to 255
+//   [7]      0
+//   [8, 12)  IPv6 scope id (interface index) of a link-local target; 0 for IPv4
+//   [12, 28) destination: IPv6, or IPv4 in the first 4 bytes and 12 zero bytes
+//   [28, ..) payload, at most MaxPayload bytes
+constexpr std::uint8_t RequestAllowsBroadcast = 0x01; // broadcast and multicast destinations
+constexpr std::size_t EchoRequestHeaderSize = 28;
+// The most one IPv4 datagram carries after its 20-byte header and the 8 bytes
+// of the echo header; IPv6 is held to the same.
+constexpr std::size_t MaxPayload = 65535 - 20 - 8;
+constexpr std::size_t MaxRequestSize = EchoRequestHeaderSize + MaxPayload;
+
+// Hello: the session's echo identifier and how opening each raw socket went.
+//   [0] Hello  [1] Version  [2, 4) identifier
+//   [4, 8) errno of the IPv4 raw socket, 0 when open  [8, 12) the same for IPv6
+constexpr std::size_t HelloSize = 12;
+
+// SendReport: what became of one EchoRequest.
+//   [0] SendReport  [1] status  [2, 4) the request's sequence (0 when unreadable)
+//   [4, 8) errno: why it was refused or why sendto failed
+//   [8, 16) CLOCK_REALTIME ns and [16, 24) CLOCK_MONOTONIC ns read right before sendto
+enum SendStatus : std::uint8_t {
+    Sent = 0,
+    Refused = 1, // the helper would not send it; nothing went out
+    Failed = 2,  // sendto failed
+};
+constexpr std::size_t SendReportSize = 24;
+
+// Packet: one ICMP message that concerns a request of this session.
+//   [0] Packet  [1] family  [2] flags: PacketHasKernelTimestamp  [3] 0
+//   [4, 8) hop limit from the IPV6_HOPLIMIT control message, -1 without one
+//          (IPv4 datagrams carry their TTL in their header)
+//   [8, 12) scope id of the sender's address, [12, 28) the sender's address
+//   [28, 36) SCM_TIMESTAMPNS, CLOCK_REALTIME ns: when the kernel received it
+//   [36, 44) CLOCK_REALTIME ns and [44, 52) CLOCK_MONOTONIC ns read right after recvmsg
+//   [52, ..) as the raw socket delivered it: an IPv4 datagram with its IP
+//            header, or an ICMPv6 message
+constexpr std::uint8_t PacketHasKernelTimestamp = 0x01;
+constexpr std::size_t PacketHeaderSize = 52;
+constexpr std::size_t MaxPacketBytes = 65535;
+constexpr std::size_t MaxPacketSize = PacketHeaderSize + MaxPacketBytes;
+
+inline void put16(unsigned char *at, std::uint16_t value)
+{
+    at[0] = std::uint8_t(value >> 8);
+    at[1] = std::uint8_t(value);
+}
+
+inline void put32(unsigned char *at, std::uint32_t value)
+{
+    put16(at, std::uint16_t(value >> 16));
+    put16(at + 2, std::uint16_t(value));
+}
+
+inline void put64(unsigned char *at, std::int64_t value)
+{
+    put32(at, std::uint32_t(std::uint64_t(value) >> 32));
+    put32(at + 4, std::uint32_t(value));
+}
+
+inline std::uint16_t get16(const unsigned char *at)
+{
+    return std::uint16_t(at[0] << 8 | at[1]);
+}
+
+inline std::uint32_t get32(const unsigned char *at)
+{
+    return std::uint32_t(get16(at)) << 16 | get16(at + 2);
+}
+
+inline std::int64_t get64(const unsigned char *at)
+{
+    return std::int64_t(std::uint64_t(get32(at)) << 32 | get32(at + 4));
+}
+
+// The fields of an EchoRequest, as the parent fills them in.
+struct EchoRequestFields
+{
+    std::uint8_t family = FamilyIpv4;
+    std::uint8_t flags = 0;
+    std::uint16_t sequence = 0;
+    std::uint8_t hopLimit = 64;
+    std::uint32_t scopeId = 0;
+    unsigned char address[16] = {};
+};
+
+// Writes the header of an EchoRequest to out (EchoRequestHeaderSize bytes);
+// the payload follows it.
+inline void encodeEchoRequestHeader(const EchoRequestFields &fields, unsigned char *out)
+{
+    std::memset(out, 0, EchoRequestHeaderSize);
+    out[0] = EchoRequest;
+    out[1] = Version;
+    out[2] = fields.family;
+    out[3] = fields.flags;
+    put16(out + 4, fields.sequence);
+    out[6] = fields.hopLimit;
+    put32(out + 8, fields.scopeId);
+    std::memcpy(out + 12, fields.address, fields.family == FamilyIpv4 ? 4 : 16);
+}
+
+struct HelloFields
+{
+    std::uint16_t identifier = 0;
+    std::int32_t ipv4Errno = 0;
+    std::int32_t ipv6Errno = 0;
+};
+
+inline void encodeHello(const HelloFields &fields, unsigned char *out)
+{
+    out[0] = Hello;
+    out[1] = Version;
+    put16(out + 2, fields.identifier);
+    put32(out + 4, std::uint32_t(fields.ipv4Errno));
+    put32(out + 8, std::uint32_t(fields.ipv6Errno));
+}
+
+// False for anything but a Hello of this version.
+inline bool decodeHello(const unsigned char *in, std::size_t size, HelloFields *fields)
+{
+    if (size != HelloSize || in[0] != Hello || in[1] != Version)
+        return false;
+    fields->identifier = get16(in + 2);
+    fields->ipv4Errno = std::int32_t(get32(in + 4));
+    fields->ipv6Errno = std::int32_t(get32(in + 8));
+    return true;
+}
+
+struct SendReportFields
+{
+    std::uint8_t status = Refused;
+    std::uint16_t sequence = 0;
+    std::int32_t errnoValue = 0;
+    std::int64_t sentRealtimeNs = 0;
+    std::int64_t sentMonotonicNs = 0;
+};
+
+inline void encodeSendReport(const SendReportFields &fields, unsigned char *out)
+{
+    out[0] = SendReport;
+    out[1] = fields.status;
+    put16(out + 2, fields.sequence);
+    put32(out + 4, std::uint32_t(fields.errnoValue));
+    put64(out + 8, fields.sentRealtimeNs);
+    put64(out + 16, fields.sentMonotonicNs);
+}
+
+inline bool decodeSendReport(const unsigned char *in, std::size_t size, SendReportFields *fields)
+{
+    if (size != SendReportSize || in[0] != SendReport || in[1] > Failed)
+        return false;
+    fields->status = in[1];
+    fields->sequence = get16(in + 2);
+    fields->errnoValue = std::int32_t(get32(in + 4));
+    fields->sentRealtimeNs = get64(in + 8);
+    fields->sentMonotonicNs = get64(in + 16);
+    return true;
+}
+
+// The header of a Packet; the bytes follow it.
+struct PacketFields
+{
+    std::uint8_t family = FamilyIpv4;
+    bool kernelTimestamp = false;
+    std::int32_t hopLimit = -1;
+    std::uint32_t scopeId = 0;
+    unsigned char source[16] = {};
+    std::int64_t kernelRealtimeNs = 0;
+    std::int64_t readRealtimeNs = 0;
+    std::int64_t readMonotonicNs = 0;
+};
+
+inline void encodePacketHeader(const PacketFields &fields, unsigned char *out)
+{
+    std::memset(out, 0, PacketHeaderSize);
+    out[0] = Packet;
+    out[1] = fields.family;
+    out[2] = fields.kernelTimestamp ? PacketHasKernelTimestamp : 0;
+    put32(out + 4, std::uint32_t(fields.hopLimit));
+    put32(out + 8, fields.scopeId);
+    std::memcpy(out + 12, fields.source, fields.family == FamilyIpv4 ? 4 : 16);
+    put64(out + 28, fields.kernelRealtimeNs);
+    put64(out + 36, fields.readRealtimeNs);
+    put64(out + 44, fields.readMonotonicNs);
+}
+
+// False unless a Packet header of a known family; the bytes start at
+// PacketHeaderSize.
+inline bool decodePacketHeader(const unsigned char *in, std::size_t size, PacketFields *fields)
+{
+    if (size < PacketHeaderSize || in[0] != Packet || (in[1] != FamilyIpv4 && in[1] != FamilyIpv6))
+        return false;
+    fields->family = in[1];
+    fields->kernelTimestamp = in[2] & PacketHasKernelTimestamp;
+    fields->hopLimit = std::int32_t(get32(in + 4));
+    fields->scopeId = get32(in + 8);
+    std::memcpy(fields->source, in + 12, 16);
+    fields->kernelRealtimeNs = get64(in + 28);
+    fields->readRealtimeNs = get64(in + 36);
+    fields->readMonotonicNs = get64(in + 44);
+    return true;
+}
+
+// The abstract AF_UNIX name (without its leading NUL byte) by which a helper
+// holds its echo identifier. Abstract names belong to a network namespace, as
+// raw sockets do, and each can be bound once: two helpers on one network never
+// share an identifier, so neither can read the other's replies.
+inline std::string identifierLockName(std::uint16_t identifier)
+{
+    return "tarvix-icmp-helper/echo-identifier/" + std::to_string(identifier);
+}
+
+} // namespace IcmpHelperProtocol

@@ -1,0 +1,392 @@
+// tarvix-icmp-helper: sends ICMP echo requests on raw sockets for a parent
+// that may open none, and hands back only what concerns them.
+//
+// Where the unprivileged ICMP datagram socket is not allowed, a raw socket
+// needs CAP_NET_RAW. A program that loads Qt must never hold it (Qt loads
+// plugins from wherever the user's environment says), so the capability goes
+// on this program alone, as a file capability. It opens its two raw sockets,
+// gives up every capability for good, and from then on serves its parent over
+// the two socket pairs on descriptors 0 and 1 (helperprotocol.h): it builds
+// each echo request itself, so nothing else can be sent, and passes on only
+// the echo replies and ICMP errors that concern its own requests. It reads no
+// file, no environment and no locale, and exits when its parent goes.
+#include "echofilter.h"
+#include "helperprotocol.h"
+#include "replyfilter.h"
+#include "requestparser.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <linux/capability.h>
+#include <linux/icmp.h>
+#include <netinet/icmp6.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/random.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace IcmpHelperProtocol;
+
+constexpr int RequestChannel = 0;
+constexpr int PacketChannel = 1;
+
+struct Session
+{
+    int raw4 = -1;
+    int raw6 = -1;
+    std::uint16_t identifier = 0;
+    int hopLimit4 = -1; // as last set on the socket
+    int hopLimit6 = -1;
+    bool broadcast4 = false;
+};
+
+int fail(const char *why)
+{
+    std::fprintf(stderr, "tarvix-icmp-helper: %s\n", why);
+    return 1;
+}
+
+std::int64_t nowNs(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+bool setOption(int fd, int level, int name, int value)
+{
+    return setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+// The parent hands over both channels as descriptors 0 and 1; anything else
+// (a terminal, a file) means this was not started by the component.
+bool isChannel(int fd)
+{
+    int domain = 0;
+    int type = 0;
+    socklen_t length = sizeof domain;
+    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &length) != 0)
+        return false;
+    length = sizeof type;
+    return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && domain == AF_UNIX && type == SOCK_SEQPACKET;
+}
+
+void closeInheritedDescriptors()
+{
+    if (syscall(SYS_close_range, 3u, ~0u, 0u) == 0)
+        return;
+    for (int fd = 3; fd < 65536; ++fd)
+        close(fd);
+}
+
+// A random non-zero identifier that no other helper on this network holds,
+// held by binding its abstract name for as long as this process lives. Should
+// every name be taken, the last random one is used all the same: the parent
+// still matches sequences and payloads.
+std::uint16_t chooseIdentifier()
+{
+    std::uint16_t identifier = 0;
+    const int lock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        do {
+            if (getrandom(&identifier, sizeof identifier, 0) != sizeof identifier)
+                identifier = std::uint16_t(nowNs(CLOCK_MONOTONIC));
+        } while (identifier == 0);
+        const std::string name = identifierLockName(identifier);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, name.data(), name.size()); // sun_path[0] = 0: abstract
+        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        if (lock < 0 || bind(lock, reinterpret_cast<const sockaddr *>(&address), length) == 0 || errno != EADDRINUSE)
+            break;
+    }
+    return identifier; // the lock stays open on purpose
+}
+
+// Opens one raw socket with its filters and receive options; errno on failure.
+int openRawSocket(int domain, std::uint16_t identifier, int *fd)
+{
+    const bool ipv4 = domain == AF_INET;
+    *fd = socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, ipv4 ? IPPROTO_ICMP : IPPROTO_ICMPV6);
+    if (*fd < 0)
+        return errno;
+    EchoIdentifierFilter identifierFilter(ipv4, identifier);
+    const sock_fprog program = identifierFilter.program();
+    bool ok = setOption(*fd, SOL_SOCKET, SO_TIMESTAMPNS, 1)
+        && setsockopt(*fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    if (ipv4) {
+        // Echo replies and the errors that quote a request; no looped-back requests.
+        icmp_filter types{};
+        types.data = ~(1u << ICMP_ECHOREPLY | 1u << ICMP_DEST_UNREACH | 1u << ICMP_SOURCE_QUENCH
+                       | 1u << ICMP_TIME_EXCEEDED | 1u << ICMP_PARAMETERPROB);
+        ok = ok && setsockopt(*fd, SOL_RAW, ICMP_FILTER, &types, sizeof types) == 0;
+    } else {
+        icmp6_filter types;
+        ICMP6_FILTER_SETBLOCKALL(&types);
+        for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
+                         ICMP6_PARAM_PROB})
+            ICMP6_FILTER_SETPASS(type, &types);
+        ok = ok && setsockopt(*fd, IPPROTO_ICMPV6, ICMP6_FILTER, &types, sizeof types) == 0
+            && setOption(*fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1);
+    }
+    if (ok)
+        return 0;
+    const int error = errno;
+    close(*fd);
+    *fd = -1;
+    return error;
+}
+
+// Gives up every capability for good, before anything from the parent is read.
+bool dropPrivileges()
+{
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capset, &header, none) != 0)
+        return false;
+    // No exec could give any back: file capabilities and set-id bits are ignored.
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        return false;
+    __user_cap_data_struct held[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, held) != 0)
+        return false;
+    for (const auto &set : held) {
+        if (set.effective || set.permitted || set.inheritable)
+            return false;
+    }
+    return true;
+}
+
+std::uint16_t checksum(const unsigned char *bytes, std::size_t size)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < size; i += 2) {
+        sum += std::uint32_t(bytes[i]) << 8 | (i + 1 < size ? bytes[i + 1] : 0);
+        sum = (sum & 0xffff) + (sum >> 16);
+    }
+    return std::uint16_t(~sum);
+}
+
+// TTL (IPv4) or hop limit (IPv6) of the socket, unicast and multicast alike,
+// set only when it changes.
+bool setHopLimit(Session &session, const HelperRequest &request)
+{
+    const bool ipv4 = request.family == FamilyIpv4;
+    int &current = ipv4 ? session.hopLimit4 : session.hopLimit6;
+    if (current == request.hopLimit)
+        return true;
+    const int fd = ipv4 ? session.raw4 : session.raw6;
+    const bool ok = ipv4 ? setOption(fd, IPPROTO_IP, IP_TTL, request.hopLimit)
+                             && setOption(fd, IPPROTO_IP, IP_MULTICAST_TTL, request.hopLimit)
+                         : setOption(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, request.hopLimit)
+                             && setOption(fd, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, request.hopLimit);
+    current = ok ? request.hopLimit : -1;
+    return ok;
+}
+
+// Sends one checked request; the report says how it went.
+void send(Session &session, ReplyFilter &filter, const HelperRequest &request, SendReportFields *report)
+{
+    const bool ipv4 = request.family == FamilyIpv4;
+    const int fd = ipv4 ? session.raw4 : session.raw6;
+    if (fd < 0) {
+        report->errnoValue = EAFNOSUPPORT;
+        return;
+    }
+    report->status = Failed;
+    // The kernel refuses a directed broadcast itself unless SO_BROADCAST is on.
+    if (!setHopLimit(session, request)
+        || (ipv4 && session.broadcast4 != request.allowsBroadcast
+            && !setOption(fd, SOL_SOCKET, SO_BROADCAST, request.allowsBroadcast))) {
+        report->errnoValue = errno;
+        return;
+    }
+    if (ipv4)
+        session.broadcast4 = request.allowsBroadcast;
+
+    static unsigned char message[8 + MaxPayload];
+    message[0] = ipv4 ? ICMP_ECHO : ICMP6_ECHO_REQUEST;
+    message[1] = 0;
+    put16(message + 2, 0);
+    put16(message + 4, session.identifier);
+    put16(message + 6, request.sequence);
+    std::memcpy(message + 8, request.payload, request.payloadSize);
+    const std::size_t size = 8 + request.payloadSize;
+    // The kernel computes ICMPv6 checksums over its pseudo-header itself.
+    if (ipv4)
+        put16(message + 2, checksum(message, size));
+
+    sockaddr_in to4{};
+    sockaddr_in6 to6{};
+    to4.sin_family = AF_INET;
+    std::memcpy(&to4.sin_addr, request.address, 4);
+    to6.sin6_family = AF_INET6;
+    std::memcpy(&to6.sin6_addr, request.address, 16);
+    to6.sin6_scope_id = request.scopeId;
+    const sockaddr *to = ipv4 ? reinterpret_cast<const sockaddr *>(&to4) : reinterpret_cast<const sockaddr *>(&to6);
+    const socklen_t toLength = ipv4 ? sizeof to4 : sizeof to6;
+
+    ssize_t sent;
+    do {
+        report->sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
+        report->sentRealtimeNs = nowNs(CLOCK_REALTIME);
+        sent = sendto(fd, message, size, MSG_DONTWAIT, to, toLength);
+    } while (sent < 0 && errno == EINTR);
+    if (sent != ssize_t(size)) {
+        report->errnoValue = sent < 0 ? errno : EMSGSIZE;
+        return;
+    }
+    report->status = Sent;
+    filter.remember(request.family, request.sequence, request.address, request.allowsBroadcast);
+}
+
+// Reads and answers one request; false once the parent has gone.
+bool serveRequest(Session &session, ReplyFilter &filter)
+{
+    static unsigned char message[MaxRequestSize + 1]; // one byte more shows an over-long message
+    const ssize_t size = recv(RequestChannel, message, sizeof message, MSG_DONTWAIT);
+    if (size == 0)
+        return false;
+    if (size < 0)
+        return errno == EAGAIN || errno == EINTR;
+
+    const HelperRequest request = HelperRequest::parse(message, std::size_t(size));
+    SendReportFields report;
+    report.sequence = request.sequence;
+    report.errnoValue = request.refusalErrno();
+    if (request.ok())
+        send(session, filter, request, &report);
+    unsigned char out[SendReportSize];
+    encodeSendReport(report, out);
+    return ::send(RequestChannel, out, sizeof out, MSG_NOSIGNAL) == ssize_t(sizeof out);
+}
+
+// Reads everything waiting on one raw socket and passes on what concerns our
+// requests; false once the parent has gone.
+bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
+{
+    static unsigned char message[MaxPacketSize];
+    unsigned char *bytes = message + PacketHeaderSize;
+    for (;;) {
+        sockaddr_storage from{};
+        iovec iov{bytes, MaxPacketBytes};
+        alignas(cmsghdr) char control[256];
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t size = recvmsg(fd, &msg, MSG_DONTWAIT);
+        PacketFields packet;
+        packet.readRealtimeNs = nowNs(CLOCK_REALTIME);
+        packet.readMonotonicNs = nowNs(CLOCK_MONOTONIC);
+        if (size < 0)
+            return true; // empty (EAGAIN), or a passing failure: back to poll
+        if (msg.msg_flags & MSG_TRUNC)
+            continue;
+
+        packet.family = family;
+        if (family == FamilyIpv4 && from.ss_family == AF_INET) {
+            std::memcpy(packet.source, &reinterpret_cast<const sockaddr_in *>(&from)->sin_addr, 4);
+        } else if (family == FamilyIpv6 && from.ss_family == AF_INET6) {
+            const auto *from6 = reinterpret_cast<const sockaddr_in6 *>(&from);
+            std::memcpy(packet.source, &from6->sin6_addr, 16);
+            packet.scopeId = from6->sin6_scope_id;
+        } else {
+            continue;
+        }
+        for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+            if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
+                && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
+                packet.kernelRealtimeNs = std::int64_t(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec;
+                packet.kernelTimestamp = true;
+            } else if (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_HOPLIMIT
+                       && cmsg->cmsg_len >= CMSG_LEN(sizeof(int))) {
+                std::memcpy(&packet.hopLimit, CMSG_DATA(cmsg), sizeof packet.hopLimit);
+            }
+        }
+        const bool ours = family == FamilyIpv4 ? filter.passesIpv4(bytes, std::size_t(size))
+                                               : filter.passesIpv6(bytes, std::size_t(size), packet.source);
+        if (!ours)
+            continue;
+        encodePacketHeader(packet, message);
+        // Never waits: a parent that does not read loses packets, as a full
+        // socket buffer would lose them, and its requests are still answered.
+        const ssize_t written = ::send(PacketChannel, message, PacketHeaderSize + std::size_t(size),
+                                       MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (written < 0 && errno != EAGAIN && errno != ENOBUFS && errno != EINTR)
+            return false;
+    }
+}
+
+int serve(Session &session)
+{
+    ReplyFilter filter(session.identifier);
+    pollfd watched[] = {
+        {RequestChannel, POLLIN, 0},
+        {PacketChannel, 0, 0}, // only to notice the parent closing it
+        {session.raw4, POLLIN, 0},
+        {session.raw6, POLLIN, 0}, // poll skips a closed (-1) one
+    };
+    for (;;) {
+        if (poll(watched, sizeof watched / sizeof watched[0], -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail("poll failed");
+        }
+        if (watched[1].revents & (POLLHUP | POLLERR))
+            return 0;
+        if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) && !serveRequest(session, filter))
+            return 0;
+        if ((watched[2].revents & POLLIN) && !forwardPackets(session.raw4, FamilyIpv4, filter))
+            return 0;
+        if ((watched[3].revents & POLLIN) && !forwardPackets(session.raw6, FamilyIpv6, filter))
+            return 0;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **)
+{
+    // Die with the parent, even while something else holds the channels. The
+    // exec that gave this process its capability cleared any earlier setting.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Not dumpable: no core file, and the user who started this process cannot
+    // attach to it and use its raw sockets.
+    prctl(PR_SET_DUMPABLE, 0);
+    if (argc != 1 || !isChannel(RequestChannel) || !isChannel(PacketChannel))
+        return fail("not for use by hand: the ping component starts this with its channels on descriptors 0 and 1");
+    closeInheritedDescriptors();
+
+    Session session;
+    session.identifier = chooseIdentifier();
+    HelloFields hello;
+    hello.identifier = session.identifier;
+    hello.ipv4Errno = openRawSocket(AF_INET, session.identifier, &session.raw4);
+    hello.ipv6Errno = openRawSocket(AF_INET6, session.identifier, &session.raw6);
+    if (!dropPrivileges())
+        return fail("could not give up its capabilities");
+
+    unsigned char out[HelloSize];
+    encodeHello(hello, out);
+    if (::send(RequestChannel, out, sizeof out, MSG_NOSIGNAL) != ssize_t(sizeof out))
+        return 0;
+    if (session.raw4 < 0 && session.raw6 < 0)
+        return 1; // the Hello said why
+    return serve(session);
+}

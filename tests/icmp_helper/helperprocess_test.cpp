@@ -1,0 +1,548 @@
+// The helper program as its parent sees it: started here by fork and exec
+// with its two channels, in the client namespace of a test network of the
+// test's own, whose host answers (or logs, with the responder) what the helper
+// sends. Needs root, for the namespaces and for the helper's raw sockets.
+#include "clientnetwork.h"
+#include "helperprotocol.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace IcmpHelperProtocol;
+using Bytes = std::vector<unsigned char>;
+
+const char *const HelperProgram = TARVIX_ICMP_HELPER_PROGRAM;
+
+qint64 nowNs(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// One message from a socket within the time, or nothing.
+std::optional<Bytes> readMessage(int fd, int timeoutMs)
+{
+    pollfd readable{fd, POLLIN, 0};
+    if (::poll(&readable, 1, timeoutMs) != 1)
+        return std::nullopt;
+    Bytes message(MaxPacketSize + 1);
+    const ssize_t size = ::recv(fd, message.data(), message.size(), MSG_DONTWAIT);
+    if (size <= 0)
+        return std::nullopt;
+    message.resize(size_t(size));
+    return message;
+}
+
+// Waits for a child to exit; its wait status, or nothing within the time.
+std::optional<int> waitForChildExit(pid_t pid, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 10) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        ::usleep(10000);
+    }
+    return std::nullopt;
+}
+
+// Runs the helper in a child whose descriptors 0 and 1 are the given ones,
+// with an empty environment; pid of the child.
+pid_t startHelper(int requestEnd, int packetEnd, const char *argument = nullptr)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::dup2(requestEnd, 0);
+        ::dup2(packetEnd, 1);
+        char *arguments[] = {const_cast<char *>(HelperProgram), const_cast<char *>(argument), nullptr};
+        char *environment[] = {nullptr};
+        ::execve(HelperProgram, arguments, environment);
+        ::_exit(127);
+    }
+    return pid;
+}
+
+Bytes echoRequest(std::uint8_t family, const HostAddress &to, std::uint16_t sequence, std::size_t payloadSize,
+                  std::uint8_t hopLimit = 64, std::uint8_t flags = 0)
+{
+    EchoRequestFields fields;
+    fields.family = family;
+    fields.sequence = sequence;
+    fields.hopLimit = hopLimit;
+    fields.flags = flags;
+    if (family == FamilyIpv4) {
+        const quint32 address = to.toIPv4Address();
+        for (int i = 0; i < 4; ++i)
+            fields.address[i] = static_cast<unsigned char>(address >> (24 - 8 * i));
+    } else {
+        std::memcpy(fields.address, to.toIPv6Address().c, 16);
+    }
+    Bytes message(EchoRequestHeaderSize + payloadSize);
+    encodeEchoRequestHeader(fields, message.data());
+    for (std::size_t i = 0; i < payloadSize; ++i)
+        message[EchoRequestHeaderSize + i] = static_cast<unsigned char>(i * 13 + sequence);
+    return message;
+}
+
+std::uint8_t familyOf(const HostAddress &address)
+{
+    return address.protocol() == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6;
+}
+
+QString statusField(pid_t pid, const QString &name)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QRegularExpression line(QStringLiteral("^%1:\\s*(\\S+)").arg(name), QRegularExpression::MultilineOption);
+    return line.match(QString::fromLatin1(file.readAll())).captured(1);
+}
+
+// A helper of the test's own, as the component runs one.
+class HelperProcess
+{
+public:
+    HelperProcess(const HelperProcess &) = delete;
+    HelperProcess &operator=(const HelperProcess &) = delete;
+
+    // inherited: a descriptor left open across the exec, for the helper to close.
+    explicit HelperProcess(int inherited = -1)
+    {
+        int requests[2];
+        int packets[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests) != 0
+            || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets) != 0)
+            return;
+        if (inherited >= 0)
+            ::fcntl(inherited, F_SETFD, 0);
+        m_pid = startHelper(requests[1], packets[1]);
+        ::close(requests[1]);
+        ::close(packets[1]);
+        m_requests = requests[0];
+        m_packets = packets[0];
+        const auto message = readMessage(m_requests, 5000);
+        m_ready = message && decodeHello(message->data(), message->size(), &m_hello);
+    }
+
+    ~HelperProcess()
+    {
+        closeChannels();
+        if (m_pid > 0 && !waitForChildExit(m_pid, 2000)) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    bool ready() const { return m_ready; }
+    const HelloFields &hello() const { return m_hello; }
+    pid_t pid() const { return m_pid; }
+    int requestChannel() const { return m_requests; }
+
+    std::optional<SendReportFields> request(const Bytes &message)
+    {
+        if (::send(m_requests, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
+            return std::nullopt;
+        const auto answer = readMessage(m_requests, 2000);
+        SendReportFields report;
+        if (!answer || !decodeSendReport(answer->data(), answer->size(), &report))
+            return std::nullopt;
+        return report;
+    }
+
+    std::optional<Bytes> packet(int timeoutMs = 2000) { return readMessage(m_packets, timeoutMs); }
+
+    // Every packet that comes within the time.
+    std::vector<Bytes> drain(int forMs = 200)
+    {
+        std::vector<Bytes> packets;
+        while (auto next = packet(forMs))
+            packets.push_back(*next);
+        return packets;
+    }
+
+    void closeRequestChannel() { closeOne(m_requests); }
+    void closeChannels()
+    {
+        closeOne(m_requests);
+        closeOne(m_packets);
+    }
+    std::optional<int> waitForExit(int timeoutMs)
+    {
+        const auto status = waitForChildExit(m_pid, timeoutMs);
+        if (status)
+            m_pid = -1;
+        return status;
+    }
+
+private:
+    static void closeOne(int &fd)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    pid_t m_pid = -1;
+    int m_requests = -1;
+    int m_packets = -1;
+    bool m_ready = false;
+    HelloFields m_hello;
+};
+
+// The ICMP message of a packet from the helper (past the IPv4 header of an
+// IPv4 datagram), with its header fields.
+struct Received
+{
+    PacketFields fields;
+    Bytes icmp;
+};
+
+std::optional<Received> decodePacket(const Bytes &message)
+{
+    Received received;
+    if (!decodePacketHeader(message.data(), message.size(), &received.fields))
+        return std::nullopt;
+    std::size_t start = PacketHeaderSize;
+    if (received.fields.family == FamilyIpv4) {
+        if (message.size() < start + 20)
+            return std::nullopt;
+        start += size_t(message[start] & 0x0f) * 4;
+    }
+    if (message.size() < start + 8)
+        return std::nullopt;
+    received.icmp.assign(message.begin() + long(start), message.end());
+    return received;
+}
+
+std::uint16_t icmpIdentifier(const Received &received)
+{
+    return get16(received.icmp.data() + 4);
+}
+
+std::uint16_t icmpSequence(const Received &received)
+{
+    return get16(received.icmp.data() + 6);
+}
+
+class HelperProcessTest : public ::testing::TestWithParam<IpFamily>
+{
+protected:
+    void SetUp() override
+    {
+        m_client.setUp(1, 0);
+        if (IsSkipped() || HasFailure())
+            return;
+        m_network = &m_client.network();
+    }
+    void TearDown() override { m_client.tearDown(); }
+
+    HostAddress host() const { return TestNetwork::hostAddress(GetParam()); }
+    std::uint8_t family() const { return familyOf(host()); }
+
+    // Starts a helper and checks it is ready for this test's family.
+    std::unique_ptr<HelperProcess> startReady(int inherited = -1)
+    {
+        auto helper = std::make_unique<HelperProcess>(inherited);
+        EXPECT_TRUE(helper->ready()) << "no Hello from " << HelperProgram;
+        if (helper->ready()) {
+            EXPECT_EQ(family() == FamilyIpv4 ? helper->hello().ipv4Errno : helper->hello().ipv6Errno, 0)
+                << std::strerror(family() == FamilyIpv4 ? helper->hello().ipv4Errno : helper->hello().ipv6Errno);
+        }
+        return helper;
+    }
+
+    ClientNetwork m_client;
+    TestNetwork *m_network = nullptr;
+};
+
+} // namespace
+
+TEST_P(HelperProcessTest, AnswersAnEchoRequestWithTheReplyAndItsTimes)
+{
+    const auto helper = startReady();
+    ASSERT_TRUE(helper->ready());
+    EXPECT_NE(helper->hello().identifier, 0);
+
+    const qint64 beforeRealtime = nowNs(CLOCK_REALTIME);
+    const qint64 beforeMonotonic = nowNs(CLOCK_MONOTONIC);
+    const Bytes request = echoRequest(family(), host(), 21, 1000);
+    const auto report = helper->request(request);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_EQ(report->status, Sent) << std::strerror(report->errnoValue);
+    EXPECT_EQ(report->sequence, 21);
+    // Both clocks, read right before the send.
+    EXPECT_GE(report->sentRealtimeNs, beforeRealtime);
+    EXPECT_GE(report->sentMonotonicNs, beforeMonotonic);
+    EXPECT_LE(report->sentMonotonicNs, nowNs(CLOCK_MONOTONIC));
+
+    const auto message = helper->packet();
+    ASSERT_TRUE(message.has_value()) << "no reply from the host";
+    const auto received = decodePacket(*message);
+    ASSERT_TRUE(received.has_value());
+    EXPECT_EQ(received->fields.family, family());
+    EXPECT_EQ(icmpIdentifier(*received), helper->hello().identifier);
+    EXPECT_EQ(icmpSequence(*received), 21);
+    EXPECT_EQ(Bytes(received->icmp.begin() + 8, received->icmp.end()),
+              Bytes(request.begin() + long(EchoRequestHeaderSize), request.end()));
+    EXPECT_EQ(0, std::memcmp(received->fields.source, request.data() + 12, family() == FamilyIpv4 ? 4 : 16));
+    // The kernel's receive stamp lies between the send and our read of it.
+    EXPECT_TRUE(received->fields.kernelTimestamp);
+    EXPECT_GE(received->fields.kernelRealtimeNs, report->sentRealtimeNs);
+    EXPECT_LE(received->fields.kernelRealtimeNs, received->fields.readRealtimeNs);
+    EXPECT_GE(received->fields.readMonotonicNs, report->sentMonotonicNs);
+    if (family() == FamilyIpv6) {
+        EXPECT_GT(received->fields.hopLimit, 0);
+    }
+    EXPECT_TRUE(helper->drain().empty());
+}
+
+TEST_P(HelperProcessTest, RefusesWhatItMustAndSendsNothingForIt)
+{
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
+    const auto helper = startReady();
+    ASSERT_TRUE(helper->ready());
+
+    struct Refusal
+    {
+        const char *what;
+        Bytes message;
+        int errnoValue;
+    };
+    std::vector<Refusal> refusals;
+    Bytes badVersion = echoRequest(family(), host(), 2, 32);
+    badVersion[1] = 2;
+    refusals.push_back({"another version", badVersion, EBADMSG});
+    Bytes otherKind = echoRequest(family(), host(), 3, 32);
+    otherKind[0] = Packet;
+    refusals.push_back({"another kind of message", otherKind, EBADMSG});
+    Bytes strayFlags = echoRequest(family(), host(), 4, 32);
+    strayFlags[3] = 0x40;
+    refusals.push_back({"unknown flags", strayFlags, EBADMSG});
+    refusals.push_back({"TTL 0", echoRequest(family(), host(), 5, 32, 0), EINVAL});
+    refusals.push_back({"an over-long payload", echoRequest(family(), host(), 6, MaxPayload + 1), EMSGSIZE});
+    refusals.push_back({"a truncated header", Bytes(badVersion.begin(), badVersion.begin() + 20), EBADMSG});
+    const HostAddress group(family() == FamilyIpv4 ? QStringLiteral("224.0.0.1") : QStringLiteral("ff02::1"));
+    refusals.push_back({"multicast, not asked for", echoRequest(family(), group, 7, 32), EACCES});
+    if (family() == FamilyIpv4) {
+        refusals.push_back({"limited broadcast, not asked for",
+                            echoRequest(family(), HostAddress(QStringLiteral("255.255.255.255")), 8, 32), EACCES});
+    }
+    for (const Refusal &refusal : refusals) {
+        const auto report = helper->request(refusal.message);
+        ASSERT_TRUE(report.has_value()) << refusal.what;
+        EXPECT_EQ(report->status, Refused) << refusal.what;
+        EXPECT_EQ(report->errnoValue, refusal.errnoValue) << refusal.what;
+    }
+
+    // Still serving, with the TTL this request asks for.
+    const auto sent = helper->request(echoRequest(family(), host(), 99, 32, 7));
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_EQ(sent->status, Sent) << std::strerror(sent->errnoValue);
+    EXPECT_TRUE(helper->packet().has_value());
+    // The host saw that one request and nothing else.
+    const QStringList requests = m_network->responderLog().split(QLatin1Char('\n')).filter(QStringLiteral("request v"));
+    ASSERT_EQ(requests.size(), 1) << qPrintable(m_network->responderLog());
+    EXPECT_TRUE(requests.first().contains(QStringLiteral("seq=99 payload=32 hops=7"))) << qPrintable(requests.first());
+}
+
+TEST_P(HelperProcessTest, BroadcastAndMulticastOnlyWhenTheRequestAsks)
+{
+    const auto helper = startReady();
+    ASSERT_TRUE(helper->ready());
+    const HostAddress group(family() == FamilyIpv4 ? QStringLiteral("224.0.0.1") : QStringLiteral("ff0e::1"));
+    // Asked for, it is the kernel's to send or refuse (the client has no
+    // multicast route), not the helper's.
+    const auto asked = helper->request(echoRequest(family(), group, 1, 32, 1, RequestAllowsBroadcast));
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_NE(asked->status, Refused) << std::strerror(asked->errnoValue);
+    if (family() == FamilyIpv6)
+        return;
+
+    // The client's subnet broadcast: the routing table knows it, the helper
+    // does not; without SO_BROADCAST the kernel refuses it.
+    const HostAddress subnetBroadcast(QStringLiteral("10.231.0.255"));
+    const auto directed = helper->request(echoRequest(family(), subnetBroadcast, 2, 32));
+    ASSERT_TRUE(directed.has_value());
+    EXPECT_EQ(directed->status, Failed);
+    EXPECT_EQ(directed->errnoValue, EACCES);
+    const auto allowed = helper->request(echoRequest(family(), subnetBroadcast, 3, 32, 1, RequestAllowsBroadcast));
+    ASSERT_TRUE(allowed.has_value());
+    EXPECT_EQ(allowed->status, Sent) << std::strerror(allowed->errnoValue);
+    // And off again for the next request that does not ask.
+    const auto again = helper->request(echoRequest(family(), subnetBroadcast, 4, 32));
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->errnoValue, EACCES);
+}
+
+TEST_P(HelperProcessTest, TwoHelpersEachSeeOnlyTheirOwnReplies)
+{
+    const auto first = startReady();
+    const auto second = startReady();
+    ASSERT_TRUE(first->ready() && second->ready());
+    EXPECT_NE(first->hello().identifier, second->hello().identifier);
+    // The same sequence to the same host: only the identifier tells the
+    // replies apart, and each helper's kernel filter and own check keep the
+    // other's out.
+    ASSERT_EQ(first->request(echoRequest(family(), host(), 7, 16))->status, Sent);
+    ASSERT_EQ(second->request(echoRequest(family(), host(), 7, 24))->status, Sent);
+    for (const auto *helper : {first.get(), second.get()}) {
+        auto &process = *const_cast<HelperProcess *>(helper);
+        const auto message = process.packet();
+        ASSERT_TRUE(message.has_value());
+        const auto received = decodePacket(*message);
+        ASSERT_TRUE(received.has_value());
+        EXPECT_EQ(icmpIdentifier(*received), helper->hello().identifier);
+        EXPECT_EQ(received->icmp.size(), 8u + (helper == first.get() ? 16u : 24u));
+        EXPECT_TRUE(process.drain().empty());
+    }
+}
+
+TEST_P(HelperProcessTest, HoldsItsIdentifierOnTheNetwork)
+{
+    const auto helper = startReady();
+    ASSERT_TRUE(helper->ready());
+    const std::string name = identifierLockName(helper->hello().identifier);
+    const int other = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(other, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    EXPECT_NE(::bind(other, reinterpret_cast<const sockaddr *>(&address), length), 0);
+    EXPECT_EQ(errno, EADDRINUSE) << "another helper could take the same identifier";
+    ::close(other);
+}
+
+TEST_P(HelperProcessTest, GivesUpItsCapabilitiesAndInheritedDescriptors)
+{
+    int inherited[2];
+    ASSERT_EQ(::pipe2(inherited, O_CLOEXEC), 0);
+    const auto helper = startReady(inherited[1]);
+    ASSERT_TRUE(helper->ready());
+    ::close(inherited[1]);
+    // Only the helper held the write end now; once it closed it, the read end
+    // sees end of file.
+    pollfd end{inherited[0], POLLIN, 0};
+    char byte;
+    EXPECT_TRUE(::poll(&end, 1, 2000) == 1 && ::read(inherited[0], &byte, 1) == 0)
+        << "the helper kept a descriptor it inherited";
+    ::close(inherited[0]);
+
+    // Started by root it had every capability; serving, it has none left.
+    for (const char *set : {"CapEff", "CapPrm", "CapInh", "CapAmb"})
+        EXPECT_EQ(statusField(helper->pid(), QString::fromLatin1(set)), QStringLiteral("0000000000000000")) << set;
+    EXPECT_EQ(statusField(helper->pid(), QStringLiteral("NoNewPrivs")), QStringLiteral("1"));
+    // Its raw sockets still work.
+    ASSERT_EQ(helper->request(echoRequest(family(), host(), 1, 8))->status, Sent);
+    EXPECT_TRUE(helper->packet().has_value());
+}
+
+TEST_P(HelperProcessTest, ExitsWhenItsParentClosesEitherChannel)
+{
+    auto helper = startReady();
+    ASSERT_TRUE(helper->ready());
+    helper->closeRequestChannel();
+    const auto status = helper->waitForExit(2000);
+    ASSERT_TRUE(status.has_value()) << "still running after its request channel closed";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+
+    // Closing the packet channel alone is enough too.
+    int requests[2];
+    int packets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
+    const pid_t pid = startHelper(requests[1], packets[1]);
+    ::close(requests[1]);
+    ::close(packets[1]);
+    ASSERT_TRUE(readMessage(requests[0], 5000).has_value());
+    ::close(packets[0]);
+    EXPECT_TRUE(waitForChildExit(pid, 2000).has_value()) << "still running after its packet channel closed";
+    ::close(requests[0]);
+    ::waitpid(pid, nullptr, WNOHANG);
+}
+
+TEST_P(HelperProcessTest, ExitsWhenItsParentDiesWhileOthersHoldTheChannels)
+{
+    int requests[2];
+    int packets[2];
+    int pidPipe[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
+    ASSERT_EQ(::pipe2(pidPipe, O_CLOEXEC), 0);
+    // The parent starts the helper and waits to be killed; this process keeps
+    // the channels open, so only the parent-death signal can end the helper.
+    const pid_t parent = fork();
+    if (parent == 0) {
+        const pid_t helper = startHelper(requests[1], packets[1]);
+        const bool written = ::write(pidPipe[1], &helper, sizeof helper) == sizeof helper;
+        while (written)
+            ::pause();
+        ::_exit(1);
+    }
+    ::close(pidPipe[1]);
+    pid_t helper = -1;
+    ASSERT_EQ(::read(pidPipe[0], &helper, sizeof helper), ssize_t(sizeof helper));
+    ::close(pidPipe[0]);
+    ASSERT_TRUE(readMessage(requests[0], 5000).has_value()) << "no Hello";
+    const int exited = int(syscall(SYS_pidfd_open, helper, 0));
+    ASSERT_GE(exited, 0) << std::strerror(errno);
+
+    ::kill(parent, SIGKILL);
+    ::waitpid(parent, nullptr, 0);
+    pollfd gone{exited, POLLIN, 0};
+    EXPECT_EQ(::poll(&gone, 1, 3000), 1) << "the helper outlived its parent";
+    ::close(exited);
+    for (int fd : {requests[0], requests[1], packets[0], packets[1]})
+        ::close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(TestNetwork, HelperProcessTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
+                         [](const auto &info) { return std::string(info.param == IpFamily::IPv4 ? "V4" : "V6"); });
+
+// Run by hand, from a terminal or with other descriptors, it refuses to start.
+TEST(HelperProgram, RefusesToRunWithoutItsChannelsOrWithArguments)
+{
+    int requests[2];
+    int packets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    int stream[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stream), 0);
+    struct Case
+    {
+        const char *what;
+        int requestEnd;
+        int packetEnd;
+        const char *argument;
+    };
+    for (const Case &run : {Case{"/dev/null", null, null, nullptr}, Case{"stream sockets", stream[1], stream[1], nullptr},
+                            Case{"an argument", requests[1], packets[1], "--help"}}) {
+        const pid_t pid = startHelper(run.requestEnd, run.packetEnd, run.argument);
+        const auto status = waitForChildExit(pid, 5000);
+        ASSERT_TRUE(status.has_value()) << run.what;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << run.what << ": " << *status;
+    }
+    // Nothing was said on the channels.
+    EXPECT_FALSE(readMessage(requests[0], 0).has_value());
+    for (int fd : {requests[0], requests[1], packets[0], packets[1], null, stream[0], stream[1]})
+        ::close(fd);
+}
