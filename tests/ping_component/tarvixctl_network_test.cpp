@@ -143,9 +143,10 @@ TEST_P(NetworkRunTest, RoundTripsMatchTheRespondersFixedDelay)
     }
     const QList<double> times = lineTimes(*m_recorder);
     ASSERT_EQ(times.size(), 5);
-    for (double ms : times)
+    for (double ms : times) {
         EXPECT_GE(ms, 20.0);
         EXPECT_LT(ms, 22.5);
+    }
     EXPECT_TRUE(statistics().contains(QStringLiteral("5 packets transmitted, 5 received, 0 lost (0% loss)")))
         << qPrintable(statistics());
 }
