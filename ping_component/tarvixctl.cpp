@@ -1,8 +1,10 @@
 #include "tarvixctl.h"
 
+#include "eventqueue.h"
 #include "hostresolver.h"
 #include "pingengine.h"
 #include "pingtext.h"
+#include "runreporter.h"
 #include "savedstate.h"
 #include "systemclock.h"
 
@@ -12,36 +14,23 @@
 #include <QStyleOptionFocusRect>
 #include <QPointer>
 
-#include <limits>
-
-namespace {
-
-// Whole milliseconds, as ping tools have always shown them: 9.9 ms is "<10".
-qint32 wholeMilliseconds(qint64 ns)
-{
-    return qint32(qMin<qint64>(ns / 1000000, std::numeric_limits<qint32>::max()));
-}
-
-} // namespace
-
 TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::instance(), parent)
 {
 }
 
 TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent)
-    : QWidget(parent), m_events(new PingEvents(this)), m_engine(new PingEngine(std::move(openProber), clock, this))
+    : QWidget(parent)
+    , m_events(new PingEvents(this))
+    , m_engine(new PingEngine(std::move(openProber), clock, this))
+    , m_queue(new EventQueue(m_events, this))
 {
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     // A stop in the form's tab order, as hosts list it there.
     setFocusPolicy(Qt::TabFocus);
-    connect(m_engine, &PingEngine::started, this, &TarvixCtl::onStarted);
-    connect(m_engine, &PingEngine::replied, this, &TarvixCtl::onReplied);
-    connect(m_engine, &PingEngine::duplicateReplied, this, &TarvixCtl::onDuplicateReplied);
-    connect(m_engine, &PingEngine::timedOut, this, &TarvixCtl::onTimedOut);
-    connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::onRequestFailed);
-    connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::onTransmitFailed);
-    connect(m_engine, &PingEngine::finished, this, &TarvixCtl::onFinished);
+    auto *reporter = new RunReporter(m_engine, m_queue, this);
+    connect(reporter, &RunReporter::lineReported, this, &TarvixCtl::showLine);
+    connect(m_engine, &PingEngine::finished, this, qOverload<>(&TarvixCtl::update));
     // The chart's axis follows the samples as they come: a new run, and each
     // request's end however it ended. Painting only reads it.
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::rescaleChart);
@@ -58,8 +47,8 @@ TarvixCtl::~TarvixCtl()
     // destroyed us) stops waiting and sees that it was overtaken.
     ++m_pingGeneration;
     m_resolver.cancel();
-    disconnect(m_engine, nullptr, this, nullptr);
-    m_pending.clear();
+    disconnect(m_engine, nullptr, nullptr, nullptr);
+    m_queue->dropUnraised();
 }
 
 bool TarvixCtl::isActive() const
@@ -75,14 +64,11 @@ QSize TarvixCtl::sizeHint() const
 DispResult TarvixCtl::invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args)
 {
     QPointer<TarvixCtl> self(this);
-    ++m_dispatchDepth;
+    m_queue->beginCall();
     const DispResult result = dispatch(dispId, kind, args);
     // Ping waits in a local event loop, in which the host may have destroyed us.
-    if (!self)
-        return result;
-    --m_dispatchDepth;
-    if (m_dispatchDepth == 0 && !m_pending.isEmpty())
-        scheduleDelivery();
+    if (self)
+        m_queue->endCall();
     return result;
 }
 
@@ -163,10 +149,9 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
 
     endRun();
     const quint64 generation = ++m_pingGeneration;
-    ++m_runNumber;
     // Old events of earlier runs that were not raised yet would land after this
     // Ping returns and be taken for the new run's.
-    m_pending.removeIf([](const PendingEvent &e) { return !e.closing; });
+    m_queue->dropUnraised();
     m_hostName.clear();
     m_ipAddress.clear();
 
@@ -218,8 +203,8 @@ void TarvixCtl::endRun()
         m_resolver.cancel();
     }
     if (m_engine->isActive()) {
-        const quint64 run = m_runNumber;
-        m_pending.removeIf([run](const PendingEvent &e) { return e.run == run && !e.closing; });
+        // What the run has not reported goes, but for the statistics its stop posts.
+        m_queue->dropUnraised();
         m_engine->stop();
     }
     update();
@@ -250,100 +235,9 @@ QByteArray TarvixCtl::saveState() const
     return state.encode();
 }
 
-void TarvixCtl::post(PingEvents::Id id, const QString &text, qint32 a, qint32 b, qint32 c, bool closing)
+void TarvixCtl::postError(const QString &text, qint32 code)
 {
-    m_pending.append(PendingEvent{id, text, a, b, c, m_runNumber, closing});
-    scheduleDelivery();
-}
-
-void TarvixCtl::scheduleDelivery()
-{
-    if (m_deliveryScheduled)
-        return;
-    m_deliveryScheduled = true;
-    QMetaObject::invokeMethod(this, &TarvixCtl::deliverPending, Qt::QueuedConnection);
-}
-
-void TarvixCtl::deliverPending()
-{
-    m_deliveryScheduled = false;
-    // Inside a dispatch call (a Ping resolving) or inside a handler of an event
-    // raised here, wait: the call's end or the outer loop picks the rest up.
-    if (m_dispatchDepth > 0 || m_delivering)
-        return;
-    QPointer<TarvixCtl> self(this);
-    m_delivering = true;
-    while (!m_pending.isEmpty()) {
-        const PendingEvent event = m_pending.takeFirst();
-        switch (event.id) {
-        case PingEvents::Id::OnPing: emit m_events->OnPing(event.text, event.a, event.b, event.c); break;
-        case PingEvents::Id::OnPingStr: emit m_events->OnPingStr(event.text); break;
-        case PingEvents::Id::OnPingError: emit m_events->OnPingError(event.text, event.a); break;
-        }
-        if (!self)
-            return; // a handler destroyed us
-    }
-    m_delivering = false;
-}
-
-void TarvixCtl::onStarted()
-{
-    const RunState *run = m_engine->run();
-    post(PingEvents::Id::OnPingStr, PingText::header(run->target(), run->settings().packetSize));
-}
-
-void TarvixCtl::postLost()
-{
-    post(PingEvents::Id::OnPing, m_engine->run()->target().address.toString(), -1, 0, 0);
-}
-
-void TarvixCtl::onReplied(const ProbeEvent &reply, qint64 rttNs)
-{
-    const RunState *run = m_engine->run();
-    post(PingEvents::Id::OnPing, reply.source.toString(), qint32(reply.payload.size()), wholeMilliseconds(rttNs),
-         qMax(reply.hopLimit, 0));
-    const QString line = PingText::reply(run->target(), reply, rttNs, false);
-    post(PingEvents::Id::OnPingStr, line);
-    showLine(line);
-}
-
-void TarvixCtl::onDuplicateReplied(const ProbeEvent &reply, qint64 rttNs)
-{
-    const QString line = PingText::reply(m_engine->run()->target(), reply, rttNs, true);
-    post(PingEvents::Id::OnPingStr, line);
-    showLine(line);
-}
-
-void TarvixCtl::onTimedOut(quint16 sequence)
-{
-    postLost();
-    const QString line = PingText::timedOut(sequence, m_engine->run()->settings().timeout);
-    post(PingEvents::Id::OnPingStr, line);
-    showLine(line);
-}
-
-void TarvixCtl::onRequestFailed(const ProbeEvent &error)
-{
-    const IpFamily family = m_engine->run()->target().address.protocol();
-    postLost();
-    const QString line = PingText::probeError(error, family);
-    postError(line, PingText::probeErrorCode(error, family));
-    showLine(line);
-}
-
-void TarvixCtl::onTransmitFailed(quint16 sequence, int errnoValue)
-{
-    postLost();
-    const QString line = PingText::transmitFailed(sequence, errnoValue);
-    postError(line, PingText::TransmitFailed);
-    showLine(line);
-}
-
-void TarvixCtl::onFinished()
-{
-    const RunState *run = m_engine->run();
-    post(PingEvents::Id::OnPingStr, PingText::statistics(run->target(), run->statistics()), 0, 0, 0, true);
-    update();
+    m_queue->post(OnPingErrorEvent{text, code});
 }
 
 void TarvixCtl::showLine(const QString &line)

@@ -13,15 +13,14 @@
 #include <QWidget>
 
 class Clock;
-struct ProbeEvent;
+class EventQueue;
 
 // The ping control: an ICMP echo engine behind the dispatch contract, with a
 // surface of its own. Hosts drive it through invoke() and hear from it through
 // events(); the C++ interface below is for programs and tests that need more.
-//
-// Events are queued and raised from the event loop, never from inside a
-// dispatch call: a host's own writes after Ping returns come first, and a
-// handler may call back into the control.
+// It does the dispatch and the surface; the engine runs the pings, a
+// RunReporter words what happens as events, and an EventQueue raises them
+// from the event loop, never from inside a dispatch call.
 class TarvixCtl : public QWidget, public PingControl
 {
     Q_OBJECT
@@ -61,17 +60,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    struct PendingEvent
-    {
-        PingEvents::Id id = PingEvents::Id::OnPingStr;
-        QString text;
-        qint32 a = 0;
-        qint32 b = 0;
-        qint32 c = 0;
-        quint64 run = 0;
-        bool closing = false; // the closing statistics survive a stop
-    };
-
     DispResult dispatch(qint32 dispId, DispKind kind, const QList<DispValue> &args);
     DispResult getProperty(DispId id) const;
     DispResult putProperty(DispId id, const DispValue &value);
@@ -81,25 +69,14 @@ private:
     // statistics.
     void endRun();
 
-    void post(PingEvents::Id id, const QString &text, qint32 a = 0, qint32 b = 0, qint32 c = 0, bool closing = false);
-    void postError(const QString &text, qint32 code) { post(PingEvents::Id::OnPingError, text, code); }
-    void postLost();
-    void scheduleDelivery();
-    void deliverPending();
-
-    void onStarted();
-    void onReplied(const ProbeEvent &reply, qint64 rttNs);
-    void onDuplicateReplied(const ProbeEvent &reply, qint64 rttNs);
-    void onTimedOut(quint16 sequence);
-    void onRequestFailed(const ProbeEvent &error);
-    void onTransmitFailed(quint16 sequence, int errnoValue);
-    void onFinished();
+    void postError(const QString &text, qint32 code);
     void showLine(const QString &line);
     // Fits the chart's axis to the samples now in view; never from paintEvent.
     void rescaleChart();
 
     PingEvents *m_events;
     PingEngine *m_engine;
+    EventQueue *m_queue;
     PingSettings m_settings;
     Prober::Preference m_preference = Prober::Preference::Auto;
     HostResolver m_resolver;
@@ -111,11 +88,6 @@ private:
     RunView m_view;
     QString m_lastLine;
 
-    QList<PendingEvent> m_pending;
-    quint64 m_runNumber = 0;
     quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken
     bool m_starting = false;      // a Ping is resolving its host
-    int m_dispatchDepth = 0;
-    bool m_deliveryScheduled = false;
-    bool m_delivering = false;
 };
