@@ -1,11 +1,19 @@
 // Entry point of every test program: GUI tests need a QApplication, and
-// without a display they run on the offscreen platform.
+// without a display they run on the offscreen platform. Run without root, a
+// test program first moves into a user namespace of its own, where the tests
+// of the test network and of raw sockets can run too.
+#include "usernamespace.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
+    // Before anything starts a thread.
+    const QString unprivileged = UserNamespace::enterIfUnprivileged();
+    if (!unprivileged.isEmpty())
+        qInfo("running as an ordinary user (%s): tests that need root skip", qPrintable(unprivileged));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);

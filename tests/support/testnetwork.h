@@ -98,7 +98,19 @@ public:
     // net.ipv4.ping_group_range of the client namespace, which decides whether
     // the unprivileged ICMP datagram socket opens there (for IPv6 too). A new
     // namespace starts at "1 0": nobody.
+    //
+    // In a user namespace of our own (see usernamespace.h) only our own group
+    // is mapped, and the kernel takes only mapped groups: a range that allows
+    // us becomes "0 0", and one that allows nobody stands only where nothing
+    // was allowed yet (a new namespace). Once allowed, it cannot be forbidden
+    // again there: such a call fails, and forbidAgainUnavailable() says why.
     bool setPingGroupRange(quint32 low, quint32 high);
+    // Empty where the group range can be set to anything; otherwise why not,
+    // for GTEST_SKIP() in tests that forbid datagram sockets after allowing them.
+    static QString forbidAgainUnavailable();
+    // Whether this process runs as root of a user namespace of its own
+    // rather than as real root.
+    static bool inOwnUserNamespace();
     // Whether the host's kernel answers echo requests itself (IPv4 and IPv6).
     // On at first.
     bool setHostKernelEcho(bool on);
@@ -139,6 +151,7 @@ private:
     int m_instance = -1;
     QString m_error;
     bool m_hostKernelEcho = true;
+    bool m_pingGroupAllowed = false; // in a user namespace of our own: see setPingGroupRange
     std::unique_ptr<QProcess> m_responder;
     std::unique_ptr<QTemporaryDir> m_logDirectory;
 };
