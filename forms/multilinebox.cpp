@@ -1,6 +1,10 @@
 #include "multilinebox.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
@@ -41,19 +45,100 @@ MultiLineBox::MultiLineBox(QWidget *parent) : QPlainTextEdit(parent)
 void MultiLineBox::setTextValue(const QString &text)
 {
     m_writing = true;
+    // A log grows by a line at a time, each time written back whole: when the
+    // new text only extends the old one, the document takes just the new
+    // part, and the lines already laid out stay as they are. What the user
+    // sees and the caret end up exactly as a rewrite would leave them.
+    if (!m_text.isEmpty() && text.size() > m_text.size() && text.startsWith(m_text))
+        append(text.mid(m_text.size()));
+    else {
+        m_caretToStart = false; // setPlainText puts it there
+        setPlainText(documentTextFor(text));
+    }
     m_text = text;
-    setPlainText(documentTextFor(text));
     m_shown = document()->toRawText();
     m_writing = false;
 }
 
+void MultiLineBox::append(QString tail)
+{
+    // A CR at the old end and an LF at the new start are one CR LF pair: one
+    // break, which the lone CR already shows.
+    if (m_text.endsWith(u'\r') && tail.startsWith(u'\n'))
+        tail.remove(0, 1);
+    QTextDocument *doc = document();
+    QAbstractTextDocumentLayout *layout = doc->documentLayout();
+    const int firstChanged = doc->lastBlock().blockNumber();
+    {
+        // The plain text layout repaints the whole viewport whenever a change
+        // ends anywhere but in the last block, and a log ends in a line break,
+        // whose empty last block an appended line always comes before: only
+        // the changed lines and what follows need painting. So the layout's
+        // own repaint requests are held back while it lays out the new lines;
+        // the size change that moves the scroll bar is passed on afterwards.
+        const QSignalBlocker quiet(layout);
+        // A rewrite leaves nothing to undo; neither may an append.
+        doc->setUndoRedoEnabled(false);
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        end.insertText(documentTextFor(tail));
+        doc->setUndoRedoEnabled(true);
+    }
+    emit layout->documentSizeChanged(layout->documentSize());
+    QRect changed;
+    for (QTextBlock block = doc->findBlockByNumber(firstChanged); block.isValid(); block = block.next())
+        changed |= blockBoundingGeometry(block).translated(contentOffset()).toAlignedRect();
+    viewport()->update(changed.adjusted(0, 0, viewport()->width(), 0));
+    // As after a rewrite, the caret goes to the start. Moving it there at once
+    // would scroll the view to the top, and the caller's next move (a log's
+    // handler puts the caret after its new line) back down: both scrolls
+    // repaint. So the caret stands at the start for whoever asks, and goes
+    // there for real only if nothing has moved it first when the event loop
+    // turns, before anything is painted or typed.
+    m_caretToStart = true;
+    QCoreApplication::postEvent(this, new QEvent(CaretToStartEvent), Qt::HighEventPriority);
+}
+
+void MultiLineBox::moveCaretToStartIfPending()
+{
+    if (!m_caretToStart)
+        return;
+    m_caretToStart = false;
+    setTextCursor(QTextCursor(document()));
+}
+
+bool MultiLineBox::event(QEvent *event)
+{
+    if (event->type() == CaretToStartEvent) {
+        moveCaretToStartIfPending();
+        return true;
+    }
+    // Whatever the user does with the caret starts from where it stands.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride
+        || event->type() == QEvent::InputMethod || event->type() == QEvent::FocusIn)
+        moveCaretToStartIfPending();
+    return QPlainTextEdit::event(event);
+}
+
+bool MultiLineBox::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick
+        || event->type() == QEvent::Paint)
+        moveCaretToStartIfPending();
+    return QPlainTextEdit::viewportEvent(event);
+}
+
 int MultiLineBox::selStart() const
 {
+    if (m_caretToStart)
+        return 0;
     return toModel(textCursor().selectionStart());
 }
 
 int MultiLineBox::selLength() const
 {
+    if (m_caretToStart)
+        return 0;
     const QTextCursor cursor = textCursor();
     return toModel(cursor.selectionEnd()) - toModel(cursor.selectionStart());
 }
@@ -72,6 +157,7 @@ void MultiLineBox::setSelLength(int length)
 
 void MultiLineBox::select(int start, int end)
 {
+    m_caretToStart = false;
     QTextCursor cursor = textCursor();
     cursor.setPosition(toDocument(start));
     cursor.setPosition(toDocument(end), QTextCursor::KeepAnchor);

@@ -29,10 +29,18 @@ public:
     void setSelLength(int length) override;
 
 protected:
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void takeUserEdit();
+    // Adds text at the end of the document, without laying out or repainting
+    // what is there.
+    void append(QString tail);
+    void moveCaretToStartIfPending();
+
+    static constexpr QEvent::Type CaretToStartEvent = QEvent::Type(QEvent::User + 0x71c);
     void select(int start, int end);
     // Between the model (the text as written) and the document.
     int toDocument(int modelPosition) const;
@@ -42,4 +50,6 @@ private:
     // The document's raw text as it stood after the last change we took in.
     QString m_shown;
     bool m_writing = false;
+    // The caret stands at the start since the last append; see append().
+    bool m_caretToStart = false;
 };

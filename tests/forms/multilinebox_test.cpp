@@ -2,6 +2,9 @@
 // document only shows it; positions and the user's typing map between them.
 #include "multilinebox.h"
 
+#include <QCoreApplication>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -144,4 +147,98 @@ TEST_F(MultiLineBoxTest, PastedLineEndsBecomeCrLfAndUndoRestoresText)
 
     box.undo();
     EXPECT_EQ(box.textValue(), u"x"_s);
+}
+
+namespace {
+
+// What the window shows, from its backing store, against the box drawn anew.
+bool showsWhatAFullPaintShows(MultiLineBox &box)
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const QImage shown = box.screen()->grabWindow(box.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return !shown.isNull() && shown == fresh;
+}
+
+class GrowingLogTest : public MultiLineBoxTest
+{
+protected:
+    // What a log's handler does for each line: read the whole text, add the
+    // line, write it back, put the caret after it.
+    void addLine(const QString &line)
+    {
+        box.setTextValue(box.textValue() + line + u"\r\n"_s);
+        box.setSelStart(int(box.textValue().size()));
+        box.setSelLength(0);
+    }
+};
+
+} // namespace
+
+TEST_F(GrowingLogTest, AGrowingTextLooksExactlyAsIfRewrittenEachTime)
+{
+    // The same log in a box that is rewritten whole each time.
+    MultiLineBox rewritten;
+    rewritten.resize(box.size());
+    rewritten.show();
+    for (MultiLineBox *b : {&box, &rewritten})
+        b->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rewritten));
+    for (int i = 0; i < 30; ++i) {
+        const QString line = u"Reply from 127.0.0.1: bytes=32 time<10 TTL=%1"_s.arg(i);
+        addLine(line);
+        const QString text = box.textValue();
+        rewritten.setTextValue(QString());
+        rewritten.setTextValue(text);
+        rewritten.setSelStart(int(text.size()));
+        rewritten.setSelLength(0);
+        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "after line " << i;
+        ASSERT_EQ(box.verticalScrollBar()->maximum(), rewritten.verticalScrollBar()->maximum()) << "after line " << i;
+        ASSERT_EQ(box.verticalScrollBar()->value(), rewritten.verticalScrollBar()->value()) << "after line " << i;
+        ASSERT_EQ(box.grab().toImage(), rewritten.grab().toImage()) << "after line " << i;
+    }
+    EXPECT_EQ(box.document()->blockCount(), 31);
+    EXPECT_EQ(shownLines(box).at(29), u"Reply from 127.0.0.1: bytes=32 time<10 TTL=29"_s);
+    EXPECT_TRUE(box.textCursor().atEnd());
+}
+
+TEST_F(GrowingLogTest, AnAppendedTextLeavesTheCaretAtTheStartAsARewriteDoes)
+{
+    box.setTextValue(u"one\r\n"_s);
+    box.setSelStart(2);
+    box.setSelLength(2);
+    box.setTextValue(u"one\r\ntwo\r\n"_s);
+    EXPECT_EQ(box.selStart(), 0);
+    EXPECT_EQ(box.selLength(), 0);
+    // And for real once the event loop turns: typing goes to the start.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(box.textCursor().position(), 0);
+    EXPECT_FALSE(box.textCursor().hasSelection());
+    type(u">"_s);
+    EXPECT_EQ(box.textValue(), u">one\r\ntwo\r\n"_s);
+
+    // Typed at once after an append, before the event loop turned: the same.
+    box.setTextValue(u">one\r\ntwo\r\nthree"_s);
+    type(u"#"_s);
+    EXPECT_EQ(box.textValue(), u"#>one\r\ntwo\r\nthree"_s);
+}
+
+TEST_F(GrowingLogTest, AppendedLinesCannotBeUndoneAndLineEndsStayAsWritten)
+{
+    box.setTextValue(u"a\r"_s);
+    box.setTextValue(u"a\r\nb\n"_s); // the CR LF pair is split across the two writes
+    EXPECT_EQ(box.textValue(), u"a\r\nb\n"_s);
+    EXPECT_EQ(shownLines(box), (QStringList{u"a"_s, u"b"_s, u""_s}));
+    box.setSelStart(int(box.textValue().size()));
+    EXPECT_TRUE(box.textCursor().atEnd());
+    box.setTextValue(u"a\r\nb\nc\r"_s);
+    EXPECT_EQ(shownLines(box), (QStringList{u"a"_s, u"b"_s, u"c"_s, u""_s}));
+    // Like a rewrite, an append leaves nothing to undo.
+    box.undo();
+    EXPECT_EQ(box.textValue(), u"a\r\nb\nc\r"_s);
+    // A text that does not extend the old one is written anew.
+    box.setTextValue(u"x"_s);
+    EXPECT_EQ(shownLines(box), QStringList{u"x"_s});
 }
