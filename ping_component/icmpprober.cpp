@@ -60,48 +60,33 @@ bool IcmpProber::setHopLimitOption(int level, int name, int hops)
     return m_socket.setOption(level, name, hops);
 }
 
-IcmpSocket IcmpProber::openSocket(int domain, int protocol, SocketKind kind, quint16 *identifier,
-                                  int *errnoValue, QString *failedStep)
+Result<IcmpProber::IdentifiedSocket, IcmpSocket::Failure> IcmpProber::openSocket(IpFamily family, int protocol,
+                                                                                  SocketKind kind)
 {
+    using Opened = Result<IdentifiedSocket, IcmpSocket::Failure>;
+    const int domain = family == IpFamily::IPv4 ? AF_INET : AF_INET6;
     const int type = kind == SocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
-    IcmpSocket socket = IcmpSocket::open(domain, type, protocol, errnoValue);
-    if (!socket.isOpen())
-        return socket;
+    IcmpSocket::Opened opened = IcmpSocket::open(domain, type, protocol);
+    if (!opened)
+        return Opened::failure(opened.error());
+    IcmpSocket socket = std::move(opened).value();
     if (kind == SocketKind::Raw) {
-        *identifier = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
-        attachIdentifierFilter(socket, domain, *identifier);
-        return socket;
+        const quint16 identifier = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
+        attachIdentifierFilter(socket, domain, identifier);
+        return IdentifiedSocket{std::move(socket), identifier};
     }
-
-    const auto fail = [&](const char *step) {
-        *errnoValue = errno;
-        *failedStep = QString::fromLatin1(step);
-        return IcmpSocket();
-    };
-    // A zeroed sockaddr_in or sockaddr_in6 is the wildcard address with port 0,
-    // and both keep the port at the same place.
-    sockaddr_storage address{};
-    address.ss_family = sa_family_t(domain);
-    const socklen_t length = domain == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
-    if (::bind(socket.descriptor(), reinterpret_cast<const sockaddr *>(&address), length) != 0)
-        return fail("bind");
-    socklen_t boundLength = sizeof address;
-    if (::getsockname(socket.descriptor(), reinterpret_cast<sockaddr *>(&address), &boundLength) != 0)
-        return fail("getsockname");
-    *identifier = domain == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port)
-                                    : ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
-    return socket;
+    const Result<quint16, IcmpSocket::Failure> bound = socket.bindToAnyPort(family);
+    if (!bound)
+        return Opened::failure(bound.error());
+    return IdentifiedSocket{std::move(socket), bound.value()};
 }
 
-bool IcmpProber::setOptions(IcmpSocket &socket, std::initializer_list<SocketOption> options, int *errnoValue,
-                            QString *failedStep)
+std::optional<IcmpSocket::Failure> IcmpProber::setOptions(IcmpSocket &socket,
+                                                          std::initializer_list<SocketOption> options)
 {
     for (const SocketOption &option : options) {
-        if (!socket.setOption(option.level, option.name, option.value, option.length)) {
-            *errnoValue = errno;
-            *failedStep = QString::fromLatin1(option.label);
-            return false;
-        }
+        if (!socket.setOption(option.level, option.name, option.value, option.length))
+            return IcmpSocket::Failure{errno, option.label};
     }
-    return true;
+    return std::nullopt;
 }

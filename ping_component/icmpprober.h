@@ -2,6 +2,7 @@
 
 #include "icmpsocket.h"
 #include "prober.h"
+#include "result.h"
 
 #include <QString>
 
@@ -30,13 +31,16 @@ protected:
     // Sets the outgoing TTL or hop limit option, refusing values outside 1 to 255.
     bool setHopLimitOption(int level, int name, int hops);
 
+    // A socket with the echo identifier of its requests.
+    struct IdentifiedSocket
+    {
+        IcmpSocket socket;
+        quint16 identifier;
+    };
     // Opens socket(domain, SOCK_DGRAM or SOCK_RAW, protocol). Datagram sockets
     // are bound to the wildcard address with port 0, so that the kernel picks
-    // the echo identifier now; it comes back in identifier. Raw sockets get a
-    // random non-zero identifier. On failure errnoValue holds the reason and
-    // failedStep the call that failed (empty for socket() itself).
-    static IcmpSocket openSocket(int domain, int protocol, SocketKind kind, quint16 *identifier,
-                                 int *errnoValue, QString *failedStep);
+    // the echo identifier now. Raw sockets get a random non-zero identifier.
+    static Result<IdentifiedSocket, IcmpSocket::Failure> openSocket(IpFamily family, int protocol, SocketKind kind);
 
     // One setsockopt of a prober's set-up; label names it in error texts.
     struct SocketOption
@@ -47,10 +51,10 @@ protected:
         const void *value;
         unsigned length;
     };
-    // Sets the options in order, stopping at the first failure, whose errno
-    // and label it leaves in errnoValue and failedStep.
-    static bool setOptions(IcmpSocket &socket, std::initializer_list<SocketOption> options, int *errnoValue,
-                           QString *failedStep);
+    // Sets the options in order, stopping at the first failure: its errno and
+    // label, or nothing when all were set.
+    static std::optional<IcmpSocket::Failure> setOptions(IcmpSocket &socket,
+                                                         std::initializer_list<SocketOption> options);
 
     IcmpSocket m_socket;
 

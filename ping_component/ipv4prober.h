@@ -8,9 +8,10 @@
 class Ipv4Prober final : public IcmpProber
 {
 public:
-    // Opens and sets up a socket of the kind; nothing when the kernel refuses,
-    // with errnoValue and failedStep as IcmpProber::openSocket gives them.
-    static std::unique_ptr<Ipv4Prober> open(SocketKind kind, int *errnoValue, QString *failedStep);
+    // Opens and sets up a socket of the kind, or gives the errno and the step
+    // that failed.
+    using Opened = Result<std::unique_ptr<Ipv4Prober>, IcmpSocket::Failure>;
+    static Opened open(SocketKind kind);
 
     IpFamily family() const override { return IpFamily::IPv4; }
     bool setHopLimit(int hops) override;

@@ -8,22 +8,21 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-std::unique_ptr<Ipv6Prober> Ipv6Prober::open(SocketKind kind, int *errnoValue, QString *failedStep)
+Ipv6Prober::Opened Ipv6Prober::open(SocketKind kind)
 {
-    quint16 identifier = 0;
-    IcmpSocket socket = IcmpProber::openSocket(AF_INET6, IPPROTO_ICMPV6, kind, &identifier, errnoValue, failedStep);
-    if (!socket.isOpen())
-        return nullptr;
+    auto opened = IcmpProber::openSocket(IpFamily::IPv6, IPPROTO_ICMPV6, kind);
+    if (!opened)
+        return Opened::failure(opened.error());
+    auto &[socket, identifier] = opened.value();
 
     const int on = 1;
-    bool ok = setOptions(socket,
-                         {
-                             {SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS", &on, sizeof on},
-                             {IPPROTO_IPV6, IPV6_RECVHOPLIMIT, "IPV6_RECVHOPLIMIT", &on, sizeof on},
-                             {IPPROTO_IPV6, IPV6_RECVERR, "IPV6_RECVERR", &on, sizeof on},
-                         },
-                         errnoValue, failedStep);
-    if (kind == SocketKind::Raw) {
+    std::optional<IcmpSocket::Failure> failure =
+        setOptions(socket, {
+                               {SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS", &on, sizeof on},
+                               {IPPROTO_IPV6, IPV6_RECVHOPLIMIT, "IPV6_RECVHOPLIMIT", &on, sizeof on},
+                               {IPPROTO_IPV6, IPV6_RECVERR, "IPV6_RECVERR", &on, sizeof on},
+                           });
+    if (!failure && kind == SocketKind::Raw) {
         // Only echo replies and the errors that quote a request get through:
         // no echo requests looping back, no neighbour discovery chatter. The
         // kernel computes and checks the checksum of ICMPv6 raw sockets itself.
@@ -34,11 +33,10 @@ std::unique_ptr<Ipv6Prober> Ipv6Prober::open(SocketKind kind, int *errnoValue, Q
         ICMP6_FILTER_SETPASS(Icmp6::PacketTooBig, &filter);
         ICMP6_FILTER_SETPASS(Icmp6::TimeExceeded, &filter);
         ICMP6_FILTER_SETPASS(Icmp6::ParameterProblem, &filter);
-        ok = ok && setOptions(socket, {{IPPROTO_ICMPV6, ICMP6_FILTER, "ICMP6_FILTER", &filter, sizeof filter}},
-                              errnoValue, failedStep);
+        failure = setOptions(socket, {{IPPROTO_ICMPV6, ICMP6_FILTER, "ICMP6_FILTER", &filter, sizeof filter}});
     }
-    if (!ok)
-        return nullptr;
+    if (failure)
+        return Opened::failure(*failure);
     return std::unique_ptr<Ipv6Prober>(new Ipv6Prober(std::move(socket), kind, identifier));
 }
 
@@ -54,15 +52,9 @@ SendResult Ipv6Prober::send(const HostAddress &target, quint16 sequence, const Q
         refused.errnoValue = EAFNOSUPPORT;
         return refused;
     }
-    sockaddr_storage to;
-    const socklen_t length = target.toSockaddr(to);
-    if (length == 0) {
-        refused.errnoValue = ENODEV; // a zone that names no interface
-        return refused;
-    }
     // The checksum stays zero: it covers a pseudo-header that the kernel fills in.
     const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier(), sequence, payload).encode();
-    return m_socket.sendTo(reinterpret_cast<const sockaddr *>(&to), length, request);
+    return m_socket.sendTo(target, request);
 }
 
 std::optional<ProbeEvent> Ipv6Prober::parseData(const IcmpSocket::Datagram &datagram) const
