@@ -2,7 +2,7 @@
 
 #include "clockreading.h"
 #include "helperprotocol.h"
-#include "replyparser.h"
+#include "icmpfamily.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -217,8 +217,7 @@ HelperProber::Opened HelperProber::open(IpFamily family)
         return fail(QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(path), true);
     if (socketErrno != 0) {
         return fail(QStringLiteral("the ICMP helper %1 cannot open a raw %2 socket (%3)")
-                        .arg(path, family == IpFamily::IPv4 ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6"),
-                             qt_error_string(socketErrno)),
+                        .arg(path, QLatin1String(IcmpFamily::of(family)->protocolName), qt_error_string(socketErrno)),
                     false);
     }
     prober->m_identifier = hello.identifier;
@@ -339,17 +338,12 @@ std::optional<ProbeEvent> HelperProber::receive()
             || packet.family != (m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6))
             continue;
         const QByteArrayView bytes(m_buffer.constData() + PacketHeaderSize, size - qsizetype(PacketHeaderSize));
-        std::optional<ProbeEvent> event;
-        if (m_family == IpFamily::IPv4) {
-            event = ReplyParser::parseIpv4Datagram(bytes, m_identifier);
-        } else {
-            sockaddr_in6 from{};
-            from.sin6_family = AF_INET6;
-            std::memcpy(&from.sin6_addr, packet.source, 16);
-            from.sin6_scope_id = packet.scopeId;
-            const HostAddress source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), sizeof from);
-            event = ReplyParser::parseIcmpMessage(IpFamily::IPv6, bytes, source, packet.hopLimit, m_identifier);
-        }
+        // Raw IPv4 reads carry the sender in their IP header; IPv6 ones come
+        // with it, as recvmsg gave it to the helper.
+        const HostAddress source = m_family == IpFamily::IPv6 ? HostAddress(packet.source, packet.scopeId)
+                                                              : HostAddress();
+        std::optional<ProbeEvent> event =
+            IcmpFamily::of(m_family)->parseRawRead(bytes, source, packet.hopLimit, m_identifier);
         if (!event)
             continue;
         applyReceiveTimes(*event, packet);

@@ -1,8 +1,8 @@
 #include "prober.h"
 
 #include "helperprober.h"
-#include "ipv4prober.h"
-#include "ipv6prober.h"
+#include "icmpfamily.h"
+#include "socketprober.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,24 +13,6 @@
 namespace {
 
 using Family = IpFamily;
-
-using OpenedKind = Result<std::unique_ptr<Prober>, IcmpSocket::Failure>;
-
-template <typename FamilyProber>
-OpenedKind openKind(Prober::SocketKind kind)
-{
-    typename FamilyProber::Opened opened = FamilyProber::open(kind);
-    if (!opened)
-        return OpenedKind::failure(opened.error());
-    return std::move(opened).value();
-}
-
-OpenedKind openKind(Family family, Prober::SocketKind kind)
-{
-    if (family == IpFamily::IPv4)
-        return openKind<Ipv4Prober>(kind);
-    return openKind<Ipv6Prober>(kind);
-}
 
 bool isPermissionError(int errnoValue)
 {
@@ -45,7 +27,7 @@ bool allowsRawFallback(int errnoValue)
 
 QString familyName(Family family)
 {
-    return family == IpFamily::IPv4 ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6");
+    return QLatin1String(IcmpFamily::of(family)->protocolName);
 }
 
 QString kindName(Prober::SocketKind kind)
@@ -113,7 +95,7 @@ QString describeFailure(Family family, Prober::SocketKind kind, const IcmpSocket
 Prober::Opened Prober::open(Family family, Preference preference)
 {
     const auto fail = [](const QString &text) { return Opened::failure(text); };
-    if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
+    if (!IcmpFamily::of(family))
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
 
     if (preference == Preference::HelperOnly) {
@@ -128,7 +110,7 @@ Prober::Opened Prober::open(Family family, Preference preference)
 
     int datagramErrno = 0;
     if (preference != Preference::RawOnly) {
-        OpenedKind datagram = openKind(family, SocketKind::Datagram);
+        SocketProber::Opened datagram = SocketProber::open(family, SocketKind::Datagram);
         if (datagram)
             return std::move(datagram).value();
         const IcmpSocket::Failure &failure = datagram.error();
@@ -137,7 +119,7 @@ Prober::Opened Prober::open(Family family, Preference preference)
         datagramErrno = failure.errnoValue;
     }
 
-    OpenedKind raw = openKind(family, SocketKind::Raw);
+    SocketProber::Opened raw = SocketProber::open(family, SocketKind::Raw);
     if (raw)
         return std::move(raw).value();
     const IcmpSocket::Failure &failure = raw.error();

@@ -49,6 +49,6 @@ public:
     // A prober, or the text that explains why no ICMP socket could be opened
     // and how to allow one.
     using Opened = Result<std::unique_ptr<Prober>, QString>;
-    // Opens a prober for the family: an IcmpProber, or a HelperProber.
+    // Opens a prober for the family: a SocketProber, or a HelperProber.
     static Opened open(IpFamily family, Preference preference);
 };

@@ -326,7 +326,7 @@ TEST(HelperProber, AfterTheHelperDiedSendsFailAndTheDescriptorIsQuiet)
     EXPECT_EQ(sent.errnoValue, EPIPE);
 }
 
-TEST(Ipv6Prober, ScopeIdNamesAnInterface)
+TEST(Ipv6Probers, ScopeIdNamesAnInterface)
 {
     for (auto preference : {Prober::Preference::RawOnly, Prober::Preference::HelperOnly}) {
         SCOPED_TRACE(preference == Prober::Preference::HelperOnly ? "helper" : "raw");
