@@ -19,9 +19,9 @@ struct IcmpFamily
         int level = 0;
         int name = 0;
         const char *label = "";
-        // Left out on raw sockets whose reads carry the IP header, which holds
-        // the same (the TTL of raw IPv4).
-        bool notWithIpHeader = false;
+        // Left out on raw sockets: their reads carry the IP header, which
+        // holds the same (the TTL of raw IPv4).
+        bool datagramOnly = false;
     };
 
     IpFamily family;
@@ -33,8 +33,9 @@ struct IcmpFamily
 
     // Outgoing TTL (IP_TTL) or unicast hop limit (IPV6_UNICAST_HOPS).
     Option hopLimit;
-    // Set after SO_TIMESTAMPNS, in this order: the reports of ICMP errors
-    // (the error queue) and the TTL or hop limit of each read.
+    // Set after SO_TIMESTAMPNS, in this order: the error queue's reports
+    // (IP_RECVERR, IPV6_RECVERR) and each read's TTL or hop limit
+    // (IP_RECVTTL, IPV6_RECVHOPLIMIT), as the family lists them.
     Option receiveOptions[2];
 
     // Raw sockets only: the ICMP types that get through, and the option that

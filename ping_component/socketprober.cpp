@@ -84,7 +84,7 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
     const TypeFilter types(*table);
     QVarLengthArray<Setting, 4> settings{{&Timestamps, &on, sizeof on}};
     for (const IcmpFamily::Option &option : table->receiveOptions) {
-        if (!(raw && table->rawReadsIpHeader && option.notWithIpHeader))
+        if (!(raw && option.datagramOnly))
             settings.append({&option, &on, sizeof on});
     }
     if (raw)
