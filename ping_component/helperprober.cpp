@@ -2,7 +2,7 @@
 
 #include "clockreading.h"
 #include "helperprotocol.h"
-#include "replyparser.h"
+#include "icmpfamily.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -160,14 +160,10 @@ QString HelperProber::helperPath()
     return paths.value(0);
 }
 
-std::unique_ptr<HelperProber> HelperProber::open(IpFamily family, QString *why, bool *capabilityWouldHelp)
+HelperProber::Opened HelperProber::open(IpFamily family)
 {
-    const auto fail = [&](const QString &text, bool capabilityHelps) -> std::unique_ptr<HelperProber> {
-        if (why)
-            *why = text;
-        if (capabilityWouldHelp)
-            *capabilityWouldHelp = capabilityHelps;
-        return nullptr;
+    const auto fail = [](const QString &why, bool capabilityWouldHelp) {
+        return Opened::failure({why, capabilityWouldHelp});
     };
     if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address"), false);
@@ -208,12 +204,12 @@ std::unique_ptr<HelperProber> HelperProber::open(IpFamily family, QString *why, 
     // From here on the prober owns the process and ends it if anything fails.
     std::unique_ptr<HelperProber> prober(new HelperProber(family, pid, requests[0], packets[0]));
     unsigned char message[HelloSize + 1];
-    int error = 0;
-    const qsizetype size = prober->readRequestChannel(message, sizeof message, HelloTimeoutMs, &error);
+    const Result<qsizetype, int> size = prober->readRequestChannel(message, sizeof message, HelloTimeoutMs);
     HelloFields hello;
-    if (size < 0 || !decodeHello(message, size_t(size), &hello)) {
-        return fail(error == ETIMEDOUT ? QStringLiteral("the ICMP helper %1 did not answer").arg(path)
-                                       : QStringLiteral("the ICMP helper %1 exited without serving").arg(path),
+    if (!size || !decodeHello(message, size_t(size.value()), &hello)) {
+        return fail(!size && size.error() == ETIMEDOUT
+                        ? QStringLiteral("the ICMP helper %1 did not answer").arg(path)
+                        : QStringLiteral("the ICMP helper %1 exited without serving").arg(path),
                     false);
     }
     const int socketErrno = family == IpFamily::IPv4 ? hello.ipv4Errno : hello.ipv6Errno;
@@ -221,8 +217,7 @@ std::unique_ptr<HelperProber> HelperProber::open(IpFamily family, QString *why, 
         return fail(QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(path), true);
     if (socketErrno != 0) {
         return fail(QStringLiteral("the ICMP helper %1 cannot open a raw %2 socket (%3)")
-                        .arg(path, family == IpFamily::IPv4 ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6"),
-                             qt_error_string(socketErrno)),
+                        .arg(path, QLatin1String(IcmpFamily::of(family)->protocolName), qt_error_string(socketErrno)),
                     false);
     }
     prober->m_identifier = hello.identifier;
@@ -237,22 +232,19 @@ bool HelperProber::setHopLimit(int hops)
     return true;
 }
 
-qsizetype HelperProber::readRequestChannel(unsigned char *buffer, qsizetype capacity, int timeoutMs, int *error)
+Result<qsizetype, int> HelperProber::readRequestChannel(unsigned char *buffer, qsizetype capacity, int timeoutMs)
 {
+    using Size = Result<qsizetype, int>;
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         const ssize_t size = ::recv(m_requests, buffer, size_t(capacity), MSG_DONTWAIT);
         if (size > 0)
-            return size;
-        if (size == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            *error = EPIPE;
-            return -1;
-        }
+            return qsizetype(size);
+        if (size == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            return Size::failure(EPIPE);
         const qint64 left = deadline.remainingTime();
-        if (left == 0) {
-            *error = ETIMEDOUT;
-            return -1;
-        }
+        if (left == 0)
+            return Size::failure(ETIMEDOUT);
         pollfd readable{m_requests, POLLIN, 0};
         ::poll(&readable, 1, int(left));
     }
@@ -314,12 +306,11 @@ SendResult HelperProber::send(const HostAddress &target, quint16 sequence, const
     }
 
     unsigned char message[SendReportSize + 1];
-    int error = 0;
-    const qsizetype size = readRequestChannel(message, sizeof message, ReportTimeoutMs, &error);
+    const Result<qsizetype, int> size = readRequestChannel(message, sizeof message, ReportTimeoutMs);
     SendReportFields report;
-    if (size < 0 || !decodeSendReport(message, size_t(size), &report) || report.sequence != sequence) {
+    if (!size || !decodeSendReport(message, size_t(size.value()), &report) || report.sequence != sequence) {
         markGone();
-        result.errnoValue = size < 0 ? error : EPROTO;
+        result.errnoValue = size ? EPROTO : size.error();
         return result;
     }
     result.ok = report.status == Sent;
@@ -347,17 +338,12 @@ std::optional<ProbeEvent> HelperProber::receive()
             || packet.family != (m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6))
             continue;
         const QByteArrayView bytes(m_buffer.constData() + PacketHeaderSize, size - qsizetype(PacketHeaderSize));
-        std::optional<ProbeEvent> event;
-        if (m_family == IpFamily::IPv4) {
-            event = ReplyParser::parseIpv4Datagram(bytes, m_identifier);
-        } else {
-            sockaddr_in6 from{};
-            from.sin6_family = AF_INET6;
-            std::memcpy(&from.sin6_addr, packet.source, 16);
-            from.sin6_scope_id = packet.scopeId;
-            const HostAddress source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), sizeof from);
-            event = ReplyParser::parseIcmpMessage(IpFamily::IPv6, bytes, source, packet.hopLimit, m_identifier);
-        }
+        // Raw IPv4 reads carry the sender in their IP header; IPv6 ones come
+        // with it, as recvmsg gave it to the helper.
+        const HostAddress source = m_family == IpFamily::IPv6 ? HostAddress(packet.source, packet.scopeId)
+                                                              : HostAddress();
+        std::optional<ProbeEvent> event =
+            IcmpFamily::of(m_family)->parseRawRead(bytes, source, packet.hopLimit, m_identifier);
         if (!event)
             continue;
         applyReceiveTimes(*event, packet);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prober.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,12 +32,19 @@ class HelperProber final : public Prober
 public:
     ~HelperProber() override;
 
-    // Starts the helper and waits until it is ready. Nothing when it cannot
-    // serve the family: why then says what failed, as a clause ("the ICMP
-    // helper /usr/libexec/tarvix/tarvix-icmp-helper lacks the CAP_NET_RAW
-    // capability"), and capabilityWouldHelp whether installing the helper
-    // with its capability would.
-    static std::unique_ptr<HelperProber> open(IpFamily family, QString *why, bool *capabilityWouldHelp);
+    // Why the helper cannot serve a family: what failed, as a clause ("the
+    // ICMP helper /usr/libexec/tarvix/tarvix-icmp-helper lacks the
+    // CAP_NET_RAW capability"), and whether installing the helper with its
+    // capability would help.
+    struct Refusal
+    {
+        QString why;
+        bool capabilityWouldHelp = false;
+    };
+    using Opened = Result<std::unique_ptr<HelperProber>, Refusal>;
+
+    // Starts the helper and waits until it is ready to serve the family.
+    static Opened open(IpFamily family);
 
     // Where the helper is looked for, in order: only TARVIX_ICMP_HELPER when
     // that is set; otherwise ../libexec/tarvix/tarvix-icmp-helper from the
@@ -62,9 +70,9 @@ public:
 private:
     HelperProber(IpFamily family, pid_t pid, int requests, int packets);
 
-    // Waits for the next message on the request channel: its size, or -1 and
-    // in error ETIMEDOUT, or EPIPE when the helper has gone.
-    qsizetype readRequestChannel(unsigned char *buffer, qsizetype capacity, int timeoutMs, int *error);
+    // Waits for the next message on the request channel: its size, or
+    // ETIMEDOUT, or EPIPE when the helper has gone.
+    Result<qsizetype, int> readRequestChannel(unsigned char *buffer, qsizetype capacity, int timeoutMs);
     // The helper exited or broke the protocol: sends fail from now on and the
     // packet channel is replaced by a descriptor that never becomes readable,
     // so that whoever watches it is not woken for ever by its end of file.

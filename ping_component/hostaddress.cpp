@@ -34,6 +34,12 @@ HostAddress::HostAddress(const quint8 *ipv6) : m_family(IpFamily::IPv6)
     std::memcpy(m_ipv6.c, ipv6, sizeof m_ipv6.c);
 }
 
+HostAddress::HostAddress(const quint8 *ipv6, unsigned scopeIndex) : HostAddress(ipv6)
+{
+    if (scopeIndex != 0)
+        m_scopeId = interfaceName(scopeIndex);
+}
+
 HostAddress::HostAddress(const QString &text)
 {
     if (const std::optional<HostAddress> parsed = parse(text))
@@ -89,10 +95,7 @@ HostAddress HostAddress::fromSockaddr(const sockaddr *address, size_t length)
     if (address->sa_family == AF_INET6 && length >= sizeof(sockaddr_in6)) {
         sockaddr_in6 in6{};
         std::memcpy(&in6, address, sizeof in6);
-        HostAddress host(in6.sin6_addr.s6_addr);
-        if (in6.sin6_scope_id != 0)
-            host.m_scopeId = interfaceName(in6.sin6_scope_id);
-        return host;
+        return HostAddress(in6.sin6_addr.s6_addr, in6.sin6_scope_id);
     }
     return {};
 }
@@ -118,6 +121,23 @@ socklen_t HostAddress::toSockaddr(sockaddr_storage &storage) const
             }
         }
         return sizeof *in6;
+    }
+    return 0;
+}
+
+quint16 HostAddress::portOfSockaddr(const sockaddr *address, size_t length)
+{
+    if (!address || length < sizeof(sa_family_t))
+        return 0;
+    if (address->sa_family == AF_INET && length >= sizeof(sockaddr_in)) {
+        sockaddr_in in{};
+        std::memcpy(&in, address, sizeof in);
+        return ntohs(in.sin_port);
+    }
+    if (address->sa_family == AF_INET6 && length >= sizeof(sockaddr_in6)) {
+        sockaddr_in6 in6{};
+        std::memcpy(&in6, address, sizeof in6);
+        return ntohs(in6.sin6_port);
     }
     return 0;
 }

@@ -32,6 +32,9 @@ public:
     // Sixteen bytes in network order.
     explicit HostAddress(const quint8 *ipv6);
     explicit HostAddress(const Ipv6Bytes &ipv6) : HostAddress(ipv6.c) {}
+    // Sixteen bytes in network order, in the zone of an interface index as the
+    // kernel gives one (0 for none), named as fromSockaddr names it.
+    HostAddress(const quint8 *ipv6, unsigned scopeIndex);
     // A literal address in its plain form: a dotted quad, or IPv6 with an
     // optional "%zone" (any zone); anything else gives a null address.
     explicit HostAddress(const QString &text);
@@ -51,6 +54,10 @@ public:
     // Gives 0 and leaves storage zeroed for a null address, and for a zone
     // that names no interface.
     socklen_t toSockaddr(sockaddr_storage &storage) const;
+    // The port of an AF_INET or AF_INET6 socket address of that length, in
+    // host order (an ICMP datagram socket's echo identifier); 0 for anything
+    // else or a length too short.
+    static quint16 portOfSockaddr(const sockaddr *address, size_t length);
 
     IpFamily protocol() const { return m_family; }
     bool isNull() const { return m_family == IpFamily::Unknown; }

@@ -91,12 +91,26 @@ void IcmpSocket::close()
     m_fd = -1;
 }
 
-IcmpSocket IcmpSocket::open(int domain, int type, int protocol, int *errnoValue)
+IcmpSocket::Opened IcmpSocket::open(int domain, int type, int protocol)
 {
     const int fd = ::socket(domain, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
-    if (fd < 0 && errnoValue)
-        *errnoValue = errno;
+    if (fd < 0)
+        return Opened::failure({errno});
     return IcmpSocket(fd);
+}
+
+Result<quint16, IcmpSocket::Failure> IcmpSocket::bindToAnyPort(IpFamily family)
+{
+    using Bound = Result<quint16, Failure>;
+    const HostAddress any = family == IpFamily::IPv4 ? HostAddress(quint32(0)) : HostAddress(Ipv6Bytes());
+    sockaddr_storage address;
+    const socklen_t length = any.toSockaddr(address);
+    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), length) != 0)
+        return Bound::failure({errno, "bind"});
+    socklen_t boundLength = sizeof address;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &boundLength) != 0)
+        return Bound::failure({errno, "getsockname"});
+    return HostAddress::portOfSockaddr(reinterpret_cast<const sockaddr *>(&address), boundLength);
 }
 
 bool IcmpSocket::setOption(int level, int name, int value)
@@ -109,12 +123,8 @@ bool IcmpSocket::setOption(int level, int name, const void *value, unsigned leng
     return ::setsockopt(m_fd, level, name, value, socklen_t(length)) == 0;
 }
 
-std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValue)
+IcmpSocket::Read IcmpSocket::read(Queue queue)
 {
-    if (m_fd < 0) {
-        *errnoValue = EBADF;
-        return std::nullopt;
-    }
     if (m_buffer.size() != BufferSize)
         m_buffer = QByteArray(BufferSize, Qt::Uninitialized);
 
@@ -131,10 +141,8 @@ std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValu
 
     const int flags = MSG_DONTWAIT | (queue == Queue::Error ? MSG_ERRQUEUE : 0);
     const ssize_t length = ::recvmsg(m_fd, &msg, flags);
-    if (length < 0) {
-        *errnoValue = errno;
-        return std::nullopt;
-    }
+    if (length < 0)
+        return Read::failure(errno);
     const ClockReading afterRead = ClockReading::now();
 
     Datagram datagram;
@@ -163,14 +171,21 @@ std::optional<IcmpSocket::Datagram> IcmpSocket::read(Queue queue, int *errnoValu
     return datagram;
 }
 
-SendResult IcmpSocket::sendTo(const sockaddr *address, unsigned addressLength, QByteArrayView bytes)
+SendResult IcmpSocket::sendTo(const HostAddress &address, QByteArrayView bytes)
 {
     SendResult result;
+    sockaddr_storage to;
+    const socklen_t toLength = address.toSockaddr(to);
+    if (toLength == 0) {
+        result.errnoValue = ENODEV; // a zone that names no interface
+        return result;
+    }
     ssize_t sent = -1;
     do {
         result.sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
         result.sentRealtimeNs = nowNs(CLOCK_REALTIME);
-        sent = ::sendto(m_fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT, address, socklen_t(addressLength));
+        sent = ::sendto(m_fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT,
+                        reinterpret_cast<const sockaddr *>(&to), toLength);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         result.errnoValue = errno;
@@ -198,21 +213,21 @@ std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
     int failures = 0;
     Queue queue = Queue::Data;
     while (failures < MaxFailuresInARow) {
-        int error = 0;
-        const auto datagram = read(queue, &error);
-        if (datagram) {
+        const Read outcome = read(queue);
+        if (outcome) {
             failures = 0;
-            if (queue == Queue::Data && datagram->truncated)
+            const Datagram &datagram = outcome.value();
+            if (queue == Queue::Data && datagram.truncated)
                 continue;
-            if (auto event = parse(*datagram, queue)) {
-                event->receivedNs = datagram->receivedNs;
-                event->receivedMonotonicNs = datagram->receivedMonotonicNs;
-                event->kernelTimestamp = datagram->kernelTimestamp;
+            if (auto event = parse(datagram, queue)) {
+                event->receivedNs = datagram.receivedNs;
+                event->receivedMonotonicNs = datagram.receivedMonotonicNs;
+                event->kernelTimestamp = datagram.kernelTimestamp;
                 return event;
             }
             continue;
         }
-        if (error == EAGAIN || error == EWOULDBLOCK) {
+        if (outcome.error() == EAGAIN || outcome.error() == EWOULDBLOCK) {
             if (queue == Queue::Error)
                 return std::nullopt;
             queue = Queue::Error;

@@ -4,6 +4,7 @@
 #include "errorqueueentry.h"
 #include "clockreading.h"
 #include "probeevent.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -12,10 +13,8 @@
 #include <functional>
 #include <optional>
 
-struct sockaddr;
-
-// Owns one non-blocking, close-on-exec ICMP socket and does the recvmsg and
-// sendto work that the IPv4 and IPv6 probers share.
+// Owns one non-blocking, close-on-exec ICMP socket and does its system calls:
+// bind, setsockopt, recvmsg with its control messages, sendto.
 class IcmpSocket
 {
 public:
@@ -40,27 +39,42 @@ public:
         std::optional<ErrorQueueEntry> error; // error queue only
     };
 
-    IcmpSocket() = default;
+    // Open from open() until moved from.
     IcmpSocket(IcmpSocket &&other) noexcept;
     IcmpSocket &operator=(IcmpSocket &&other) noexcept;
     IcmpSocket(const IcmpSocket &) = delete;
     IcmpSocket &operator=(const IcmpSocket &) = delete;
     ~IcmpSocket();
 
-    // socket(domain, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol). On failure
-    // the socket stays closed and errnoValue holds the reason.
-    static IcmpSocket open(int domain, int type, int protocol, int *errnoValue);
+    // Why a socket could not be opened or set up: the errno, and the call
+    // that failed, null for socket() itself, else the step of the set-up
+    // ("bind", "getsockname", or the name of the setsockopt option).
+    struct Failure
+    {
+        int errnoValue = 0;
+        const char *step = nullptr;
+    };
 
-    bool isOpen() const { return m_fd >= 0; }
+    // socket(domain, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol), or the
+    // errno of socket().
+    using Opened = Result<IcmpSocket, Failure>;
+    static Opened open(int domain, int type, int protocol);
+
     int descriptor() const { return m_fd; }
+
+    // Binds to the family's wildcard address with port 0, so that the kernel
+    // chooses the port now, and gives that port; on an ICMP datagram socket
+    // it is the echo identifier of every request and reply.
+    Result<quint16, Failure> bindToAnyPort(IpFamily family);
 
     // setsockopt; false leaves the reason in errno.
     bool setOption(int level, int name, int value);
     bool setOption(int level, int name, const void *value, unsigned length);
 
-    // Reads one datagram without waiting. Nothing when none could be read:
-    // errnoValue is then EAGAIN for an empty queue, or whatever recvmsg said.
-    std::optional<Datagram> read(Queue queue, int *errnoValue);
+    // Reads one datagram without waiting, or gives the errno of recvmsg:
+    // EAGAIN for an empty queue.
+    using Read = Result<Datagram, int>;
+    Read read(Queue queue);
 
     // Reads the data queue, then the error queue, handing each datagram to
     // parse, until parse gives an event or both queues are empty. Datagrams cut
@@ -69,8 +83,9 @@ public:
     using Parse = std::function<std::optional<ProbeEvent>(const Datagram &, Queue)>;
     std::optional<ProbeEvent> readEvent(const Parse &parse);
 
-    // Sends one datagram without waiting, taking both clocks immediately before.
-    SendResult sendTo(const sockaddr *address, unsigned addressLength, QByteArrayView bytes);
+    // Sends one datagram to the address without waiting, taking both clocks
+    // immediately before. ENODEV for a zone that names no interface.
+    SendResult sendTo(const HostAddress &address, QByteArrayView bytes);
 
     static qint64 nowNs(int clock);
 

@@ -34,10 +34,10 @@ std::optional<QString> PingEngine::start(const PingSettings &settings, const Run
                                          Prober::Preference preference)
 {
     stop();
-    QString error;
-    std::unique_ptr<Prober> prober = m_openProber(target.address.protocol(), preference, &error);
-    if (!prober)
-        return error;
+    Prober::Opened opened = m_openProber(target.address.protocol(), preference);
+    if (!opened)
+        return opened.error();
+    std::unique_ptr<Prober> prober = std::move(opened).value();
     if (!prober->setHopLimit(settings.timeToLive))
         return QStringLiteral("Could not set the time to live to %1.").arg(settings.timeToLive);
 

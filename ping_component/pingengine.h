@@ -30,8 +30,8 @@ class PingEngine : public QObject
     Q_OBJECT
 
 public:
-    // Opens a prober for a family, or gives nothing and says why in error.
-    using ProberOpener = std::function<std::unique_ptr<Prober>(IpFamily, Prober::Preference, QString *error)>;
+    // Opens a prober for a family, or gives the text that says why none opens.
+    using ProberOpener = std::function<Prober::Opened(IpFamily, Prober::Preference)>;
 
     // On real sockets and the system's clock.
     explicit PingEngine(QObject *parent = nullptr);

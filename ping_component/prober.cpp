@@ -1,8 +1,8 @@
 #include "prober.h"
 
 #include "helperprober.h"
-#include "ipv4prober.h"
-#include "ipv6prober.h"
+#include "icmpfamily.h"
+#include "socketprober.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,13 +13,6 @@
 namespace {
 
 using Family = IpFamily;
-
-std::unique_ptr<Prober> openKind(Family family, Prober::SocketKind kind, int *errnoValue, QString *failedStep)
-{
-    if (family == IpFamily::IPv4)
-        return Ipv4Prober::open(kind, errnoValue, failedStep);
-    return Ipv6Prober::open(kind, errnoValue, failedStep);
-}
 
 bool isPermissionError(int errnoValue)
 {
@@ -34,7 +27,7 @@ bool allowsRawFallback(int errnoValue)
 
 QString familyName(Family family)
 {
-    return family == IpFamily::IPv4 ? QStringLiteral("ICMP") : QStringLiteral("ICMPv6");
+    return QLatin1String(IcmpFamily::of(family)->protocolName);
 }
 
 QString kindName(Prober::SocketKind kind)
@@ -70,12 +63,13 @@ QString helperRemedy()
     return QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(helper);
 }
 
-QString describeFailure(Family family, Prober::SocketKind kind, int errnoValue, const QString &failedStep)
+QString describeFailure(Family family, Prober::SocketKind kind, const IcmpSocket::Failure &failure)
 {
+    const int errnoValue = failure.errnoValue;
     const QString reason = qt_error_string(errnoValue);
-    if (!failedStep.isEmpty()) {
+    if (failure.step) {
         return QStringLiteral("The %1 %2 socket opened but could not be set up (%3 failed: %4).")
-            .arg(familyName(family), kindName(kind), failedStep, reason);
+            .arg(familyName(family), kindName(kind), QLatin1String(failure.step), reason);
     }
     if (errnoValue == EAFNOSUPPORT && family == IpFamily::IPv6)
         return QStringLiteral("IPv6 is not available on this system (%1).").arg(reason);
@@ -98,59 +92,57 @@ QString describeFailure(Family family, Prober::SocketKind kind, int errnoValue, 
 
 } // namespace
 
-std::unique_ptr<Prober> Prober::open(Family family, Preference preference, QString *error)
+Prober::Opened Prober::open(Family family, Preference preference)
 {
-    const auto fail = [error](const QString &text) {
-        if (error)
-            *error = text;
-        return nullptr;
-    };
-    if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
+    const auto fail = [](const QString &text) { return Opened::failure(text); };
+    if (!IcmpFamily::of(family))
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
 
     if (preference == Preference::HelperOnly) {
-        QString helperFailure;
-        bool capabilityHelps = false;
-        if (auto prober = HelperProber::open(family, &helperFailure, &capabilityHelps))
-            return prober;
+        HelperProber::Opened helper = HelperProber::open(family);
+        if (helper)
+            return std::move(helper).value();
+        const HelperProber::Refusal &refusal = helper.error();
         return fail(QStringLiteral("Cannot ping through the ICMP helper: %1.%2")
-                        .arg(helperFailure, capabilityHelps ? QStringLiteral(" Allow it with: ") + helperRemedy()
-                                                            : QString()));
+                        .arg(refusal.why, refusal.capabilityWouldHelp ? QStringLiteral(" Allow it with: ") + helperRemedy()
+                                                                      : QString()));
     }
 
     int datagramErrno = 0;
-    QString datagramStep;
     if (preference != Preference::RawOnly) {
-        if (auto prober = openKind(family, SocketKind::Datagram, &datagramErrno, &datagramStep))
-            return prober;
-        if (preference == Preference::DatagramOnly || !datagramStep.isEmpty() || !allowsRawFallback(datagramErrno))
-            return fail(describeFailure(family, SocketKind::Datagram, datagramErrno, datagramStep));
+        SocketProber::Opened datagram = SocketProber::open(family, SocketKind::Datagram);
+        if (datagram)
+            return std::move(datagram).value();
+        const IcmpSocket::Failure &failure = datagram.error();
+        if (preference == Preference::DatagramOnly || failure.step || !allowsRawFallback(failure.errnoValue))
+            return fail(describeFailure(family, SocketKind::Datagram, failure));
+        datagramErrno = failure.errnoValue;
     }
 
-    int rawErrno = 0;
-    QString rawStep;
-    if (auto prober = openKind(family, SocketKind::Raw, &rawErrno, &rawStep))
-        return prober;
-    if (preference != Preference::Auto || !isPermissionError(rawErrno) || !rawStep.isEmpty())
-        return fail(describeFailure(family, SocketKind::Raw, rawErrno, rawStep));
+    SocketProber::Opened raw = SocketProber::open(family, SocketKind::Raw);
+    if (raw)
+        return std::move(raw).value();
+    const IcmpSocket::Failure &failure = raw.error();
+    if (preference != Preference::Auto || !isPermissionError(failure.errnoValue) || failure.step)
+        return fail(describeFailure(family, SocketKind::Raw, failure));
 
     // Neither socket may be opened by this process: the helper's raw sockets, last.
-    QString helperFailure;
-    bool capabilityHelps = false;
-    if (auto prober = HelperProber::open(family, &helperFailure, &capabilityHelps))
-        return prober;
-    const QString helperAdvice = !capabilityHelps ? QString()
+    HelperProber::Opened helper = HelperProber::open(family);
+    if (helper)
+        return std::move(helper).value();
+    const HelperProber::Refusal &refusal = helper.error();
+    const QString helperAdvice = !refusal.capabilityWouldHelp ? QString()
         : QFileInfo(HelperProber::helperPath()).isFile()
         ? QStringLiteral("give the ICMP helper its capability: %1").arg(helperRemedy())
         : QStringLiteral("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
     if (isPermissionError(datagramErrno)) {
         return fail(QStringLiteral("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
                                    "capability, and %2. Allow it with: %3%4")
-                        .arg(groupRangeReason(), helperFailure, groupRangeRemedy(),
+                        .arg(groupRangeReason(), refusal.why, groupRangeRemedy(),
                              helperAdvice.isEmpty() ? QString() : QStringLiteral(", or ") + helperAdvice));
     }
     return fail(QStringLiteral("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
                                "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
-                    .arg(familyName(family), qt_error_string(datagramErrno), helperFailure,
+                    .arg(familyName(family), qt_error_string(datagramErrno), refusal.why,
                          helperAdvice.isEmpty() ? QString() : QStringLiteral(" Allow it: ") + helperAdvice));
 }

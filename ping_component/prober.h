@@ -2,6 +2,7 @@
 
 #include "hostaddress.h"
 #include "probeevent.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,8 +46,9 @@ public:
     // unparseable data are read and dropped here.
     virtual std::optional<ProbeEvent> receive() = 0;
 
-    // Opens a prober for the family, or gives nothing and explains in error why
-    // no ICMP socket could be opened and how to allow one.
-    static std::unique_ptr<Prober> open(IpFamily family,
-                                        Preference preference, QString *error);
+    // A prober, or the text that explains why no ICMP socket could be opened
+    // and how to allow one.
+    using Opened = Result<std::unique_ptr<Prober>, QString>;
+    // Opens a prober for the family: a SocketProber, or a HelperProber.
+    static Opened open(IpFamily family, Preference preference);
 };

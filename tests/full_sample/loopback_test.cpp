@@ -26,9 +26,8 @@ class Form1LoopbackTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        QString why;
-        if (!Prober::open(IpFamily::IPv4, Prober::Preference::Auto, &why))
-            GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(why);
+        if (const Prober::Opened opened = Prober::open(IpFamily::IPv4, Prober::Preference::Auto); !opened)
+            GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(opened.error());
         m_registry.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
         m_form1 = std::make_unique<Form1>(m_registry);
         form().setErrorReporter([this](const QString &message) { messages << message; });

@@ -80,11 +80,9 @@ FakeNetwork::~FakeNetwork()
 
 PingEngine::ProberOpener FakeNetwork::opener()
 {
-    return [this](IpFamily family, Prober::Preference, QString *error) -> std::unique_ptr<Prober> {
-        if (!m_refusal.isEmpty() || family != m_family) {
-            *error = m_refusal.isEmpty() ? QStringLiteral("no socket of that family") : m_refusal;
-            return nullptr;
-        }
+    return [this](IpFamily family, Prober::Preference) -> Prober::Opened {
+        if (!m_refusal.isEmpty() || family != m_family)
+            return Prober::Opened::failure(m_refusal.isEmpty() ? QStringLiteral("no socket of that family") : m_refusal);
         return std::make_unique<Probe>(*this);
     };
 }

@@ -78,6 +78,36 @@ TEST(HostAddress, FromSocketAddresses)
     EXPECT_TRUE(HostAddress::fromSockaddr(nullptr, sizeof in).isNull());
 }
 
+TEST(HostAddress, ZonesFromInterfaceIndexes)
+{
+    const Ipv6Bytes bytes = HostAddress(QStringLiteral("fe80::2")).toIPv6Address();
+    EXPECT_EQ(HostAddress(bytes.c, if_nametoindex("lo")).toString(), QStringLiteral("fe80::2%lo"));
+    EXPECT_EQ(HostAddress(bytes.c, 0).toString(), QStringLiteral("fe80::2"));
+    // An index that names no interface keeps its number.
+    EXPECT_EQ(HostAddress(bytes.c, 999999).scopeId(), QStringLiteral("999999"));
+}
+
+TEST(HostAddress, PortsOfSocketAddresses)
+{
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_port = htons(0x1234);
+    EXPECT_EQ(HostAddress::portOfSockaddr(reinterpret_cast<const sockaddr *>(&in), sizeof in), 0x1234);
+    sockaddr_in6 in6{};
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = htons(0xbeef);
+    EXPECT_EQ(HostAddress::portOfSockaddr(reinterpret_cast<const sockaddr *>(&in6), sizeof in6), 0xbeef);
+
+    // A length too short for the family's address has no port, nor has another family.
+    EXPECT_EQ(HostAddress::portOfSockaddr(reinterpret_cast<const sockaddr *>(&in6), sizeof in6 - 1), 0);
+    EXPECT_EQ(HostAddress::portOfSockaddr(reinterpret_cast<const sockaddr *>(&in), sizeof in - 1), 0);
+    sockaddr unknown{};
+    unknown.sa_family = AF_UNIX;
+    unknown.sa_data[0] = 1;
+    EXPECT_EQ(HostAddress::portOfSockaddr(&unknown, sizeof unknown), 0);
+    EXPECT_EQ(HostAddress::portOfSockaddr(nullptr, sizeof in), 0);
+}
+
 TEST(HostAddress, ToSocketAddressesAndBack)
 {
     for (const char *text : {"10.231.0.2", "::1", "fd00:7a::2", "fe80::2%lo", "fe80::2%1"}) {

@@ -102,11 +102,19 @@ QList<ProbeEvent> drain(Prober &prober, int forMs = 200)
 
 std::unique_ptr<Prober> openOrExplain(Family family, Prober::Preference preference, QString *why)
 {
-    QString error;
-    auto prober = Prober::open(family, preference, &error);
-    if (!prober)
-        *why = error;
-    return prober;
+    Prober::Opened opened = Prober::open(family, preference);
+    if (!opened) {
+        *why = opened.error();
+        return nullptr;
+    }
+    return std::move(opened).value();
+}
+
+// Why Prober::open refused, or "opened" where it did not.
+QString openError(Family family, Prober::Preference preference)
+{
+    const Prober::Opened opened = Prober::open(family, preference);
+    return opened ? QStringLiteral("opened") : opened.error();
 }
 
 // Sends one request and checks the reply against it: our identifier and
@@ -288,10 +296,10 @@ INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest,
 // The helper's process lives as long as its prober.
 TEST(HelperProber, ClosingTheProberEndsTheHelper)
 {
-    QString why;
-    auto prober = HelperProber::open(V4, &why, nullptr);
-    if (!prober)
-        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(why);
+    HelperProber::Opened opened = HelperProber::open(V4);
+    if (!opened)
+        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(opened.error().why);
+    std::unique_ptr<HelperProber> prober = std::move(opened).value();
     const pid_t pid = prober->processId();
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid, 0), 0);
@@ -303,10 +311,10 @@ TEST(HelperProber, ClosingTheProberEndsTheHelper)
 
 TEST(HelperProber, AfterTheHelperDiedSendsFailAndTheDescriptorIsQuiet)
 {
-    QString why;
-    auto prober = HelperProber::open(V4, &why, nullptr);
-    if (!prober)
-        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(why);
+    HelperProber::Opened opened = HelperProber::open(V4);
+    if (!opened)
+        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(opened.error().why);
+    const std::unique_ptr<HelperProber> prober = std::move(opened).value();
     ASSERT_EQ(::kill(prober->processId(), SIGKILL), 0);
     pollfd readable{prober->descriptor(), POLLIN, 0};
     ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "the helper's end of file should wake the watcher once";
@@ -318,7 +326,7 @@ TEST(HelperProber, AfterTheHelperDiedSendsFailAndTheDescriptorIsQuiet)
     EXPECT_EQ(sent.errnoValue, EPIPE);
 }
 
-TEST(Ipv6Prober, ScopeIdNamesAnInterface)
+TEST(Ipv6Probers, ScopeIdNamesAnInterface)
 {
     for (auto preference : {Prober::Preference::RawOnly, Prober::Preference::HelperOnly}) {
         SCOPED_TRACE(preference == Prober::Preference::HelperOnly ? "helper" : "raw");
@@ -343,9 +351,9 @@ TEST(Ipv6Prober, ScopeIdNamesAnInterface)
 
 TEST(ProberOpen, RejectsFamiliesWithoutIcmp)
 {
-    QString error;
-    EXPECT_FALSE(Prober::open(IpFamily::Any, Prober::Preference::Auto, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Prober::Opened opened = Prober::open(IpFamily::Any, Prober::Preference::Auto);
+    ASSERT_FALSE(opened);
+    EXPECT_FALSE(opened.error().isEmpty());
 }
 
 // Datagram sockets, permission fall-backs and ICMP errors, in a namespace of
@@ -365,10 +373,10 @@ protected:
     {
         const Family family = GetParam();
         const HostAddress destination = quotedDestination.isNull() ? loopback(family) : quotedDestination;
-        int error = 0;
-        IcmpSocket injector = IcmpSocket::open(family == V4 ? AF_INET : AF_INET6, SOCK_RAW,
-                                               family == V4 ? int(IPPROTO_ICMP) : int(IPPROTO_ICMPV6), &error);
-        ASSERT_TRUE(injector.isOpen()) << qPrintable(qt_error_string(error));
+        IcmpSocket::Opened opened = IcmpSocket::open(family == V4 ? AF_INET : AF_INET6, SOCK_RAW,
+                                                     family == V4 ? int(IPPROTO_ICMP) : int(IPPROTO_ICMPV6));
+        ASSERT_TRUE(opened) << qPrintable(qt_error_string(opened.error().errnoValue));
+        IcmpSocket injector = std::move(opened).value();
         IcmpMessage message;
         QByteArray wire;
         if (family == V4) {
@@ -379,10 +387,6 @@ protected:
                                                    20 + int(request.size()))
                 + request;
             wire = message.encodeWithChecksum();
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
         } else {
             const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier, sequence, "quoted").encode();
             QByteArray quotedHeader = TestPackets::ipv6Header(loopback(V6), destination, Ipv6Header::NextHeaderIcmpv6);
@@ -391,11 +395,8 @@ protected:
             message.code = 3; // address unreachable
             message.body = quotedHeader + request;
             wire = message.encode();
-            sockaddr_in6 to{};
-            to.sin6_family = AF_INET6;
-            to.sin6_addr = in6addr_loopback;
-            ASSERT_TRUE(injector.sendTo(reinterpret_cast<const sockaddr *>(&to), sizeof to, wire).ok);
         }
+        ASSERT_TRUE(injector.sendTo(loopback(family), wire).ok);
     }
 
     // The one event that comes: the error injectError sent, about sequence.
@@ -482,12 +483,8 @@ QStringList openErrorsWithoutRawCapability(Family family, bool helperMayHaveIt =
 {
     return withoutRawCapability(helperMayHaveIt, [family] {
         QStringList errors;
-        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly}) {
-            QString error;
-            if (Prober::open(family, preference, &error))
-                error = QStringLiteral("opened");
-            errors.append(error);
-        }
+        for (auto preference : {Prober::Preference::Auto, Prober::Preference::RawOnly})
+            errors.append(openError(family, preference));
         return errors;
     });
 }
@@ -533,8 +530,8 @@ TEST_P(NamespaceProberTest, WithoutTheGroupRangeAutoFallsBackToRaw)
     EXPECT_EQ(prober->socketKind(), Prober::SocketKind::Raw);
     expectLoopbackRoundTrip(*prober, 5, "fallback");
 
-    QString error;
-    EXPECT_FALSE(Prober::open(GetParam(), Prober::Preference::DatagramOnly, &error));
+    const QString error = openError(GetParam(), Prober::Preference::DatagramOnly);
+    EXPECT_NE(error, QStringLiteral("opened"));
     EXPECT_TRUE(error.contains(QStringLiteral("net.ipv4.ping_group_range sysctl (now \"1 0\")"))) << qPrintable(error);
     EXPECT_TRUE(error.contains(QStringLiteral("group id %1").arg(getegid()))) << qPrintable(error);
     EXPECT_TRUE(error.contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
@@ -577,7 +574,7 @@ TEST_P(NamespaceProberTest, WithNeitherSocketAutoTurnsToTheHelper)
     const Family family = GetParam();
     const QStringList result = withoutRawCapability(true, [family] {
         QString error;
-        const auto prober = Prober::open(family, Prober::Preference::Auto, &error);
+        const auto prober = openOrExplain(family, Prober::Preference::Auto, &error);
         if (!prober)
             return QStringList{error};
         const SendResult sent = prober->send(loopback(family), 3, "through the helper");
@@ -633,8 +630,8 @@ TEST_P(NamespaceProberTest, WhereDatagramSocketsAreAllowedNoHelperIsStarted)
     EXPECT_FALSE(QFile::exists(marker)) << "the helper was started";
 
     // The stand-in would have been noticed: it starts, and says nothing.
-    QString error;
-    EXPECT_FALSE(Prober::open(GetParam(), Prober::Preference::HelperOnly, &error));
+    const QString error = openError(GetParam(), Prober::Preference::HelperOnly);
+    EXPECT_NE(error, QStringLiteral("opened"));
     qunsetenv("TARVIX_ICMP_HELPER");
     EXPECT_TRUE(QFile::exists(marker));
     EXPECT_TRUE(error.contains(QStringLiteral("the ICMP helper %1 exited without serving").arg(standIn)))

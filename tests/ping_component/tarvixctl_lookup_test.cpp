@@ -158,9 +158,8 @@ TEST(TarvixCtlLookup, DestroyingTheControlDuringTheLookupIsSafe)
 
 TEST(TarvixCtlLookup, AnEchoedNameIsCutShortEverywhere)
 {
-    QString why;
-    if (!Prober::open(IpFamily::IPv4, Prober::Preference::Auto, &why))
-        GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(why);
+    if (const Prober::Opened opened = Prober::open(IpFamily::IPv4, Prober::Preference::Auto); !opened)
+        GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(opened.error());
     // A reverse name as long as getnameinfo() can give.
     const QString longName = QString(1000, QLatin1Char('n'));
     TarvixCtl control;

@@ -27,9 +27,8 @@ protected:
     void SetUp() override
     {
         const HostAddress address(QString::fromLatin1(GetParam()));
-        QString why;
-        if (!Prober::open(address.protocol(), Prober::Preference::Auto, &why))
-            GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(why);
+        if (const Prober::Opened opened = Prober::open(address.protocol(), Prober::Preference::Auto); !opened)
+            GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(opened.error());
         m_control = std::make_unique<TarvixCtl>();
         m_recorder = std::make_unique<EventRecorder>(m_control->events());
         m_control->setIntervalMs(50);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "hostaddress.h"
+#include "probeevent.h"
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <optional>
+
+// What sets ICMP echo over IPv4 apart from ICMPv6 on Linux sockets, as data:
+// one constant table per family, which the socket prober follows for either
+// kind of socket. Everything else about the two is the same.
+struct IcmpFamily
+{
+    // One setsockopt; label names it in error texts.
+    struct Option
+    {
+        int level = 0;
+        int name = 0;
+        const char *label = "";
+        // Left out on raw sockets: their reads carry the IP header, which
+        // holds the same (the TTL of raw IPv4).
+        bool datagramOnly = false;
+    };
+
+    IpFamily family;
+    // socket(domain, SOCK_DGRAM or SOCK_RAW, protocol)
+    int domain;
+    int protocol;
+    // "ICMP" or "ICMPv6", as error texts name the socket.
+    const char *protocolName;
+
+    // Outgoing TTL (IP_TTL) or unicast hop limit (IPV6_UNICAST_HOPS).
+    Option hopLimit;
+    // Set after SO_TIMESTAMPNS, in this order: the error queue's reports
+    // (IP_RECVERR, IPV6_RECVERR) and each read's TTL or hop limit
+    // (IP_RECVTTL, IPV6_RECVHOPLIMIT), as the family lists them.
+    Option receiveOptions[2];
+
+    // Raw sockets only: the ICMP types that get through, and the option that
+    // says so. ICMP_FILTER and ICMP6_FILTER are both bitmaps of 32-bit words
+    // in host order, a set bit blocking its type; IPv4's is one word (types 0
+    // to 31), ICMPv6's eight.
+    Option typeFilter;
+    unsigned typeFilterWords;
+    quint8 passedTypes[5];
+
+    quint8 echoRequestType;
+    // IPv4's checksum is ours to compute (the kernel overwrites it on datagram
+    // sockets). ICMPv6's covers a pseudo-header that only the kernel knows, so
+    // it fills in the checksum of ICMPv6 sockets of both kinds itself.
+    bool checksumIsOurs;
+    // Raw IPv4 sockets hand over each datagram with its IP header, and check
+    // no ICMP checksum; everything else reads the ICMP message alone, checked.
+    bool rawReadsIpHeader;
+
+    // The table of a family; nothing for one without ICMP echo.
+    static const IcmpFamily *of(IpFamily family);
+
+    // What a raw socket of this family read (or what the ICMP helper passed
+    // on from its own): an event about a request that carried identifier.
+    // source and hopLimit come from recvmsg where the IP header does not.
+    std::optional<ProbeEvent> parseRawRead(QByteArrayView bytes, const HostAddress &source, int hopLimit,
+                                           quint16 identifier) const;
+};

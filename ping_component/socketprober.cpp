@@ -1,0 +1,154 @@
+#include "socketprober.h"
+
+#include "echofilter.h"
+#include "icmpfamily.h"
+#include "icmpmessage.h"
+#include "replyparser.h"
+
+#include <QRandomGenerator>
+#include <QVarLengthArray>
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace {
+
+// Kernel receive timestamps (SCM_TIMESTAMPNS), on every socket of ours.
+const IcmpFamily::Option Timestamps{SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS"};
+
+// Without the filter nothing is lost but time: the parser checks the
+// identifier again. So a refusal is not an error.
+void attachIdentifierFilter(IcmpSocket &socket, IpFamily family, quint16 identifier)
+{
+    EchoIdentifierFilter filter(family == IpFamily::IPv4, identifier);
+    const sock_fprog program = filter.program();
+    socket.setOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+}
+
+// The value of the family's ICMP_FILTER or ICMP6_FILTER: every type blocked
+// but the ones that pass.
+struct TypeFilter
+{
+    quint32 blocked[8];
+
+    explicit TypeFilter(const IcmpFamily &family)
+    {
+        for (quint32 &word : blocked)
+            word = ~0u;
+        for (quint8 type : family.passedTypes)
+            blocked[type >> 5] &= ~(1u << (type & 31));
+    }
+};
+
+} // namespace
+
+SocketProber::SocketProber(const IcmpFamily &family, IcmpSocket socket, SocketKind kind, quint16 identifier)
+    : m_family(family)
+    , m_socket(std::move(socket))
+    , m_kind(kind)
+    , m_identifier(identifier)
+{
+}
+
+SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
+{
+    const IcmpFamily *table = IcmpFamily::of(family);
+    if (!table)
+        return Opened::failure({EAFNOSUPPORT});
+    if (kind == SocketKind::Helper)
+        return Opened::failure({EINVAL}); // the helper's sockets are the helper's
+    const bool raw = kind == SocketKind::Raw;
+    IcmpSocket::Opened opened = IcmpSocket::open(table->domain, raw ? SOCK_RAW : SOCK_DGRAM, table->protocol);
+    if (!opened)
+        return Opened::failure(opened.error());
+    IcmpSocket socket = std::move(opened).value();
+
+    quint16 identifier = 0;
+    if (raw) {
+        identifier = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
+        attachIdentifierFilter(socket, family, identifier);
+    } else {
+        const auto bound = socket.bindToAnyPort(family);
+        if (!bound)
+            return Opened::failure(bound.error());
+        identifier = bound.value();
+    }
+
+    struct Setting
+    {
+        const IcmpFamily::Option *option;
+        const void *value;
+        unsigned length;
+    };
+    const int on = 1;
+    const TypeFilter types(*table);
+    QVarLengthArray<Setting, 4> settings{{&Timestamps, &on, sizeof on}};
+    for (const IcmpFamily::Option &option : table->receiveOptions) {
+        if (!(raw && option.datagramOnly))
+            settings.append({&option, &on, sizeof on});
+    }
+    if (raw)
+        settings.append({&table->typeFilter, types.blocked, unsigned(table->typeFilterWords * sizeof(quint32))});
+    for (const Setting &setting : settings) {
+        if (!socket.setOption(setting.option->level, setting.option->name, setting.value, setting.length))
+            return Opened::failure({errno, setting.option->label});
+    }
+    return std::unique_ptr<SocketProber>(new SocketProber(*table, std::move(socket), kind, identifier));
+}
+
+IpFamily SocketProber::family() const
+{
+    return m_family.family;
+}
+
+bool SocketProber::setHopLimit(int hops)
+{
+    if (hops < 1 || hops > 255)
+        return false;
+    return m_socket.setOption(m_family.hopLimit.level, m_family.hopLimit.name, hops);
+}
+
+SendResult SocketProber::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
+{
+    if (target.protocol() != m_family.family) {
+        SendResult refused;
+        refused.errnoValue = EAFNOSUPPORT;
+        return refused;
+    }
+    // On a datagram socket the kernel puts in its own identifier and checksum.
+    const IcmpMessage request = IcmpMessage::echo(m_family.echoRequestType, m_identifier, sequence, payload);
+    return m_socket.sendTo(target, m_family.checksumIsOurs ? request.encodeWithChecksum() : request.encode());
+}
+
+std::optional<quint16> SocketProber::identifierToCheck() const
+{
+    if (m_kind == SocketKind::Datagram)
+        return std::nullopt;
+    return m_identifier;
+}
+
+std::optional<ProbeEvent> SocketProber::receive()
+{
+    return m_socket.readEvent([this](const IcmpSocket::Datagram &datagram, IcmpSocket::Queue queue) {
+        return parse(datagram, queue);
+    });
+}
+
+std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagram, IcmpSocket::Queue queue) const
+{
+    if (queue == IcmpSocket::Queue::Data) {
+        if (m_kind == SocketKind::Raw)
+            return m_family.parseRawRead(datagram.bytes, datagram.address, datagram.hopLimit, m_identifier);
+        return ReplyParser::parseIcmpMessage(m_family.family, datagram.bytes, datagram.address, datagram.hopLimit,
+                                             std::nullopt);
+    }
+    if (!datagram.error)
+        return std::nullopt;
+    // A raw socket also receives every ICMP error as an ordinary message,
+    // which the data queue has already given; only the local stack's own
+    // reports are news here.
+    if (m_kind == SocketKind::Raw && datagram.error->origin != ErrorQueueEntry::OriginLocal)
+        return std::nullopt;
+    return ReplyParser::parseErrorQueueEntry(m_family.family, *datagram.error, datagram.bytes, datagram.address,
+                                             identifierToCheck());
+}
