@@ -40,33 +40,37 @@ std::size_t icmpInIpv4(const unsigned char *bytes, std::size_t size)
 }
 
 // Where the ICMPv6 message of a quoted IPv6 packet starts, past the extension
-// headers a request may have gained on its way (a Fragment header when it was
-// split), or 0. Only a first fragment holds the ICMPv6 header.
+// headers a request may have gained on its way (RFC 8200: hop-by-hop,
+// routing, destination options, authentication, and a Fragment header when it
+// was split), or 0. Only a first fragment holds the ICMPv6 header. Every
+// header moves the offset on by at least 8 bytes, so the walk ends within the
+// packet however many headers the bytes claim.
 std::size_t icmpInIpv6(const unsigned char *packet, std::size_t size)
 {
     if (size < Ipv6HeaderSize || packet[0] >> 4 != 6)
         return 0;
     std::uint8_t next = packet[6];
     std::size_t offset = Ipv6HeaderSize;
-    for (int headers = 0; headers < 8; ++headers) {
-        if (next == NextHeaderIcmpv6)
-            return offset;
+    while (next != NextHeaderIcmpv6) {
         if (offset + 8 > size)
             return 0;
+        std::size_t length = 8;
         if (next == 44) { // Fragment
             if ((get16(packet + offset + 2) & 0xfff8) != 0)
                 return 0;
-            next = packet[offset];
-            offset += 8;
+        } else if (next == 51) { // authentication: in 4-byte units, less 2
+            length = (std::size_t(packet[offset + 1]) + 2) * 4;
         } else if (next == 0 || next == 43 || next == 60) { // hop-by-hop, routing, destination options
-            const std::size_t length = (std::size_t(packet[offset + 1]) + 1) * 8;
-            next = packet[offset];
-            offset += length;
+            length = (std::size_t(packet[offset + 1]) + 1) * 8;
         } else {
             return 0;
         }
+        if (offset + length > size)
+            return 0;
+        next = packet[offset];
+        offset += length;
     }
-    return 0;
+    return offset;
 }
 
 } // namespace

@@ -207,6 +207,15 @@ TEST_F(ReplyFilterTest, Ipv6QuotesMayCarryExtensionHeaders)
     EXPECT_TRUE(passes6(error6(2, ipv6 + firstFragment + request), Router6));
     EXPECT_FALSE(passes6(error6(2, ipv6 + laterFragment + request), Router6));
     EXPECT_TRUE(passes6(error6(2, ipv6Header(Here6, Target6, 60) + options + firstFragment + request), Router6));
+    // The component reads any number of extension headers and the
+    // authentication header ((length + 2) * 4 bytes); so does the helper, or
+    // it would hold back errors the component accepts.
+    QByteArray hopByHops;
+    for (int i = 0; i < 11; ++i)
+        hopByHops += bytes({quint8(i < 10 ? 0 : 58), 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_TRUE(passes6(error6(2, ipv6Header(Here6, Target6, 0) + hopByHops + request), Router6));
+    const QByteArray authentication = bytes({58, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2}); // 12 bytes
+    EXPECT_TRUE(passes6(error6(2, ipv6Header(Here6, Target6, 51) + authentication + request), Router6));
     // A chain that runs past the quote.
     EXPECT_FALSE(passes6(error6(2, ipv6Header(Here6, Target6, 60) + bytes({58, 200, 0, 0, 0, 0, 0, 0}) + request),
                          Router6));
