@@ -216,7 +216,8 @@ std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
     // local failure sets it besides queueing the details, and recvmsg hands it
     // over once. Such failures are retried, a few times in a row at most.
     // The error queue comes first: a request's transmit timestamp is queued
-    // there before the request leaves, so it is read before the reply.
+    // there as the request is handed to the device, before any reply to it
+    // can come, so it is read before the reply.
     constexpr int MaxFailuresInARow = 4;
     int failures = 0;
     Queue queue = Queue::Error;
