@@ -10,6 +10,7 @@
 #include "benchnetwork.h"
 #include "benchreport.h"
 #include "icmpwatcher.h"
+#include "stress.h"
 #include "tarvixctl.h"
 
 #include <QApplication>
@@ -34,6 +35,7 @@
 #include <unistd.h>
 
 using namespace BenchReport;
+using namespace BenchStress;
 
 namespace {
 
@@ -61,106 +63,6 @@ QString title(Stress stress)
         return QStringLiteral("process stopped (SIGSTOP) %1 ms, running %2 ms, over and over").arg(StressMs).arg(FreeMs);
     }
     return {};
-}
-
-void sleepMs(int ms)
-{
-    timespec t{ms / 1000, long(ms % 1000) * 1'000'000};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &t, &t) == EINTR) {
-    }
-}
-
-// Spins on the UI thread, as a host's long handler or a slow paint would.
-class UiThreadHog
-{
-public:
-    UiThreadHog()
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            const qint64 endNs = monotonicNs() + qint64(StressMs) * 1'000'000;
-            while (monotonicNs() < endNs) {
-            }
-            m_timer.start(FreeMs);
-        });
-        m_timer.start(FreeMs);
-    }
-
-private:
-    QTimer m_timer;
-};
-
-// A helper process that stops this one for StressMs and lets it run for FreeMs,
-// over and over, until destroyed. The helper leaves once it sees the pipe
-// closed, which it checks only after a SIGCONT: this process is never left
-// stopped, whenever the destructor runs.
-class ProcessStopper
-{
-public:
-    ProcessStopper()
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) < 0)
-            return;
-        const pid_t target = getpid();
-        m_helper = fork();
-        if (m_helper == 0) {
-            // Only async-signal-safe calls from here: the parent has threads.
-            ::close(fds[1]);
-            for (;;) {
-                kill(target, SIGSTOP);
-                sleepMs(StressMs);
-                kill(target, SIGCONT);
-                pollfd closed{fds[0], POLLIN, 0};
-                int ready;
-                do {
-                    ready = poll(&closed, 1, FreeMs);
-                } while (ready < 0 && errno == EINTR);
-                if (ready != 0)
-                    _exit(0);
-            }
-        }
-        ::close(fds[0]);
-        if (m_helper < 0)
-            ::close(fds[1]);
-        else
-            m_pipe = fds[1];
-    }
-
-    ~ProcessStopper()
-    {
-        if (m_helper <= 0)
-            return;
-        ::close(m_pipe);
-        while (waitpid(m_helper, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-
-    bool ok() const { return m_helper > 0; }
-
-    Q_DISABLE_COPY_MOVE(ProcessStopper)
-
-private:
-    pid_t m_helper = -1;
-    int m_pipe = -1;
-};
-
-// An interactive shell that runs this program in the foreground takes a
-// SIGSTOP for a job stopped at the terminal and takes the terminal back. So the
-// work, and the stops, go to a child; this process only waits for it and exits
-// as it did. Returns in the child (or if no child could be made).
-void workInChild()
-{
-    const pid_t child = fork();
-    if (child <= 0) {
-        if (child == 0)
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-        return;
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 // One request by iputils: with -c 1 the summary line gives the round trip to
@@ -266,8 +168,8 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
     std::optional<UiThreadHog> hog;
     std::optional<ProcessStopper> stopper;
     if (stress == Stress::BusyUiThread)
-        hog.emplace();
-    else if (stress == Stress::StoppedProcess && !stopper.emplace().ok())
+        hog.emplace(StressMs, FreeMs);
+    else if (stress == Stress::StoppedProcess && !stopper.emplace(StressMs, FreeMs).ok())
         std::fprintf(stderr, "no helper process to stop this one: a turn ran without stops\n");
 
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host});

@@ -12,7 +12,8 @@
 //     parent -> helper  EchoRequest messages, one at a time
 //     helper -> parent  one SendReport for each request, in order
 //   descriptor 1 of the helper, the packet channel:
-//     helper -> parent  Packet messages: what came back for the requests
+//     helper -> parent  Packet messages: what came back for the requests, and
+//                       SendStamp messages: when the kernel sent a request
 //
 // The packet channel is a channel of its own so that a parent waiting for a
 // send report never has to set packets aside (which would leave the
@@ -30,7 +31,7 @@
 
 namespace IcmpHelperProtocol {
 
-constexpr std::uint8_t Version = 1;
+constexpr std::uint8_t Version = 2;
 
 // The first byte of every message.
 enum MessageKind : std::uint8_t {
@@ -38,6 +39,7 @@ enum MessageKind : std::uint8_t {
     EchoRequest = 2,
     SendReport = 3,
     Packet = 4,
+    SendStamp = 5,
 };
 
 // The family byte of requests and packets.
@@ -67,7 +69,10 @@ constexpr std::size_t MaxRequestSize = EchoRequestHeaderSize + MaxPayload;
 // Hello: the session's echo identifier and how opening each raw socket went.
 //   [0] Hello  [1] Version  [2, 4) identifier
 //   [4, 8) errno of the IPv4 raw socket, 0 when open  [8, 12) the same for IPv6
-constexpr std::size_t HelloSize = 12;
+//   [12] flags: which sockets took transmit timestamps  [13, 16) 0
+constexpr std::uint8_t HelloSendStampsIpv4 = 0x01;
+constexpr std::uint8_t HelloSendStampsIpv6 = 0x02;
+constexpr std::size_t HelloSize = 16;
 
 // SendReport: what became of one EchoRequest.
 //   [0] SendReport  [1] status  [2, 4) the request's sequence (0 when unreadable)
@@ -85,7 +90,8 @@ constexpr std::size_t SendReportSize = 24;
 //   [4, 8) hop limit from the IPV6_HOPLIMIT control message, -1 without one
 //          (IPv4 datagrams carry their TTL in their header)
 //   [8, 12) scope id of the sender's address, [12, 28) the sender's address
-//   [28, 36) SCM_TIMESTAMPNS, CLOCK_REALTIME ns: when the kernel received it
+//   [28, 36) the kernel's software receive timestamp (SCM_TIMESTAMPING, or
+//            SCM_TIMESTAMPNS), CLOCK_REALTIME ns: when it came in
 //   [36, 44) CLOCK_REALTIME ns and [44, 52) CLOCK_MONOTONIC ns read right after recvmsg
 //   [52, ..) as the raw socket delivered it: an IPv4 datagram with its IP
 //            header, or an ICMPv6 message
@@ -93,6 +99,13 @@ constexpr std::uint8_t PacketHasKernelTimestamp = 0x01;
 constexpr std::size_t PacketHeaderSize = 52;
 constexpr std::size_t MaxPacketBytes = 65535;
 constexpr std::size_t MaxPacketSize = PacketHeaderSize + MaxPacketBytes;
+
+// SendStamp: the kernel's software transmit timestamp of a request that was
+// reported Sent, as the helper tied it to the request; it may come before or
+// after packets about the request, or never.
+//   [0] SendStamp  [1] family  [2, 4) the request's sequence  [4, 8) 0
+//   [8, 16) CLOCK_REALTIME ns: when the kernel handed the request to the device
+constexpr std::size_t SendStampSize = 16;
 
 inline void put16(unsigned char *at, std::uint16_t value)
 {
@@ -158,15 +171,18 @@ struct HelloFields
     std::uint16_t identifier = 0;
     std::int32_t ipv4Errno = 0;
     std::int32_t ipv6Errno = 0;
+    std::uint8_t flags = 0;
 };
 
 inline void encodeHello(const HelloFields &fields, unsigned char *out)
 {
+    std::memset(out, 0, HelloSize);
     out[0] = Hello;
     out[1] = Version;
     put16(out + 2, fields.identifier);
     put32(out + 4, std::uint32_t(fields.ipv4Errno));
     put32(out + 8, std::uint32_t(fields.ipv6Errno));
+    out[12] = fields.flags;
 }
 
 // False for anything but a Hello of this version.
@@ -177,6 +193,7 @@ inline bool decodeHello(const unsigned char *in, std::size_t size, HelloFields *
     fields->identifier = get16(in + 2);
     fields->ipv4Errno = std::int32_t(get32(in + 4));
     fields->ipv6Errno = std::int32_t(get32(in + 8));
+    fields->flags = in[12];
     return true;
 }
 
@@ -252,6 +269,33 @@ inline bool decodePacketHeader(const unsigned char *in, std::size_t size, Packet
     fields->kernelRealtimeNs = get64(in + 28);
     fields->readRealtimeNs = get64(in + 36);
     fields->readMonotonicNs = get64(in + 44);
+    return true;
+}
+
+struct SendStampFields
+{
+    std::uint8_t family = FamilyIpv4;
+    std::uint16_t sequence = 0;
+    std::int64_t sentRealtimeNs = 0;
+};
+
+inline void encodeSendStamp(const SendStampFields &fields, unsigned char *out)
+{
+    std::memset(out, 0, SendStampSize);
+    out[0] = SendStamp;
+    out[1] = fields.family;
+    put16(out + 2, fields.sequence);
+    put64(out + 8, fields.sentRealtimeNs);
+}
+
+// False unless a SendStamp of a known family.
+inline bool decodeSendStamp(const unsigned char *in, std::size_t size, SendStampFields *fields)
+{
+    if (size != SendStampSize || in[0] != SendStamp || (in[1] != FamilyIpv4 && in[1] != FamilyIpv6))
+        return false;
+    fields->family = in[1];
+    fields->sequence = get16(in + 2);
+    fields->sentRealtimeNs = get64(in + 8);
     return true;
 }
 

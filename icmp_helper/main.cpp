@@ -14,6 +14,7 @@
 #include "helperprotocol.h"
 #include "replyfilter.h"
 #include "requestparser.h"
+#include "sendstampkeys.h"
 
 #include <cerrno>
 #include <csignal>
@@ -21,7 +22,9 @@
 #include <cstring>
 #include <ctime>
 #include <linux/capability.h>
+#include <linux/errqueue.h>
 #include <linux/icmp.h>
+#include <linux/net_tstamp.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -47,6 +50,11 @@ struct Session
     int hopLimit4 = -1; // as last set on the socket
     int hopLimit6 = -1;
     bool broadcast4 = false;
+    // Which sockets took transmit timestamps, and the numbers of their sends.
+    bool stamps4 = false;
+    bool stamps6 = false;
+    SendStampKeys keys4;
+    SendStampKeys keys6;
 };
 
 int fail(const char *why)
@@ -112,8 +120,39 @@ std::uint16_t chooseIdentifier()
     return identifier; // the lock stays open on purpose
 }
 
-// Opens one raw socket with its filters and receive options; errno on failure.
-int openRawSocket(int domain, std::uint16_t identifier, int *fd)
+// The kernel's software timestamps of what a socket sends and receives, on
+// one clock (CLOCK_REALTIME). Transmit stamps come on the error queue,
+// without the packet, numbered by send.
+constexpr int TimestampingFlags = SOF_TIMESTAMPING_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE
+    | SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_OPT_TSONLY | SOF_TIMESTAMPING_OPT_ID;
+
+std::int64_t toNs(const timespec &time)
+{
+    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// The software stamp of an SCM_TIMESTAMPING or SCM_TIMESTAMPNS control
+// message; 0 for any other message, or none in it.
+std::int64_t softwareStamp(const cmsghdr *cmsg)
+{
+    if (cmsg->cmsg_level != SOL_SOCKET)
+        return 0;
+    if (cmsg->cmsg_type == SCM_TIMESTAMPING && cmsg->cmsg_len >= CMSG_LEN(sizeof(scm_timestamping))) {
+        scm_timestamping stamps{};
+        std::memcpy(&stamps, CMSG_DATA(cmsg), sizeof stamps);
+        return toNs(stamps.ts[0]);
+    }
+    if (cmsg->cmsg_type == SCM_TIMESTAMPNS && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+        timespec stamp{};
+        std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
+        return toNs(stamp);
+    }
+    return 0;
+}
+
+// Opens one raw socket with its filters and receive options; errno on
+// failure. stamps tells whether it took transmit timestamps too.
+int openRawSocket(int domain, std::uint16_t identifier, int *fd, bool *stamps)
 {
     const bool ipv4 = domain == AF_INET;
     *fd = socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, ipv4 ? IPPROTO_ICMP : IPPROTO_ICMPV6);
@@ -121,7 +160,8 @@ int openRawSocket(int domain, std::uint16_t identifier, int *fd)
         return errno;
     EchoIdentifierFilter identifierFilter(ipv4, identifier);
     const sock_fprog program = identifierFilter.program();
-    bool ok = setOption(*fd, SOL_SOCKET, SO_TIMESTAMPNS, 1)
+    *stamps = setOption(*fd, SOL_SOCKET, SO_TIMESTAMPING, TimestampingFlags);
+    bool ok = (*stamps || setOption(*fd, SOL_SOCKET, SO_TIMESTAMPNS, 1))
         && setsockopt(*fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
     if (ipv4) {
         // Echo replies and the errors that quote a request; no looped-back requests.
@@ -236,6 +276,7 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     const sockaddr *to = ipv4 ? reinterpret_cast<const sockaddr *>(&to4) : reinterpret_cast<const sockaddr *>(&to6);
     const socklen_t toLength = ipv4 ? sizeof to4 : sizeof to6;
 
+    SendStampKeys &keys = ipv4 ? session.keys4 : session.keys6;
     ssize_t sent;
     do {
         report->sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
@@ -244,8 +285,10 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     } while (sent < 0 && errno == EINTR);
     if (sent != ssize_t(size)) {
         report->errnoValue = sent < 0 ? errno : EMSGSIZE;
+        keys.sendFailed();
         return;
     }
+    keys.sent(request.sequence);
     report->status = Sent;
     filter.remember(request.family, request.sequence, request.address, request.allowsBroadcast);
 }
@@ -308,11 +351,8 @@ bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
             continue;
         }
         for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-            if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
-                && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
-                timespec stamp{};
-                std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
-                packet.kernelRealtimeNs = std::int64_t(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec;
+            if (const std::int64_t stamp = softwareStamp(cmsg)) {
+                packet.kernelRealtimeNs = stamp;
                 packet.kernelTimestamp = true;
             } else if (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_HOPLIMIT
                        && cmsg->cmsg_len >= CMSG_LEN(sizeof(int))) {
@@ -328,6 +368,52 @@ bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
         // socket buffer would lose them, and its requests are still answered.
         const ssize_t written = ::send(PacketChannel, message, PacketHeaderSize + std::size_t(size),
                                        MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (written < 0 && errno != EAGAIN && errno != ENOBUFS && errno != EINTR)
+            return false;
+    }
+}
+
+// Reads the socket's error queue, which holds only transmit timestamps (no
+// IP_RECVERR: ICMP errors come as packets), and passes on each that belongs
+// to a send of this session; false once the parent has gone.
+bool forwardSendStamps(int fd, std::uint8_t family, SendStampKeys &keys)
+{
+    for (;;) {
+        unsigned char ignored[1];
+        iovec iov{ignored, sizeof ignored};
+        alignas(cmsghdr) char control[256];
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        if (recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
+            return true; // empty
+        std::int64_t stamp = 0;
+        const sock_extended_err *entry = nullptr;
+        sock_extended_err copy{};
+        for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+            if (const std::int64_t software = softwareStamp(cmsg)) {
+                stamp = software;
+            } else if (((cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR)
+                        || (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_RECVERR))
+                       && cmsg->cmsg_len >= CMSG_LEN(sizeof copy)) {
+                std::memcpy(&copy, CMSG_DATA(cmsg), sizeof copy);
+                entry = &copy;
+            }
+        }
+        if (!entry || entry->ee_origin != SO_EE_ORIGIN_TIMESTAMPING || entry->ee_info != SCM_TSTAMP_SND || !stamp)
+            continue;
+        const std::optional<std::uint16_t> sequence = keys.sequenceOf(entry->ee_data);
+        if (!sequence)
+            continue;
+        SendStampFields fields;
+        fields.family = family;
+        fields.sequence = *sequence;
+        fields.sentRealtimeNs = stamp;
+        unsigned char out[SendStampSize];
+        encodeSendStamp(fields, out);
+        const ssize_t written = ::send(PacketChannel, out, sizeof out, MSG_DONTWAIT | MSG_NOSIGNAL);
         if (written < 0 && errno != EAGAIN && errno != ENOBUFS && errno != EINTR)
             return false;
     }
@@ -352,9 +438,16 @@ int serve(Session &session)
             return 0;
         if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) && !serveRequest(session, filter))
             return 0;
-        if ((watched[2].revents & POLLIN) && !forwardPackets(session.raw4, FamilyIpv4, filter))
+        // A transmit timestamp, which the error queue holds, wakes poll with
+        // POLLERR; it goes first, before the reply to its request. A pending
+        // socket error wakes it so too, and the read of packets takes it.
+        if ((watched[2].revents & POLLERR) && !forwardSendStamps(session.raw4, FamilyIpv4, session.keys4))
             return 0;
-        if ((watched[3].revents & POLLIN) && !forwardPackets(session.raw6, FamilyIpv6, filter))
+        if ((watched[3].revents & POLLERR) && !forwardSendStamps(session.raw6, FamilyIpv6, session.keys6))
+            return 0;
+        if ((watched[2].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw4, FamilyIpv4, filter))
+            return 0;
+        if ((watched[3].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw6, FamilyIpv6, filter))
             return 0;
     }
 }
@@ -377,8 +470,10 @@ int main(int argc, char **)
     session.identifier = chooseIdentifier();
     HelloFields hello;
     hello.identifier = session.identifier;
-    hello.ipv4Errno = openRawSocket(AF_INET, session.identifier, &session.raw4);
-    hello.ipv6Errno = openRawSocket(AF_INET6, session.identifier, &session.raw6);
+    hello.ipv4Errno = openRawSocket(AF_INET, session.identifier, &session.raw4, &session.stamps4);
+    hello.ipv6Errno = openRawSocket(AF_INET6, session.identifier, &session.raw6, &session.stamps6);
+    hello.flags = (session.raw4 >= 0 && session.stamps4 ? HelloSendStampsIpv4 : 0)
+        | (session.raw6 >= 0 && session.stamps6 ? HelloSendStampsIpv6 : 0);
     if (!dropPrivileges())
         return fail("could not give up its capabilities");
 

@@ -221,6 +221,7 @@ HelperProber::Opened HelperProber::open(IpFamily family)
                     false);
     }
     prober->m_identifier = hello.identifier;
+    prober->m_sendStamps = hello.flags & (family == IpFamily::IPv4 ? HelloSendStampsIpv4 : HelloSendStampsIpv6);
     return prober;
 }
 
@@ -332,6 +333,18 @@ std::optional<ProbeEvent> HelperProber::receive()
         if (size <= 0) {
             markGone();
             return std::nullopt;
+        }
+        const quint8 ourFamily = m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6;
+        SendStampFields stamp;
+        if (decodeSendStamp(data, size_t(size), &stamp)) {
+            if (stamp.family != ourFamily)
+                continue;
+            ProbeEvent event;
+            event.kind = ProbeEvent::Kind::SendStamp;
+            event.identifier = m_identifier;
+            event.sequence = stamp.sequence;
+            event.sentNs = stamp.sentRealtimeNs;
+            return event;
         }
         PacketFields packet;
         if (!decodePacketHeader(data, size_t(size), &packet)

@@ -60,6 +60,8 @@ public:
     // The packet channel; quiet for good once the helper is gone.
     int descriptor() const override { return m_packets; }
     quint16 identifier() const override { return m_identifier; }
+    // Whether the helper's socket of the family took transmit timestamps.
+    bool asksForSendStamps() const override { return m_sendStamps; }
     bool setHopLimit(int hops) override;
     SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) override;
     std::optional<ProbeEvent> receive() override;
@@ -87,6 +89,7 @@ private:
     int m_packets;  // packet channel: what came back
     quint16 m_identifier = 0;
     quint8 m_hopLimit = 64; // Linux's default TTL and hop limit, until set
+    bool m_sendStamps = false;
     bool m_gone = false;
     QByteArray m_buffer;
 };

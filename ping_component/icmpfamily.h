@@ -33,7 +33,7 @@ struct IcmpFamily
 
     // Outgoing TTL (IP_TTL) or unicast hop limit (IPV6_UNICAST_HOPS).
     Option hopLimit;
-    // Set after SO_TIMESTAMPNS, in this order: the error queue's reports
+    // Set after the timestamp option, in this order: the error queue's reports
     // (IP_RECVERR, IPV6_RECVERR) and each read's TTL or hop limit
     // (IP_RECVTTL, IPV6_RECVHOPLIMIT), as the family lists them.
     Option receiveOptions[2];

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <linux/errqueue.h>
+#include <linux/net_tstamp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -46,6 +47,7 @@ ErrorQueueEntry entryFromControl(const cmsghdr *cmsg)
     entry.type = ee.ee_type;
     entry.code = ee.ee_code;
     entry.info = ee.ee_info;
+    entry.data = ee.ee_data;
     // SO_EE_OFFENDER: the address right after the structure; AF_UNSPEC (zeroed)
     // when the kernel knows no offender, as for local errors.
     const size_t offenderLength = cmsg->cmsg_len - CMSG_LEN(sizeof ee);
@@ -150,8 +152,18 @@ IcmpSocket::Read IcmpSocket::read(Queue queue)
     datagram.truncated = msg.msg_flags & MSG_TRUNC;
     datagram.address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
     for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
-            && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPING
+            && cmsg->cmsg_len >= CMSG_LEN(sizeof(scm_timestamping))) {
+            // Three stamps: software, a deprecated one, hardware. Only the
+            // software one was asked for; zero means there is none.
+            scm_timestamping stamps{};
+            std::memcpy(&stamps, CMSG_DATA(cmsg), sizeof stamps);
+            if (stamps.ts[0].tv_sec != 0 || stamps.ts[0].tv_nsec != 0) {
+                datagram.receivedNs = toNs(stamps.ts[0]);
+                datagram.kernelTimestamp = true;
+            }
+        } else if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
+                   && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
             timespec stamp{};
             std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
             datagram.receivedNs = toNs(stamp);
@@ -182,8 +194,9 @@ SendResult IcmpSocket::sendTo(const HostAddress &address, QByteArrayView bytes)
     }
     ssize_t sent = -1;
     do {
-        result.sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
-        result.sentRealtimeNs = nowNs(CLOCK_REALTIME);
+        const ClockReading before = ClockReading::now();
+        result.sentMonotonicNs = before.monotonicNs;
+        result.sentRealtimeNs = before.realtimeNs;
         sent = ::sendto(m_fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT,
                         reinterpret_cast<const sockaddr *>(&to), toLength);
     } while (sent < 0 && errno == EINTR);
@@ -197,21 +210,17 @@ SendResult IcmpSocket::sendTo(const HostAddress &address, QByteArrayView bytes)
     return result;
 }
 
-qint64 IcmpSocket::nowNs(int clock)
-{
-    timespec now{};
-    clock_gettime(clockid_t(clock), &now);
-    return toNs(now);
-}
-
 std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
 {
     // A read may also fail with a pending socket error: an ICMP error or a
     // local failure sets it besides queueing the details, and recvmsg hands it
     // over once. Such failures are retried, a few times in a row at most.
+    // The error queue comes first: a request's transmit timestamp is queued
+    // there as the request is handed to the device, before any reply to it
+    // can come, so it is read before the reply.
     constexpr int MaxFailuresInARow = 4;
     int failures = 0;
-    Queue queue = Queue::Data;
+    Queue queue = Queue::Error;
     while (failures < MaxFailuresInARow) {
         const Read outcome = read(queue);
         if (outcome) {
@@ -228,9 +237,9 @@ std::optional<ProbeEvent> IcmpSocket::readEvent(const Parse &parse)
             continue;
         }
         if (outcome.error() == EAGAIN || outcome.error() == EWOULDBLOCK) {
-            if (queue == Queue::Error)
+            if (queue == Queue::Data)
                 return std::nullopt;
-            queue = Queue::Error;
+            queue = Queue::Data;
             continue;
         }
         ++failures;

@@ -32,9 +32,13 @@ public:
         // destination of the request that failed.
         HostAddress address;
         int hopLimit = -1;  // IP_TTL or IPV6_HOPLIMIT control message, -1 without one
-        qint64 receivedNs = 0; // CLOCK_REALTIME
+        // CLOCK_REALTIME. On the error queue, a transmit timestamp's entry
+        // carries the instant its request was handed to the device here.
+        qint64 receivedNs = 0;
         qint64 receivedMonotonicNs = 0; // the same instant on CLOCK_MONOTONIC
-        bool kernelTimestamp = false; // receivedNs is the kernel's SCM_TIMESTAMPNS, not our read time
+        // receivedNs is the kernel's software timestamp (SCM_TIMESTAMPING, or
+        // SCM_TIMESTAMPNS where that was all the socket took), not our read time
+        bool kernelTimestamp = false;
         bool truncated = false;       // MSG_TRUNC: the datagram did not fit
         std::optional<ErrorQueueEntry> error; // error queue only
     };
@@ -76,7 +80,7 @@ public:
     using Read = Result<Datagram, int>;
     Read read(Queue queue);
 
-    // Reads the data queue, then the error queue, handing each datagram to
+    // Reads the error queue, then the data queue, handing each datagram to
     // parse, until parse gives an event or both queues are empty. Datagrams cut
     // short by the buffer are dropped unread. The event gets the datagram's
     // receive time.
@@ -86,8 +90,6 @@ public:
     // Sends one datagram to the address without waiting, taking both clocks
     // immediately before. ENODEV for a zone that names no interface.
     SendResult sendTo(const HostAddress &address, QByteArrayView bytes);
-
-    static qint64 nowNs(int clock);
 
 private:
     explicit IcmpSocket(int fd);

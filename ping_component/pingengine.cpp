@@ -16,6 +16,7 @@ PingEngine::PingEngine(ProberOpener openProber, Clock &clock, QObject *parent)
     , m_clock(clock)
     , m_sendAlarm(clock.createAlarm([this] { sendNext(); }))
     , m_deadlineAlarm(clock.createAlarm([this] { onDeadline(); }))
+    , m_stampAlarm(clock.createAlarm([this] { onStampWait(); }))
 {
 }
 
@@ -43,6 +44,9 @@ std::optional<QString> PingEngine::start(const PingSettings &settings, const Run
 
     m_prober = std::move(prober);
     m_socketKind = m_prober->socketKind();
+    m_asksForSendStamps = m_prober->asksForSendStamps();
+    m_waitForStamps = m_asksForSendStamps;
+    m_waitingReply.reset();
     m_run = std::make_unique<RunState>(settings, target, m_prober->identifier(),
                                        QRandomGenerator::global()->generate64());
     m_notifier = new QSocketNotifier(m_prober->descriptor(), QSocketNotifier::Read, this);
@@ -56,6 +60,12 @@ void PingEngine::stop()
 {
     if (!isActive())
         return;
+    // A reply that came is reported, stamp or not.
+    if (m_waitingReply) {
+        finishWaitingReply();
+        if (!isActive())
+            return; // ended by the listener, or complete
+    }
     closeSocket();
     m_run->end();
     emit finished();
@@ -65,6 +75,8 @@ void PingEngine::closeSocket()
 {
     m_sendAlarm->cancel();
     m_deadlineAlarm->cancel();
+    m_stampAlarm->cancel();
+    m_waitingReply.reset();
     if (m_notifier) {
         // This may run inside the notifier's own signal: disable it now, free it later.
         m_notifier->setEnabled(false);
@@ -117,16 +129,23 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
 {
     if (!isActive())
         return;
+    if (event.kind == ProbeEvent::Kind::SendStamp) {
+        if (m_run->takeSendStamp(event) && m_waitingReply)
+            finishWaitingReply();
+        return;
+    }
+    // Anything else about the run ends the wait for a stamp first: a
+    // duplicate must find its request answered.
+    if (m_waitingReply) {
+        finishWaitingReply();
+        if (!isActive())
+            return;
+    }
     if (event.kind == ProbeEvent::Kind::EchoReply) {
         switch (m_run->classifyReply(event)) {
-        case RunState::Verdict::Accepted: {
-            const qint64 rttNs = m_run->roundTripNs(event, nowNs);
-            m_run->completeWithReply(rttNs);
-            m_deadlineAlarm->cancel();
-            emit replied(event, rttNs);
-            afterRequest();
+        case RunState::Verdict::Accepted:
+            acceptReply(event, nowNs);
             break;
-        }
         case RunState::Verdict::Duplicate:
             m_run->countDuplicate();
             emit duplicateReplied(event, m_run->duplicateRoundTripNs(event, nowNs));
@@ -144,6 +163,43 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         emit requestFailed(event);
         afterRequest();
     }
+}
+
+void PingEngine::acceptReply(const ProbeEvent &reply, qint64 nowNs)
+{
+    m_deadlineAlarm->cancel();
+    // Its lateness is settled; only its start waits. Only a kernel receive
+    // stamp pairs with a transmit stamp.
+    if (m_waitForStamps && reply.kernelTimestamp && !m_run->hasSendStamp()) {
+        m_waitingReply = reply;
+        m_stampAlarm->setAt(nowNs + SendStampWaitNs);
+        return;
+    }
+    const qint64 rttNs = m_run->roundTripNs(reply, nowNs);
+    m_run->completeWithReply(rttNs);
+    emit replied(reply, rttNs);
+    afterRequest();
+}
+
+void PingEngine::finishWaitingReply()
+{
+    m_stampAlarm->cancel();
+    const ProbeEvent reply = std::move(*m_waitingReply);
+    m_waitingReply.reset();
+    if (!m_run->hasSendStamp())
+        m_waitForStamps = false;
+    const qint64 rttNs = m_run->roundTripNs(reply, m_clock.now().monotonicNs);
+    m_run->completeWithReply(rttNs);
+    emit replied(reply, rttNs);
+    afterRequest();
+}
+
+void PingEngine::onStampWait()
+{
+    // The stamp may be waiting to be read.
+    readPending();
+    if (isActive() && m_waitingReply)
+        finishWaitingReply();
 }
 
 void PingEngine::onDeadline()

@@ -21,6 +21,9 @@ class QSocketNotifier;
 // requests out and ends the run. Timing does not depend on how promptly this
 // thread gets to run: round trips come from the kernel's receive timestamps,
 // and before a request is declared timed out whatever already arrived is read.
+// Where the prober asked the kernel for transmit timestamps, a reply waits a
+// little for its request's stamp, should it be read first; without one the
+// round trip starts at the clock read before the send.
 //
 // Sockets and time come in from outside: a prober opener (the real one tries
 // the datagram socket, then raw) and a clock (the system's). Tests give it
@@ -52,6 +55,14 @@ public:
     // The current run, or the last one once it ended; null before the first.
     const RunState *run() const { return m_run.get(); }
     Prober::SocketKind socketKind() const { return m_socketKind; }
+    // Whether the current or last run's prober asked the kernel for transmit timestamps.
+    bool asksForSendStamps() const { return m_asksForSendStamps; }
+
+    // How long an accepted reply waits for its request's transmit timestamp.
+    // The kernel queues a software stamp as it hands the request to the
+    // device, before any reply can come: a stamp that is not there by the
+    // time the reply is read is rare, and one this late does not come.
+    static constexpr qint64 SendStampWaitNs = 2'000'000;
 
 signals:
     // A run began; nothing of it has been reported yet.
@@ -73,6 +84,10 @@ private:
     void sendNext();
     void readPending();
     void handle(const ProbeEvent &event, qint64 nowNs);
+    void acceptReply(const ProbeEvent &reply, qint64 nowNs);
+    // Ends the request in flight with the reply that waited for its stamp.
+    void finishWaitingReply();
+    void onStampWait();
     void onDeadline();
     void afterRequest();
     void closeSocket();
@@ -84,6 +99,13 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     std::unique_ptr<Alarm> m_sendAlarm;
     std::unique_ptr<Alarm> m_deadlineAlarm;
+    std::unique_ptr<Alarm> m_stampAlarm;
+    bool m_asksForSendStamps = false;
+    // Whether replies still wait for stamps: a run stops waiting once a
+    // stamp did not come in time, and takes what it reads before the reply.
+    bool m_waitForStamps = false;
+    // An accepted reply to the request in flight, waiting for its stamp.
+    std::optional<ProbeEvent> m_waitingReply;
     std::unique_ptr<RunState> m_run;
     qint64 m_lastSendMonotonicNs = 0;
 };

@@ -52,6 +52,14 @@ QString PingText::header(const RunState::Target &target, qint32 packetSize)
            + crlf;
 }
 
+QString PingText::timingNote(bool sendStamps)
+{
+    return (sendStamps ? QStringLiteral("Round trips from the kernel's send and receive timestamps, where it gives them.")
+                       : QStringLiteral("Round trips from the kernel's receive timestamps and the clock read before "
+                                        "sending."))
+        + crlf;
+}
+
 QString PingText::reply(const RunState::Target &target, const ProbeEvent &reply, qint64 rttNs, bool duplicate)
 {
     QString from = reply.source.toString();

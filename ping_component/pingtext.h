@@ -33,6 +33,9 @@ public:
     static QString milliseconds(qint64 ns);
 
     static QString header(const RunState::Target &target, qint32 packetSize);
+    // The line after the header: where the run's round trips start, the
+    // kernel's transmit timestamps or the clock read before each send.
+    static QString timingNote(bool sendStamps);
     // rttNs below 0: unknown, and left out.
     static QString reply(const RunState::Target &target, const ProbeEvent &reply, qint64 rttNs, bool duplicate);
     static QString timedOut(quint16 sequence, qint32 timeoutMs);

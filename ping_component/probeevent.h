@@ -5,13 +5,15 @@
 #include <QtGlobal>
 
 // Something a prober read that concerns one of its own echo requests: a reply,
-// an ICMP error quoting the request, or an error the local stack reported for it.
+// an ICMP error quoting the request, an error the local stack reported for it,
+// or the kernel's word of when it sent it.
 struct ProbeEvent
 {
     enum class Kind {
         EchoReply,
         IcmpError,  // a router or the target answered with an ICMP error
         LocalError, // the local stack gave up on the request (no neighbour, too big, ...)
+        SendStamp,  // the kernel's transmit timestamp of the request: sentNs
     };
 
     Kind kind = Kind::EchoReply;
@@ -37,6 +39,9 @@ struct ProbeEvent
     // reading taken right after the read), on which lateness is decided.
     qint64 receivedMonotonicNs = 0;
     bool kernelTimestamp = false;
+    // SendStamp: when the kernel handed the request to the device, CLOCK_REALTIME
+    // ns, the clock and the kind of stamp of a reply's receivedNs.
+    qint64 sentNs = 0;
 };
 
 // The outcome of handing one echo request to the kernel.
@@ -44,6 +49,6 @@ struct SendResult
 {
     bool ok = false;
     int errnoValue = 0;
-    qint64 sentRealtimeNs = 0;  // taken just before the send, same clock as receivedNs
+    qint64 sentRealtimeNs = 0;  // read just before the send, on the clock of receivedNs
     qint64 sentMonotonicNs = 0; // for round trips when the wall clock steps
 };

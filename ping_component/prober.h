@@ -34,6 +34,11 @@ public:
     // the kernel chooses it, whatever the request says.
     virtual quint16 identifier() const = 0;
 
+    // Whether the kernel was asked for transmit timestamps, which receive()
+    // gives as SendStamp events; where it gives none, the send time is the
+    // clock read before the send.
+    virtual bool asksForSendStamps() const = 0;
+
     // Outgoing TTL (IPv4) or unicast hop limit (IPv6), 1 to 255.
     virtual bool setHopLimit(int hops) = 0;
 

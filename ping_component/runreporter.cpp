@@ -32,7 +32,8 @@ void RunReporter::onStarted()
 {
     const RunState *run = m_engine->run();
     // The header is no reply line: the surface keeps its last line.
-    m_queue->post(OnPingStrEvent{PingText::header(run->target(), run->settings().packetSize)});
+    m_queue->post(OnPingStrEvent{PingText::header(run->target(), run->settings().packetSize)
+                                 + PingText::timingNote(m_engine->asksForSendStamps())});
 }
 
 void RunReporter::postLost()

@@ -9,7 +9,8 @@ struct ProbeEvent;
 
 // Words what the engine reports as the control's events: one OnPing for each
 // request, whatever became of it; the component's own line for each reply,
-// duplicate and time-out, the header first and the statistics last; an
+// duplicate and time-out, the header first (with a line on where round trips
+// start) and the statistics last; an
 // OnPingError with its code for each error. Each line also goes to
 // lineReported, for the surface.
 class RunReporter : public QObject

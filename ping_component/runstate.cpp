@@ -74,6 +74,15 @@ void RunState::setOutcome(quint16 sequence, Outcome outcome)
     m_lost->set(sequence, outcome == Outcome::Lost);
 }
 
+bool RunState::takeSendStamp(const ProbeEvent &stamp)
+{
+    if (stamp.kind != ProbeEvent::Kind::SendStamp || !m_inFlight || m_inFlight->sequence != stamp.sequence
+        || stamp.identifier != m_identifier || stamp.sentNs < m_inFlight->sentRealtimeNs)
+        return false;
+    m_inFlight->stampedSentNs = stamp.sentNs;
+    return true;
+}
+
 RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
 {
     if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !reply.source.matches(m_target.address))
@@ -94,7 +103,7 @@ RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
 
 RunState::Verdict RunState::classifyError(const ProbeEvent &error) const
 {
-    if (error.kind == ProbeEvent::Kind::EchoReply)
+    if (error.kind != ProbeEvent::Kind::IcmpError && error.kind != ProbeEvent::Kind::LocalError)
         return Verdict::NotOurs;
     // Errors come from routers, not the target, so their source says nothing;
     // the quoted identifier was checked when the error was parsed. What the
@@ -143,8 +152,15 @@ qint64 RunState::duplicateRoundTripNs(const ProbeEvent &reply, qint64 nowMonoton
 qint64 RunState::saneRoundTripNs(const Request &request, const ProbeEvent &reply, qint64 nowMonotonicNs)
 {
     const qint64 elapsedNs = qMax<qint64>(0, nowMonotonicNs - request.sentMonotonicNs);
-    // Both ends on the wall clock, the kernel's receive stamp against the
-    // send: the finest figure, unless the wall clock stepped in between.
+    // The kernel's two stamps, of one kind and one clock: the finest figure,
+    // with nothing of this process's own scheduling in it.
+    if (request.stampedSentNs != 0 && reply.kernelTimestamp) {
+        const qint64 stampedRttNs = reply.receivedNs - request.stampedSentNs;
+        if (stampedRttNs >= 0 && stampedRttNs <= elapsedNs)
+            return stampedRttNs;
+    }
+    // Both ends on the wall clock, the receive time against the clock read
+    // before the send, unless the wall clock stepped in between.
     // Received after the send and no later than now: it held still.
     const qint64 rttNs = reply.receivedNs - request.sentRealtimeNs;
     if (rttNs >= 0 && rttNs <= elapsedNs)

@@ -31,8 +31,10 @@ public:
     struct Request
     {
         quint16 sequence = 0;
-        qint64 sentRealtimeNs = 0;
+        qint64 sentRealtimeNs = 0;  // read before the send
         qint64 sentMonotonicNs = 0;
+        // The kernel's transmit timestamp, CLOCK_REALTIME, once it came; 0 before.
+        qint64 stampedSentNs = 0;
     };
 
     enum class Verdict {
@@ -68,13 +70,22 @@ public:
     // A request that could not be sent at all still counts as sent and lost.
     void markUnsendable(quint16 sequence);
 
+    // Takes the kernel's transmit timestamp of the request in flight. False
+    // for another request's, or one that cannot be this send's: earlier than
+    // the clock read before it (the wall clock stepped back, or a stamp of
+    // another send).
+    bool takeSendStamp(const ProbeEvent &stamp);
+    // Whether the request in flight has its kernel transmit timestamp.
+    bool hasSendStamp() const { return m_inFlight && m_inFlight->stampedSentNs != 0; }
+
     Verdict classifyReply(const ProbeEvent &reply) const;
     Verdict classifyError(const ProbeEvent &error) const;
 
     // Round trip of the request in flight for a reply read now: the kernel's
-    // receive stamp against the send time, both on the wall clock. Should the
-    // wall clock have stepped in between, both ends on the monotonic clock,
-    // and never more than the monotonic time since the send.
+    // receive stamp against its transmit stamp where it has both, else
+    // against the clock read before the send, always both on the wall clock.
+    // Should the wall clock have stepped in between, both ends on the
+    // monotonic clock, and never more than the monotonic time since the send.
     qint64 roundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const;
 
     // Round trip of a duplicate, when it copies the request that ended last;

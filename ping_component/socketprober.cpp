@@ -9,12 +9,21 @@
 #include <QVarLengthArray>
 
 #include <cerrno>
+#include <linux/errqueue.h>
+#include <linux/net_tstamp.h>
 #include <sys/socket.h>
 
 namespace {
 
-// Kernel receive timestamps (SCM_TIMESTAMPNS), on every socket of ours.
-const IcmpFamily::Option Timestamps{SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS"};
+// The kernel's software timestamps of both ends, one clock (CLOCK_REALTIME)
+// and one kind of stamp: when a packet came in from the device, and when a
+// request was handed to it (queued on the error queue as an entry of its own,
+// without the packet, numbered by send). Receive stamps alone on a kernel
+// that refuses these flags.
+const IcmpFamily::Option Timestamping{SOL_SOCKET, SO_TIMESTAMPING, "SO_TIMESTAMPING"};
+constexpr int TimestampingFlags = SOF_TIMESTAMPING_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE
+    | SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_OPT_TSONLY | SOF_TIMESTAMPING_OPT_ID;
+const IcmpFamily::Option ReceiveTimestamps{SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS"};
 
 // Without the filter nothing is lost but time: the parser checks the
 // identifier again. So a refusal is not an error.
@@ -42,11 +51,13 @@ struct TypeFilter
 
 } // namespace
 
-SocketProber::SocketProber(const IcmpFamily &family, IcmpSocket socket, SocketKind kind, quint16 identifier)
+SocketProber::SocketProber(const IcmpFamily &family, IcmpSocket socket, SocketKind kind, quint16 identifier,
+                           bool sendStamps)
     : m_family(family)
     , m_socket(std::move(socket))
     , m_kind(kind)
     , m_identifier(identifier)
+    , m_sendStamps(sendStamps)
 {
 }
 
@@ -81,8 +92,11 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
         unsigned length;
     };
     const int on = 1;
+    const bool sendStamps = socket.setOption(Timestamping.level, Timestamping.name, TimestampingFlags);
     const TypeFilter types(*table);
-    QVarLengthArray<Setting, 4> settings{{&Timestamps, &on, sizeof on}};
+    QVarLengthArray<Setting, 4> settings;
+    if (!sendStamps)
+        settings.append({&ReceiveTimestamps, &on, sizeof on});
     for (const IcmpFamily::Option &option : table->receiveOptions) {
         if (!(raw && option.datagramOnly))
             settings.append({&option, &on, sizeof on});
@@ -93,7 +107,7 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
         if (!socket.setOption(setting.option->level, setting.option->name, setting.value, setting.length))
             return Opened::failure({errno, setting.option->label});
     }
-    return std::unique_ptr<SocketProber>(new SocketProber(*table, std::move(socket), kind, identifier));
+    return std::unique_ptr<SocketProber>(new SocketProber(*table, std::move(socket), kind, identifier, sendStamps));
 }
 
 IpFamily SocketProber::family() const
@@ -117,7 +131,13 @@ SendResult SocketProber::send(const HostAddress &target, quint16 sequence, const
     }
     // On a datagram socket the kernel puts in its own identifier and checksum.
     const IcmpMessage request = IcmpMessage::echo(m_family.echoRequestType, m_identifier, sequence, payload);
-    return m_socket.sendTo(target, m_family.checksumIsOurs ? request.encodeWithChecksum() : request.encode());
+    const SendResult sent = m_socket.sendTo(target, m_family.checksumIsOurs ? request.encodeWithChecksum()
+                                                                            : request.encode());
+    if (sent.ok)
+        m_stampKeys.sent(sequence);
+    else
+        m_stampKeys.sendFailed();
+    return sent;
 }
 
 std::optional<quint16> SocketProber::identifierToCheck() const
@@ -134,7 +154,7 @@ std::optional<ProbeEvent> SocketProber::receive()
     });
 }
 
-std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagram, IcmpSocket::Queue queue) const
+std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagram, IcmpSocket::Queue queue)
 {
     if (queue == IcmpSocket::Queue::Data) {
         if (m_kind == SocketKind::Raw)
@@ -144,6 +164,8 @@ std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagr
     }
     if (!datagram.error)
         return std::nullopt;
+    if (datagram.error->origin == ErrorQueueEntry::OriginTimestamping)
+        return sendStamp(datagram);
     // A raw socket also receives every ICMP error as an ordinary message,
     // which the data queue has already given; only the local stack's own
     // reports are news here.
@@ -151,4 +173,19 @@ std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagr
         return std::nullopt;
     return ReplyParser::parseErrorQueueEntry(m_family.family, *datagram.error, datagram.bytes, datagram.address,
                                              identifierToCheck());
+}
+
+std::optional<ProbeEvent> SocketProber::sendStamp(const IcmpSocket::Datagram &datagram)
+{
+    if (datagram.error->info != SCM_TSTAMP_SND || !datagram.kernelTimestamp)
+        return std::nullopt;
+    const std::optional<quint16> sequence = m_stampKeys.sequenceOf(datagram.error->data);
+    if (!sequence)
+        return std::nullopt;
+    ProbeEvent stamp;
+    stamp.kind = ProbeEvent::Kind::SendStamp;
+    stamp.identifier = m_identifier;
+    stamp.sequence = *sequence;
+    stamp.sentNs = datagram.receivedNs;
+    return stamp;
 }

@@ -167,7 +167,19 @@ public:
         return report;
     }
 
-    std::optional<Bytes> packet(int timeoutMs = 2000) { return readMessage(m_packets, timeoutMs); }
+    // The next Packet message; the transmit timestamps that come on the same
+    // channel are set aside, in stamps().
+    std::optional<Bytes> packet(int timeoutMs = 2000)
+    {
+        for (;;) {
+            std::optional<Bytes> message = readMessage(m_packets, timeoutMs);
+            SendStampFields stamp;
+            if (!message || !decodeSendStamp(message->data(), message->size(), &stamp))
+                return message;
+            m_stamps.push_back(stamp);
+        }
+    }
+    const std::vector<SendStampFields> &stamps() const { return m_stamps; }
 
     // Every packet that comes within the time.
     std::vector<Bytes> drain(int forMs = 200)
@@ -193,6 +205,8 @@ public:
     }
 
 private:
+    std::vector<SendStampFields> m_stamps;
+
     static void closeOne(int &fd)
     {
         if (fd >= 0)
@@ -311,6 +325,14 @@ TEST_P(HelperProcessTest, AnswersAnEchoRequestWithTheReplyAndItsTimes)
     if (family() == FamilyIpv6) {
         EXPECT_GT(received->fields.hopLimit, 0);
     }
+    // The kernel's transmit stamp came first, tied to the request: after the
+    // clock read before the send, before the reply came in.
+    EXPECT_TRUE(helper->hello().flags & (family() == FamilyIpv4 ? HelloSendStampsIpv4 : HelloSendStampsIpv6));
+    ASSERT_EQ(helper->stamps().size(), 1u);
+    EXPECT_EQ(helper->stamps()[0].family, family());
+    EXPECT_EQ(helper->stamps()[0].sequence, 21);
+    EXPECT_GE(helper->stamps()[0].sentRealtimeNs, report->sentRealtimeNs);
+    EXPECT_LE(helper->stamps()[0].sentRealtimeNs, received->fields.kernelRealtimeNs);
     EXPECT_TRUE(helper->drain().empty());
 }
 
@@ -328,7 +350,7 @@ TEST_P(HelperProcessTest, RefusesWhatItMustAndSendsNothingForIt)
     };
     std::vector<Refusal> refusals;
     Bytes badVersion = echoRequest(family(), host(), 2, 32);
-    badVersion[1] = 2;
+    badVersion[1] = Version + 1;
     refusals.push_back({"another version", badVersion, EBADMSG});
     Bytes otherKind = echoRequest(family(), host(), 3, 32);
     otherKind[0] = Packet;

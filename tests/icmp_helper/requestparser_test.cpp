@@ -119,12 +119,12 @@ TEST(HelperRequestParser, RefusesWhatIsNotAnEchoRequestOfThisVersion)
     }
     // The other kinds of message, and unknown ones: nothing but an echo
     // request can be asked for.
-    for (int kind : {0, int(Hello), int(SendReport), int(Packet), 5, 8, 0xff}) {
+    for (int kind : {0, int(Hello), int(SendReport), int(Packet), int(SendStamp), 8, 0xff}) {
         Bytes message = good;
         message[0] = static_cast<unsigned char>(kind);
         EXPECT_EQ(parse(message).error, Error::Malformed) << kind;
     }
-    for (int version : {0, 2, 0xff}) {
+    for (int version : {0, Version - 1, Version + 1, 0xff}) {
         Bytes message = good;
         message[1] = static_cast<unsigned char>(version);
         EXPECT_EQ(parse(message).error, Error::Malformed) << version;

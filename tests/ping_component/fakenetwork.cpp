@@ -21,6 +21,7 @@ public:
     SocketKind socketKind() const override { return m_network.m_kind; }
     int descriptor() const override { return m_network.m_eventFd; }
     quint16 identifier() const override { return m_network.m_identifier; }
+    bool asksForSendStamps() const override { return m_sendStamps; }
 
     bool setHopLimit(int hops) override
     {
@@ -65,6 +66,7 @@ public:
 
 private:
     FakeNetwork &m_network;
+    bool m_sendStamps = m_network.m_sendStamps;
     int m_hopLimit = 64;
 };
 
@@ -112,6 +114,16 @@ ProbeEvent FakeNetwork::replyTo(const Sent &request) const
     reply.payload = request.payload;
     reply.hopLimit = 57;
     return reply;
+}
+
+ProbeEvent FakeNetwork::sendStampOf(const Sent &request, qint64 sentMonotonicNs) const
+{
+    ProbeEvent stamp;
+    stamp.kind = ProbeEvent::Kind::SendStamp;
+    stamp.identifier = m_identifier;
+    stamp.sequence = request.sequence;
+    stamp.sentNs = m_clock.wallClockAt(sentMonotonicNs);
+    return stamp;
 }
 
 ProbeEvent FakeNetwork::errorAbout(const Sent &request, quint8 type, quint8 code) const

@@ -37,6 +37,8 @@ public:
     // The next count sends fail with errnoValue, as sendto does.
     void failSends(int count, int errnoValue);
     void refuseHopLimit() { m_hopLimitRefused = true; }
+    // Whether probers opened from now on say they asked for transmit timestamps.
+    void askForSendStamps(bool ask) { m_sendStamps = ask; }
 
     // Whether a prober is open now, and how many were opened in all.
     bool isOpen() const { return m_open > 0; }
@@ -50,6 +52,9 @@ public:
     void arrive(ProbeEvent event, qint64 receivedMonotonicNs);
     // The echo reply to a request, from its target, with what it carried.
     ProbeEvent replyTo(const Sent &request) const;
+    // The kernel's transmit timestamp of a request: sent at the monotonic
+    // instant sentMonotonicNs, read from the error queue when arrive() says.
+    ProbeEvent sendStampOf(const Sent &request, qint64 sentMonotonicNs) const;
     // An ICMP error from a router, quoting a request.
     ProbeEvent errorAbout(const Sent &request, quint8 type, quint8 code) const;
     // What arrived and was not read yet.
@@ -68,6 +73,7 @@ private:
     int m_failingSends = 0;
     int m_sendErrno = 0;
     bool m_hopLimitRefused = false;
+    bool m_sendStamps = false;
     int m_open = 0;
     int m_opened = 0;
     QList<Sent> m_sent;

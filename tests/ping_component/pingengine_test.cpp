@@ -364,5 +364,108 @@ TEST_P(PingEngineTest, NoSocketOrNoHopLimitMeansNoRun)
     EXPECT_FALSE(strict.isOpen());
 }
 
+// Transmit timestamps: the kernel handed each request to the device some
+// tens of microseconds after the clock was read before the send.
+TEST_P(PingEngineTest, ARoundTripStartsAtTheKernelsTransmitStampWhereOneCame)
+{
+    network.askForSendStamps(true);
+    start();
+    EXPECT_TRUE(engine.asksForSendStamps());
+    network.arrive(network.sendStampOf(request(0), t0() + 40 * us), t0() + 40 * us);
+    replyAt(0, t0() + 20 * ms);
+    clock.advance(20 * ms);
+    processEvents();
+    EXPECT_EQ(log, QStringList({"started", "reply 1 19960us"}));
+
+    // Read after the reply, the stamp still gives the start: the reply waits for it.
+    clock.advanceTo(t0() + 1 * s);
+    replyAt(1, t0() + 1 * s + 5 * ms);
+    clock.advance(5 * ms);
+    processEvents();
+    EXPECT_EQ(log.size(), 2);
+    EXPECT_EQ(network.sent().size(), 2);
+    network.arrive(network.sendStampOf(request(1), t0() + 1 * s + 30 * us), t0() + 1 * s + 30 * us);
+    processEvents();
+    EXPECT_EQ(log.last(), QStringLiteral("reply 2 4970us"));
+    EXPECT_EQ(engine.run()->statistics().received(), 2);
+    EXPECT_EQ(engine.run()->statistics().minNs(), 4970 * us);
+}
+
+TEST_P(PingEngineTest, WithoutAStampInTimeTheSendTimeIsTheClockReadBeforeIt)
+{
+    network.askForSendStamps(true);
+    start();
+    replyAt(0, t0() + 20 * ms);
+    clock.advance(20 * ms);
+    processEvents();
+    EXPECT_EQ(log, QStringList({"started"}));
+    clock.advance(PingEngine::SendStampWaitNs - 1);
+    EXPECT_EQ(log, QStringList({"started"}));
+    clock.advance(1);
+    EXPECT_EQ(log, QStringList({"started", "reply 1 20000us"}));
+    // A stamp that turns up after all changes nothing.
+    network.arrive(network.sendStampOf(request(0), t0() + 50 * us), clock.monotonicNs());
+    processEvents();
+    EXPECT_EQ(log.size(), 2);
+    EXPECT_EQ(engine.run()->statistics().maxNs(), 20 * ms);
+
+    // The run has stopped waiting: the next reply is reported as it is read,
+    // though a stamp read before it is still taken.
+    clock.advanceTo(t0() + 1 * s);
+    replyAt(1, t0() + 1 * s + 7 * ms);
+    clock.advance(7 * ms);
+    processEvents();
+    EXPECT_EQ(log.last(), QStringLiteral("reply 2 7000us"));
+    clock.advanceTo(t0() + 2 * s);
+    network.arrive(network.sendStampOf(request(2), t0() + 2 * s + 60 * us), t0() + 2 * s + 60 * us);
+    replyAt(2, t0() + 2 * s + 3 * ms);
+    clock.advance(3 * ms);
+    processEvents();
+    EXPECT_EQ(log.last(), QStringLiteral("reply 3 2940us"));
+}
+
+TEST_P(PingEngineTest, OnlyAStampOfTheRequestInFlightAndAfterItsSendCounts)
+{
+    network.askForSendStamps(true);
+    start();
+    ProbeEvent another = network.sendStampOf(request(0), t0() + 10 * us);
+    another.sequence = 2;
+    ProbeEvent foreign = network.sendStampOf(request(0), t0() + 10 * us);
+    foreign.identifier = quint16(network.identifier() + 1);
+    // Before the clock read of its send: the wall clock stepped, or the stamp is of another send.
+    const ProbeEvent early = network.sendStampOf(request(0), t0() - 1);
+    for (const ProbeEvent &stamp : {another, foreign, early})
+        network.arrive(stamp, t0() + 10 * us);
+    replyAt(0, t0() + 8 * ms);
+    clock.advance(8 * ms);
+    processEvents();
+    clock.advance(PingEngine::SendStampWaitNs);
+    EXPECT_EQ(log, QStringList({"started", "reply 1 8000us"}));
+}
+
+TEST_P(PingEngineTest, ADuplicateOrAStopEndsTheWaitForAStampWithTheReplyFirst)
+{
+    network.askForSendStamps(true);
+    m_settings.continuous = 1;
+    start();
+    replyAt(0, t0() + 10 * ms);
+    replyAt(0, t0() + 11 * ms);
+    clock.advance(11 * ms);
+    processEvents();
+    EXPECT_EQ(log, QStringList({"started", "reply 1 10000us", "duplicate 1 11000us"}));
+    EXPECT_EQ(engine.run()->statistics().received(), 1);
+
+    // The first reply without a stamp stopped the waiting: let a new run wait again.
+    start();
+    const qint64 t1 = t0();
+    replyAt(1, t1 + 4 * ms);
+    clock.advance(4 * ms);
+    processEvents();
+    EXPECT_EQ(log.last(), QStringLiteral("started"));
+    engine.stop();
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"reply 1 4000us", "finished"}));
+    EXPECT_EQ(engine.run()->statistics().received(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Fake, PingEngineTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
                          [](const auto &info) { return std::string(familyName(info.param)); });

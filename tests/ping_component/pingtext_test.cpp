@@ -42,6 +42,14 @@ TEST(PingText, LinesOfARun)
     EXPECT_EQ(PingText::timedOut(4, 1000), QStringLiteral("No reply for icmp_seq=4 within 1000 ms\r\n"));
 }
 
+TEST(PingText, TheTimingNoteSaysWhereRoundTripsStart)
+{
+    EXPECT_EQ(PingText::timingNote(true),
+              QStringLiteral("Round trips from the kernel's send and receive timestamps, where it gives them.\r\n"));
+    EXPECT_EQ(PingText::timingNote(false),
+              QStringLiteral("Round trips from the kernel's receive timestamps and the clock read before sending.\r\n"));
+}
+
 TEST(PingText, StatisticsBlock)
 {
     RunStatistics s;

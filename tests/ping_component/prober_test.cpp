@@ -17,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/net_tstamp.h>
 #include <functional>
 #include <linux/capability.h>
 #include <netinet/in.h>
@@ -117,16 +119,51 @@ QString openError(Family family, Prober::Preference preference)
     return opened ? QStringLiteral("opened") : opened.error();
 }
 
+// The kernel stamps received packets only while some socket asks it to, and
+// turns that on with deferred work: the first packets after the first such
+// socket opens come unstamped. One socket asking from the start of the tests
+// makes the stamp of every reply a fact to check.
+void keepKernelReceiveStampsOn()
+{
+    static const int holder = [] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int flags = SOF_TIMESTAMPING_RX_SOFTWARE | SOF_TIMESTAMPING_SOFTWARE;
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPING, &flags, sizeof flags);
+        ::usleep(100'000);
+        return fd;
+    }();
+    Q_UNUSED(holder);
+}
+
+class KernelReceiveStamps : public ::testing::Environment
+{
+public:
+    void SetUp() override { keepKernelReceiveStampsOn(); }
+};
+[[maybe_unused]] ::testing::Environment *const kernelReceiveStamps =
+    ::testing::AddGlobalTestEnvironment(new KernelReceiveStamps);
+
 // Sends one request and checks the reply against it: our identifier and
 // sequence, the very payload, the loopback's TTL and a kernel receive time
-// that follows the send.
+// that follows the send. The kernel's transmit timestamp of the request
+// comes first, between the clock read before the send and the reply's stamp.
 void expectLoopbackRoundTrip(Prober &prober, quint16 sequence, const QByteArray &payload)
 {
     const Family family = prober.family();
     const SendResult sent = prober.send(loopback(family), sequence, payload);
     ASSERT_TRUE(sent.ok) << familyName(family) << " send: " << qPrintable(qt_error_string(sent.errnoValue));
-    const auto reply = waitForEvent(prober, replyTo(sequence));
+    QList<ProbeEvent> before;
+    const auto reply = waitForEvent(prober, replyTo(sequence), 3000, &before);
     ASSERT_TRUE(reply.has_value()) << familyName(family) << ": no reply to sequence " << sequence;
+    ASSERT_TRUE(prober.asksForSendStamps());
+    const auto stamp = std::find_if(before.cbegin(), before.cend(), [&](const ProbeEvent &event) {
+        return event.kind == ProbeEvent::Kind::SendStamp && event.sequence == sequence;
+    });
+    ASSERT_NE(stamp, before.cend()) << familyName(family) << ": no transmit timestamp before the reply to "
+                                    << sequence;
+    EXPECT_EQ(stamp->identifier, prober.identifier());
+    EXPECT_GE(stamp->sentNs, sent.sentRealtimeNs);
+    EXPECT_LE(stamp->sentNs, reply->receivedNs);
     EXPECT_EQ(reply->source, loopback(family));
     EXPECT_EQ(reply->identifier, prober.identifier());
     EXPECT_EQ(reply->payload.size(), payload.size());
@@ -399,13 +436,15 @@ protected:
         ASSERT_TRUE(injector.sendTo(loopback(family), wire).ok);
     }
 
-    // The one event that comes: the error injectError sent, about sequence.
+    // The one event that comes, besides the requests' transmit timestamps:
+    // the error injectError sent, about sequence.
     void expectOnlyTheInjectedError(Prober &prober, quint16 sequence)
     {
         QList<ProbeEvent> skipped;
         const auto error = waitForEvent(
             prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
         ASSERT_TRUE(error.has_value());
+        skipped.removeIf([](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::SendStamp; });
         EXPECT_TRUE(skipped.isEmpty());
         EXPECT_EQ(error->sequence, sequence);
         EXPECT_EQ(error->identifier, prober.identifier());

@@ -56,7 +56,8 @@ protected:
     }
     QString header() const
     {
-        return QStringLiteral("PING %1 (%1) 32(%2) bytes of data.\r\n").arg(host()).arg(v4() ? 60 : 80);
+        return QStringLiteral("PING %1 (%1) 32(%2) bytes of data.\r\n").arg(host()).arg(v4() ? 60 : 80)
+            + QStringLiteral("Round trips from the kernel's receive timestamps and the clock read before sending.\r\n");
     }
 
     FakeClock clock;

@@ -149,6 +149,13 @@ TEST_P(NetworkRunTest, RoundTripsMatchTheRespondersFixedDelay)
     }
     EXPECT_TRUE(statistics().contains(QStringLiteral("5 packets transmitted, 5 received, 0 lost (0% loss)")))
         << qPrintable(statistics());
+    // Every path asks the kernel for transmit timestamps, and the header says so.
+    EXPECT_TRUE(m_control->engine()->asksForSendStamps());
+    const auto lines = m_recorder->of(Id::OnPingStr);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.first().text.endsWith(
+        QStringLiteral("\r\nRound trips from the kernel's send and receive timestamps, where it gives them.\r\n")))
+        << qPrintable(lines.first().text);
 }
 
 TEST_P(NetworkRunTest, TheChartsAxisFollowsTheRepliesAsTheyComeNotThePainting)
