@@ -21,7 +21,22 @@ dir=${TARVIX_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
     -DTARVIX_BUILD_TESTS=OFF -DTARVIX_BUILD_FUZZERS=ON >/dev/null
-cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
+cmake --build "$dir" --target "${targets[@]/#/fuzz_}" fuzz_seed_writer
+
+# The seeds are the writer's output: a change of a wire format or of the
+# helper's protocol that leaves them behind fails here, not silently as seeds
+# that no longer reach the code.
+written=$(mktemp -d)
+trap 'rm -rf "$written"' EXIT
+"$dir/fuzz/fuzz_seed_writer" "$written"
+stale=$(cd "$written" && find . -type f | while read -r seed; do
+    cmp -s "$seed" "$OLDPWD/fuzz/seeds/$seed" || echo "${seed#./}"
+done)
+if [ -n "$stale" ]; then
+    echo "fuzz seeds differ from what $dir/fuzz/fuzz_seed_writer writes (run it with fuzz/seeds):" >&2
+    echo "$stale" >&2
+    exit 1
+fi
 
 # Symbolized stacks in the reports.
 symbolizer=/usr/lib/llvm-14/bin/llvm-symbolizer

@@ -57,14 +57,16 @@ QByteArray quote4(quint16 sequence, bool whole)
     return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + (whole ? request : request.left(8));
 }
 
+QByteArray ipv6Header(const HostAddress &source, const HostAddress &destination, quint8 nextHeader)
+{
+    const Ipv6Header header{
+        .payloadLength = 0, .nextHeader = nextHeader, .hopLimit = 64, .source = source, .destination = destination};
+    return header.encode();
+}
+
 QByteArray quote6(quint16 sequence)
 {
-    const Ipv6Header header{.payloadLength = 0,
-                            .nextHeader = Ipv6Header::NextHeaderIcmpv6,
-                            .hopLimit = 64,
-                            .source = Here6,
-                            .destination = Target6};
-    return header.encode() + echo6(Icmp6::EchoRequest, sequence);
+    return ipv6Header(Here6, Target6, Ipv6Header::NextHeaderIcmpv6) + echo6(Icmp6::EchoRequest, sequence);
 }
 
 QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArray &quote)
@@ -195,7 +197,12 @@ int main(int argc, char **argv)
     // The helper's filter remembers sequences 1 and 2 to Target and Target6,
     // and 3 to broadcast addresses (see fuzzinput.h).
     HostAddress linkLocal(QStringLiteral("fe80::1"));
-    const QByteArray firstFragment = bytes({58, 0, 0, 1, 0, 0, 0, 7});
+    // A Fragment header: next header ICMPv6, offset 0 with more fragments to come.
+    const QByteArray firstFragment("\x3a\x00\x00\x01\x00\x00\x00\x07", 8);
+    // Ten empty hop-by-hop headers, the last leading to ICMPv6.
+    QByteArray hopByHops;
+    for (int i = 0; i < 10; ++i)
+        hopByHops += QByteArray(1, char(i < 9 ? 0 : Ipv6Header::NextHeaderIcmpv6)) + QByteArray(7, '\0');
     ok &= write(helper, {
         {"request4", way(HelperRequest) + helperRequest(HostAddress(Target), 1)},
         {"request6-link-local", way(HelperRequest) + helperRequest(linkLocal, 2, 0, 2)},
@@ -203,15 +210,18 @@ int main(int argc, char **argv)
              + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3,
                              IcmpHelperProtocol::RequestAllowsBroadcast)},
         {"request6-multicast-not-asked", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("ff02::1")), 3)},
-        {"packet4-echo-reply", way(HelperIpv4Datagram) + ipv4Datagram(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"packet4-echo-reply", way(HelperIpv4Datagram) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
         {"packet4-broadcast-reply",
-         way(HelperIpv4Datagram) + ipv4Datagram(Router, Here, 64, echo4(Icmp4::EchoReply, 3))},
+         way(HelperIpv4Datagram) + datagram4(Router, Here, 64, echo4(Icmp4::EchoReply, 3))},
         {"packet4-time-exceeded", way(HelperIpv4Datagram)
-             + ipv4Datagram(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(2, false)))},
+             + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(2, false)))},
         {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + echo6(Icmp6::EchoReply, 1)},
         {"packet6-too-big-fragment", way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
              + error(Icmp6::PacketTooBig, 0, 1280,
                      ipv6Header(Here6, Target6, 44) + firstFragment + echo6(Icmp6::EchoRequest, 2))},
+        {"packet6-too-big-many-extension-headers",
+         way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
+             + error(Icmp6::PacketTooBig, 0, 1280, ipv6Header(Here6, Target6, 0) + hopByHops + echo6(Icmp6::EchoRequest, 2))},
     });
 
     SavedState state;
