@@ -1,5 +1,7 @@
 #include "pingengine.h"
 
+#include "pingtext.h"
+
 #include "clock.h"
 #include "systemclock.h"
 
@@ -92,8 +94,9 @@ void PingEngine::sendNext()
         sent = m_prober->send(m_run->target().address, sequence, payload);
     }
     if (!sent.ok) {
-        m_lastSendMonotonicNs = m_clock.now().monotonicNs;
-        m_run->markUnsendable(sequence);
+        const ClockReading now = m_clock.now();
+        m_lastSendMonotonicNs = now.monotonicNs;
+        m_run->markUnsendable(sequence, now.realtimeNs, PingText::transmitFailed(sequence, sent.errnoValue));
         emit transmitFailed(sequence, sent.errnoValue);
         afterRequest();
         return;
@@ -121,7 +124,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         switch (m_run->classifyReply(event)) {
         case RunState::Verdict::Accepted: {
             const qint64 rttNs = m_run->roundTripNs(event, nowNs);
-            m_run->completeWithReply(rttNs);
+            m_run->completeWithReply(rttNs, qint32(event.payload.size()), event.hopLimit);
             m_deadlineAlarm->cancel();
             emit replied(event, rttNs);
             afterRequest();
@@ -139,7 +142,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         return;
     }
     if (m_run->classifyError(event) == RunState::Verdict::Accepted) {
-        m_run->completeLost(true);
+        m_run->completeLost(true, PingText::probeError(event, m_run->target().address.protocol()));
         m_deadlineAlarm->cancel();
         emit requestFailed(event);
         afterRequest();
