@@ -8,6 +8,9 @@
 #include "runreporter.h"
 #include "savedstate.h"
 #include "systemclock.h"
+#include "tarvixctlaccessible.h"
+
+#include <QAccessible>
 
 #include <QEvent>
 #include <QPainter>
@@ -26,8 +29,13 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     , m_queue(new EventQueue(m_events, this))
     , m_navigator(new ChartNavigator(
           this, m_view, [this] { return m_engine->run(); },
-          [this] { return m_settings.display != 0 && RunView::fitsFullDisplay(size()); }))
+          [this] { return showsFullDisplay(); }))
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&TarvixCtlAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     // A stop in the form's tab order, as hosts list it there; a click on the
@@ -63,6 +71,11 @@ TarvixCtl::~TarvixCtl()
 bool TarvixCtl::isActive() const
 {
     return m_starting || m_engine->isActive();
+}
+
+bool TarvixCtl::showsFullDisplay() const
+{
+    return m_settings.display != 0 && RunView::fitsFullDisplay(size());
 }
 
 QSize TarvixCtl::sizeHint() const
@@ -338,8 +351,7 @@ void TarvixCtl::changeEvent(QEvent *event)
 void TarvixCtl::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const bool full = m_settings.display != 0 && RunView::fitsFullDisplay(size());
-    m_view.paint(painter, rect(), palette(), snapshot(), full);
+    m_view.paint(painter, rect(), palette(), snapshot(), showsFullDisplay());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

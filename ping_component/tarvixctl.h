@@ -56,6 +56,8 @@ public:
     // The chart's interaction: zoom, scroll-back, cursor, copy.
     ChartNavigator *navigator() const { return m_navigator; }
     QSize sizeHint() const override;
+    // Whether the surface shows the run in full (else a lamp).
+    bool showsFullDisplay() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

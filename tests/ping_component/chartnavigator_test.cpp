@@ -209,6 +209,7 @@ TEST_F(ChartInteractionTest, AScreenReaderHearsWhatItIsAndHowTheRunGoes)
     EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Ping control"));
     EXPECT_EQ(accessible->text(QAccessible::Description), QStringLiteral("Idle, no run yet"));
     EXPECT_TRUE(accessible->state().focusable);
+    EXPECT_EQ(accessible->role(), QAccessible::Chart);
 
     run(5);
     EXPECT_EQ(accessible->text(QAccessible::Description),
@@ -219,5 +220,6 @@ TEST_F(ChartInteractionTest, AScreenReaderHearsWhatItIsAndHowTheRunGoes)
 
     // The small surface, a lamp, says the same.
     control->resize(32, 32);
+    EXPECT_EQ(accessible->role(), QAccessible::Graphic);
     EXPECT_TRUE(accessible->text(QAccessible::Description).contains(QStringLiteral("last request lost")));
 }
