@@ -1,9 +1,11 @@
 // Takes the README's picture of TarvixS after a long run with losses, with
-// the readout of one request: on a display and a test network of its own,
+// the readout of one request (of the program given: TarvixS's form pinging
+// until stopped, tests/simple_sample/picturehost.cpp): on a display and a
+// test network of its own,
 // against the namespace host, whose responder answers in 20 ms and leaves
 // every seventh request unanswered.
 //
-//   tarvix_test_picture TARVIXS_PROGRAM OUTPUT.png [SECONDS]
+//   tarvix_test_picture PROGRAM OUTPUT.png [SECONDS]
 //
 // The run lasts SECONDS (default 150), one request a second; then the keys
 // take the focus to the component and its cursor three requests back.
