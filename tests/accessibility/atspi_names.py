@@ -102,6 +102,8 @@ def main():
 
     import pyatspi
 
+    # The accessibility bus and its registry up before the program asks for them.
+    pyatspi.Registry.getDesktop(0).childCount
     work = tempfile.mkdtemp()
     server, display = start_xvfb(work)
     log = open(os.path.join(work, "program.log"), "w+")
@@ -112,7 +114,7 @@ def main():
     try:
         found = []
         missing = EXPECTED[kind]
-        deadline = time.time() + 30
+        deadline = time.time() + 60
         while time.time() < deadline:
             if app.poll() is not None:
                 log.seek(0)
@@ -135,7 +137,8 @@ def main():
         for role, name, desc in found:
             print(f"  {role!r:24} {name!r:52} {desc!r}")
         if missing:
-            fail(f"not heard over AT-SPI: {missing}")
+            log.seek(0)
+            fail(f"not heard over AT-SPI: {missing}\nthe program said:\n{log.read()}")
         # Nothing the user can reach may be nameless.
         nameless = [role for role, name, _ in found if role in ("text", "push button", "check box") and not name]
         if nameless:
