@@ -83,6 +83,8 @@ def main():
         print(__doc__)
         sys.exit(2)
     kind, program = sys.argv[1], os.path.abspath(sys.argv[2])
+    if not os.access(program, os.X_OK):
+        fail(f"{program} is not built")
 
     for tool, package in (("Xvfb", "xvfb"), ("dbus-run-session", "dbus"), ("setpriv", "util-linux")):
         if shutil.which(tool) is None:
