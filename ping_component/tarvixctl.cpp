@@ -176,6 +176,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     m_queue->dropUnraised();
     m_hostName.clear();
     m_ipAddress.clear();
+    m_lastLine.clear(); // the last run's, or why the last Ping started none
 
     if (const std::optional<QString> problem = m_settings.validationError()) {
         postError(PingText::errorLine(*problem), PingText::BadSetting);
@@ -264,6 +265,9 @@ QByteArray TarvixCtl::saveState() const
 void TarvixCtl::postError(const QString &text, qint32 code)
 {
     m_queue->post(OnPingErrorEvent{text, code});
+    // Where the surface is the only display (TarvixS), a Ping that started
+    // no run must still say why.
+    showLine(text);
 }
 
 void TarvixCtl::showLine(const QString &line)
@@ -294,11 +298,13 @@ void TarvixCtl::describe()
     const RunView::Snapshot now = snapshot();
     QString text;
     switch (now.phase) {
-    case RunView::Phase::Idle: text = tr("Idle, no run yet"); break;
+    case RunView::Phase::Idle: text = m_lastLine.isEmpty() ? tr("Idle, no run yet") : tr("Idle"); break;
     case RunView::Phase::Resolving: text = tr("Looking up the host"); break;
     case RunView::Phase::Running: text = tr("Running"); break;
     case RunView::Phase::Finished: text = tr("Finished"); break;
     }
+    if (!now.run && !m_lastLine.isEmpty())
+        text += QStringLiteral(": ") + m_lastLine;
     if (now.run) {
         const RunState::Target &target = now.run->target();
         const RunStatistics &s = now.run->statistics();

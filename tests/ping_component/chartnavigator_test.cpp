@@ -210,8 +210,15 @@ TEST_F(ChartInteractionTest, AScreenReaderHearsWhatItIsAndHowTheRunGoes)
     EXPECT_EQ(accessible->text(QAccessible::Description), QStringLiteral("Idle, no run yet"));
     EXPECT_TRUE(accessible->state().focusable);
     EXPECT_EQ(accessible->role(), QAccessible::Chart);
+    // A Ping that starts no run says why, on the surface and to a screen reader.
+    ASSERT_TRUE(control->invoke(qint32(DispId::Ping), DispKind::Method, {QString()}).ok());
+    EXPECT_EQ(control->snapshot().lastLine, QStringLiteral("No host to ping: enter a host name or an IP address."));
+    EXPECT_EQ(accessible->text(QAccessible::Description),
+              QStringLiteral("Idle: No host to ping: enter a host name or an IP address."));
 
     run(5);
+    // The error went with its Ping: the last line is the run's.
+    EXPECT_EQ(control->snapshot().lastLine, QStringLiteral("No reply for icmp_seq=5 within 1000 ms"));
     EXPECT_EQ(accessible->text(QAccessible::Description),
               QStringLiteral("Running: host 192.0.2.7, address 192.0.2.7; sent 5, received 4, loss 20%; last request lost"));
 
