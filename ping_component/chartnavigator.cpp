@@ -123,8 +123,11 @@ bool ChartNavigator::eventFilter(QObject *watched, QEvent *event)
         const std::optional<qint64> ordinal =
             m_view.chartRect().contains(at) ? m_view.ordinalAt(at.x()) : std::nullopt;
         if (ordinal) {
-            m_hoverCursor = true;
-            changeWindow([&](ChartWindow &w) { w.setCursor(*ordinal, false); });
+            // A new column only: moving within one changes nothing.
+            if (!m_hoverCursor || m_window.cursor() != ordinal) {
+                m_hoverCursor = true;
+                changeWindow([&](ChartWindow &w) { w.setCursor(*ordinal, false); });
+            }
         } else if (m_hoverCursor) {
             m_hoverCursor = false;
             changeWindow([](ChartWindow &w) { w.clearCursor(); });
