@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QMenu;
 class QWidget;
 class RunState;
@@ -51,7 +52,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool keyPressed(class QKeyEvent *event);
+    bool keyPressed(QKeyEvent *event);
     double pixelsPerRequest() const;
     void changeWindow(const std::function<void(ChartWindow &)> &change);
 
