@@ -21,6 +21,7 @@ run bench_soak
 run bench_startup
 run bench_scale
 run bench_wire
+run bench_chart_cost
 if ((${#failed[@]} > 0)); then
     echo "failed or skipped: ${failed[*]}" >&2
     exit 1

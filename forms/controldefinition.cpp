@@ -141,3 +141,9 @@ ControlDefinition &ControlDefinition::setNames(const QString &controlName)
     m_namedControl = controlName;
     return *this;
 }
+
+ControlDefinition &ControlDefinition::setAccessibleName(const QString &name)
+{
+    m_accessibleName = name;
+    return *this;
+}

@@ -93,6 +93,10 @@ public:
     // name it by the label's caption, the way the user sees it.
     const QString &namedControl() const { return m_namedControl; }
     ControlDefinition &setNames(const QString &controlName);
+    // What a screen reader calls a control that no label names, such as a
+    // shape that stands for something.
+    const QString &accessibleName() const { return m_accessibleName; }
+    ControlDefinition &setAccessibleName(const QString &name);
 
 private:
     ControlDefinition(ControlKind kind, const QString &name, const QString &caption, const TwipRect &rect,
@@ -117,4 +121,5 @@ private:
     QString m_className;
     QByteArray m_savedState;
     QString m_namedControl;
+    QString m_accessibleName;
 };

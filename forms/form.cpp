@@ -122,6 +122,14 @@ Form::Form(const FormDefinition &definition, const ComponentRegistry &components
     for (const ControlDefinition &control : definition.controls())
         createControl(control, components);
     setUpTabOrder();
+    // A label names its control for a screen reader too: the control's
+    // accessible name is the label's text.
+    for (auto it = m_labelsByNamedControl.cbegin(); it != m_labelsByNamedControl.cend(); ++it) {
+        for (const Control &control : std::as_const(m_controls)) {
+            if (control.definition.name() == it.key() && control.widget)
+                it.value()->setBuddy(control.widget);
+        }
+    }
 }
 
 Form::~Form()
@@ -211,6 +219,8 @@ void Form::createControl(const ControlDefinition &definition, const ComponentReg
         if (definition.font())
             control.widget->setFont(fontFor(*definition.font()));
         control.widget->setEnabled(definition.isEnabled());
+        if (!definition.accessibleName().isEmpty())
+            control.widget->setAccessibleName(definition.accessibleName());
     }
     m_controls.append(control);
 }

@@ -1,6 +1,9 @@
 #include "shapewidget.h"
 
 #include "formcolor.h"
+#include "shapeaccessible.h"
+
+#include <QAccessible>
 
 #include <QPainter>
 
@@ -8,6 +11,30 @@ ShapeWidget::ShapeWidget(ShapeKind kind, FillStyle fillStyle, qint32 fillColor, 
     : QWidget(parent), m_kind(kind), m_fillStyle(fillStyle), m_fillColor(fillColor)
 {
     setFocusPolicy(Qt::NoFocus);
+    static const bool accessible = [] {
+        QAccessible::installFactory(&ShapeAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    describe();
+}
+
+void ShapeWidget::describe()
+{
+    if (m_fillStyle != FillStyle::Solid) {
+        setAccessibleDescription(tr("Not filled"));
+        return;
+    }
+    // The colours a form's lamp shows by name, any other by its value.
+    switch (m_fillColor) {
+    case 0x0000ff: setAccessibleDescription(tr("Red")); break;
+    case 0x00ff00: setAccessibleDescription(tr("Green")); break;
+    case 0x00ffff: setAccessibleDescription(tr("Yellow")); break;
+    case 0xff0000: setAccessibleDescription(tr("Blue")); break;
+    case 0x000000: setAccessibleDescription(tr("Black")); break;
+    case 0xffffff: setAccessibleDescription(tr("White")); break;
+    default: setAccessibleDescription(tr("Colour %1").arg(colorFromBgr(m_fillColor).name())); break;
+    }
 }
 
 void ShapeWidget::setFillColor(qint32 bgr)
@@ -15,6 +42,7 @@ void ShapeWidget::setFillColor(qint32 bgr)
     if (bgr == m_fillColor)
         return;
     m_fillColor = bgr;
+    describe();
     update();
 }
 

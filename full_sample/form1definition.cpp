@@ -52,13 +52,15 @@ FormDefinition form1Definition()
     form << C::textBox(u"Text2"_s, u"4"_s,                                           { 120,  360,  735,  375},  3)
                 .setAlignment(TextAlignment::Right);
     form << C::textBox(u"Text1"_s, u""_s,                                            { 120, 3000, 7815, 1935}, 11)
-                .setMultiLine(true).setScrollBars(ScrollBars::Vertical).setFont({u"Courier"_s, 9.75});
+                .setMultiLine(true).setScrollBars(ScrollBars::Vertical).setFont({u"Courier"_s, 9.75})
+                .setAccessibleName(u"Ping output"_s);
     form << C::commandButton(u"Command1"_s, u"Ping"_s,                               {6600, 2520, 1335,  375},  1)
                 .setDefault(true);
     form << C::pingControl(u"TarvixCtl1"_s, QString::fromLatin1(TarvixCtlClassName), {7320,  240,  480,  480}, 10)
                 .setSavedState(tarvixCtl1State());
     form << C::shape(u"Shape1"_s,                                                    {6960, 1560,  615,  375})
-                .setShape(ShapeKind::Circle).setFillStyle(FillStyle::Solid).setFillColor(Green);
+                .setShape(ShapeKind::Circle).setFillStyle(FillStyle::Solid).setFillColor(Green)
+                .setAccessibleName(u"Status lamp"_s);
     form << C::label(u"Label5"_s, u"IP Address or Host Name to Ping"_s,              {4080, 2280, 2415,  255}, 16)
                 .setNames(u"Text6"_s);
     form << C::label(u"Label4"_s, u"Time To Live."_s,                                { 120, 2280, 1575,  255}, 15)

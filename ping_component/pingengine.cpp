@@ -1,5 +1,7 @@
 #include "pingengine.h"
 
+#include "pingtext.h"
+
 #include "clock.h"
 #include "systemclock.h"
 
@@ -104,8 +106,9 @@ void PingEngine::sendNext()
         sent = m_prober->send(m_run->target().address, sequence, payload);
     }
     if (!sent.ok) {
-        m_lastSendMonotonicNs = m_clock.now().monotonicNs;
-        m_run->markUnsendable(sequence);
+        const ClockReading now = m_clock.now();
+        m_lastSendMonotonicNs = now.monotonicNs;
+        m_run->markUnsendable(sequence, now.realtimeNs, PingText::transmitFailed(sequence, sent.errnoValue));
         emit transmitFailed(sequence, sent.errnoValue);
         afterRequest();
         return;
@@ -158,7 +161,7 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         return;
     }
     if (m_run->classifyError(event) == RunState::Verdict::Accepted) {
-        m_run->completeLost(true);
+        m_run->completeLost(true, PingText::probeError(event, m_run->target().address.protocol()));
         m_deadlineAlarm->cancel();
         emit requestFailed(event);
         afterRequest();
@@ -175,8 +178,13 @@ void PingEngine::acceptReply(const ProbeEvent &reply, qint64 nowNs)
         m_stampAlarm->setAt(nowNs + SendStampWaitNs);
         return;
     }
+    completeReply(reply, nowNs);
+}
+
+void PingEngine::completeReply(const ProbeEvent &reply, qint64 nowNs)
+{
     const qint64 rttNs = m_run->roundTripNs(reply, nowNs);
-    m_run->completeWithReply(rttNs);
+    m_run->completeWithReply(rttNs, qint32(reply.payload.size()), reply.hopLimit);
     emit replied(reply, rttNs);
     afterRequest();
 }
@@ -188,10 +196,7 @@ void PingEngine::finishWaitingReply()
     m_waitingReply.reset();
     if (!m_run->hasSendStamp())
         m_waitForStamps = false;
-    const qint64 rttNs = m_run->roundTripNs(reply, m_clock.now().monotonicNs);
-    m_run->completeWithReply(rttNs);
-    emit replied(reply, rttNs);
-    afterRequest();
+    completeReply(reply, m_clock.now().monotonicNs);
 }
 
 void PingEngine::onStampWait()

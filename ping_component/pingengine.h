@@ -85,6 +85,8 @@ private:
     void readPending();
     void handle(const ProbeEvent &event, qint64 nowNs);
     void acceptReply(const ProbeEvent &reply, qint64 nowNs);
+    // Times the reply, records it and moves the run on.
+    void completeReply(const ProbeEvent &reply, qint64 nowNs);
     // Ends the request in flight with the reply that waited for its stamp.
     void finishWaitingReply();
     void onStampWait();

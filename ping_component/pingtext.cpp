@@ -2,6 +2,8 @@
 
 #include "icmpmessage.h"
 
+#include <QDateTime>
+
 #include <cstring>
 
 namespace {
@@ -97,6 +99,51 @@ QString PingText::statistics(const RunState::Target &target, const RunStatistics
                          milliseconds(qint64(s.mdevNs())))
             + crlf;
     }
+    return text;
+}
+
+QString PingText::request(const RunState::Target &target, qint32 timeoutMs, const RunHistory::Sample &sample)
+{
+    switch (sample.kind) {
+    case RunHistory::Sample::Kind::Reply: {
+        ProbeEvent reply;
+        reply.source = target.address;
+        reply.sequence = sample.sequence;
+        reply.payload = QByteArray(qMax(sample.bytes, 0), '\0');
+        reply.hopLimit = sample.ttl;
+        return PingText::reply(target, reply, sample.rttNs, false);
+    }
+    case RunHistory::Sample::Kind::Lost: return timedOut(sample.sequence, timeoutMs);
+    case RunHistory::Sample::Kind::Error: return sample.text;
+    }
+    return {};
+}
+
+QString PingText::timeOfDay(qint64 ns)
+{
+    return QDateTime::fromMSecsSinceEpoch(ns / 1000000).toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+QString PingText::requestReadout(const RunState::Target &target, qint32 timeoutMs, const RunHistory::Sample &sample)
+{
+    QString line = request(target, timeoutMs, sample).trimmed();
+    if (!line.contains(QLatin1String("icmp_seq=")))
+        line = QStringLiteral("icmp_seq=%1: %2").arg(sample.sequence).arg(line);
+    return QStringLiteral("%1  %2").arg(timeOfDay(sample.timeNs), line);
+}
+
+QString PingText::summaryReadout(const RunHistory::Summary &s)
+{
+    QString text = QStringLiteral("%1\u2013%2  icmp_seq=%3\u2013%4: %5 requests, %6 lost")
+                       .arg(timeOfDay(s.firstTimeNs), timeOfDay(s.lastTimeNs))
+                       .arg(s.firstSequence)
+                       .arg(s.lastSequence)
+                       .arg(s.count)
+                       .arg(s.lost);
+    if (s.errors)
+        text += QStringLiteral(" (%1 errors)").arg(s.errors);
+    if (s.replies())
+        text += QStringLiteral(", time %1\u2013%2 ms").arg(milliseconds(s.minRttNs), milliseconds(s.maxRttNs));
     return text;
 }
 

@@ -41,6 +41,16 @@ public:
     static QString timedOut(quint16 sequence, qint32 timeoutMs);
     static QString statistics(const RunState::Target &target, const RunStatistics &statistics);
 
+    // The line this component raised when the request of sample ended.
+    static QString request(const RunState::Target &target, qint32 timeoutMs, const RunHistory::Sample &sample);
+    // That line as the surface reads one request back: when it went out, and
+    // the line, led by its icmp_seq where the line has none.
+    static QString requestReadout(const RunState::Target &target, qint32 timeoutMs, const RunHistory::Sample &sample);
+    // A stretch of requests too old, or too many for the pixels, to show one by one.
+    static QString summaryReadout(const RunHistory::Summary &summary);
+    // Local time of day to the millisecond, of a wall-clock time in ns.
+    static QString timeOfDay(qint64 ns);
+
     static QString unknownHost(const QString &host);
     static QString noHost();
     static QString errorLine(const QString &message);

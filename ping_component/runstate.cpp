@@ -48,7 +48,7 @@ void RunState::markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMono
     ++m_requestsSent;
 }
 
-void RunState::markUnsendable(quint16 sequence)
+void RunState::markUnsendable(quint16 sequence, qint64 realtimeNs, const QString &text)
 {
     setOutcome(sequence, Outcome::Lost);
     m_inFlight.reset();
@@ -56,7 +56,7 @@ void RunState::markUnsendable(quint16 sequence)
     m_nextSequence = quint16(sequence + 1);
     ++m_requestsSent;
     m_statistics.addLost(true);
-    m_history.addError();
+    m_history.addError(sequence, realtimeNs, text);
 }
 
 RunState::Outcome RunState::outcomeOf(quint16 sequence) const
@@ -173,7 +173,7 @@ qint64 RunState::saneRoundTripNs(const Request &request, const ProbeEvent &reply
     return elapsedNs;
 }
 
-void RunState::completeWithReply(qint64 rttNs)
+void RunState::completeWithReply(qint64 rttNs, qint32 bytes, int ttl)
 {
     if (!m_inFlight)
         return;
@@ -181,10 +181,10 @@ void RunState::completeWithReply(qint64 rttNs)
     m_lastCompleted = m_inFlight;
     m_inFlight.reset();
     m_statistics.addReply(rttNs);
-    m_history.addReply(rttNs);
+    m_history.addReply(rttNs, m_lastCompleted->sequence, m_lastCompleted->sentRealtimeNs, bytes, qint16(ttl));
 }
 
-void RunState::completeLost(bool dueToError)
+void RunState::completeLost(bool dueToError, const QString &errorText)
 {
     if (!m_inFlight)
         return;
@@ -193,9 +193,9 @@ void RunState::completeLost(bool dueToError)
     m_inFlight.reset();
     m_statistics.addLost(dueToError);
     if (dueToError)
-        m_history.addError();
+        m_history.addError(m_lastCompleted->sequence, m_lastCompleted->sentRealtimeNs, errorText);
     else
-        m_history.addLost();
+        m_history.addLost(m_lastCompleted->sequence, m_lastCompleted->sentRealtimeNs);
 }
 
 qint64 RunState::deadlineMonotonicNs() const

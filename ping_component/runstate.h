@@ -67,8 +67,9 @@ public:
     QByteArray payloadFor(quint16 sequence) const;
 
     void markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs);
-    // A request that could not be sent at all still counts as sent and lost.
-    void markUnsendable(quint16 sequence);
+    // A request that could not be sent at all still counts as sent and lost;
+    // text says why, for the run's history.
+    void markUnsendable(quint16 sequence, qint64 realtimeNs = 0, const QString &text = {});
 
     // Takes the kernel's transmit timestamp of the request in flight. False
     // for another request's, or one that cannot be this send's: earlier than
@@ -92,9 +93,10 @@ public:
     // -1 for older ones, whose send times are no longer kept.
     qint64 duplicateRoundTripNs(const ProbeEvent &reply, qint64 nowMonotonicNs) const;
 
-    // End the request in flight.
-    void completeWithReply(qint64 rttNs);
-    void completeLost(bool dueToError);
+    // End the request in flight. The reply's payload size and TTL (-1 when
+    // unknown) and an error's line go into the run's history.
+    void completeWithReply(qint64 rttNs, qint32 bytes = -1, int ttl = -1);
+    void completeLost(bool dueToError, const QString &errorText = {});
     void countDuplicate() { m_statistics.addDuplicate(); }
 
     // Whether the request that ended last was answered.

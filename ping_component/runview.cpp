@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr int Margin = 4;
@@ -22,6 +25,9 @@ const QColor errorMark(0xde, 0x86, 0x00);
 const QColor runningColor(0x20, 0x60, 0xd0);
 const QColor idleLamp(0xb0, 0xb0, 0xb0);
 const QColor quietText(0x5f, 0x66, 0x6d);
+const QColor cursorColor(0x20, 0x60, 0xd0);
+
+constexpr qint64 second = 1000000000;
 
 QString phaseText(RunView::Phase phase)
 {
@@ -34,24 +40,44 @@ QString phaseText(RunView::Phase phase)
     return {};
 }
 
-// Below this the chart is neither drawn nor scaled.
+// Below this the chart is neither drawn nor worked out.
 bool chartFits(const QRect &chart)
 {
     return chart.height() >= 8 && chart.width() >= 8;
 }
 
-// How many of the newest requests the chart has room for.
-int samplesInView(const RunState *run, const QRect &chart)
-{
-    return run ? qMin(run->history().size(), chart.width() / RunView::BarPitch) : 0;
-}
-
-// "20 ms", "0.5 ms", "2 s": an axis label.
+// "20 ms", "0.5 ms", "2 s": a y-axis label.
 QString axisLabel(qint64 ns)
 {
-    if (ns >= 1000000000)
+    if (ns >= second)
         return QStringLiteral("%1 s").arg(double(ns) / 1e9);
     return QStringLiteral("%1 ms").arg(double(ns) / 1e6);
+}
+
+// "-30 s", "-2 min", "-1 h", "-2 d": a time-axis label, before the newest request.
+QString agoLabel(qint64 ns)
+{
+    if (ns <= 0)
+        return QStringLiteral("now");
+    const qint64 s = ns / second;
+    if (s < 60)
+        return QStringLiteral("-%1 s").arg(s);
+    if (s < 3600)
+        return s % 60 ? QStringLiteral("-%1 min %2 s").arg(s / 60).arg(s % 60) : QStringLiteral("-%1 min").arg(s / 60);
+    if (s < 86400)
+        return s % 3600 ? QStringLiteral("-%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60)
+                        : QStringLiteral("-%1 h").arg(s / 3600);
+    return s % 86400 ? QStringLiteral("-%1 d %2 h").arg(s / 86400).arg(s % 86400 / 3600)
+                     : QStringLiteral("-%1 d").arg(s / 86400);
+}
+
+QFont smallFont(QFont font)
+{
+    if (font.pixelSize() > 0)
+        font.setPixelSize(qMax(8, font.pixelSize() * 85 / 100));
+    else
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+    return font;
 }
 
 } // namespace
@@ -64,13 +90,21 @@ bool RunView::fitsFullDisplay(const QSize &size)
 RunView::Layout RunView::layout(const QRect &area, int lineHeight)
 {
     const QRect inner = area.adjusted(Margin, Margin, -Margin, -Margin);
+    // The axis labels are in a font of 85%.
+    const int axisHeight = qMax(8, lineHeight * 85 / 100);
     Layout parts;
     parts.header = QRect(inner.left(), inner.top(), inner.width(), lineHeight);
     parts.footer = QRect(inner.left(), inner.bottom() - lineHeight + 1, inner.width(), lineHeight);
     parts.statistics = QRect(inner.left(), parts.footer.top() - Gap - 2 * lineHeight, inner.width(), 2 * lineHeight);
+    parts.timeAxis = QRect(inner.left(), parts.statistics.top() - Gap - axisHeight, inner.width(), axisHeight);
     parts.chart = QRect(QPoint(inner.left(), parts.header.bottom() + 1 + Gap),
-                        QPoint(inner.right(), parts.statistics.top() - 1 - Gap));
+                        QPoint(inner.right(), parts.timeAxis.top() - 1));
     return parts;
+}
+
+qint64 RunView::roomyColumns(const QRect &area, int lineHeight)
+{
+    return qMax(1, layout(area, lineHeight).chart.width() / RoomyPitch);
 }
 
 QStringList RunView::statisticsLines(const RunStatistics &s)
@@ -80,25 +114,118 @@ QStringList RunView::statisticsLines(const RunStatistics &s)
     if (s.errors())
         first += QStringLiteral("   Errors %1").arg(s.errors());
     if (!s.received())
-        return {first, QStringLiteral("min/avg/max \u2013   jitter \u2013")};
-    return {first, QStringLiteral("min/avg/max %1/%2/%3 ms   jitter %4 ms")
+        return {first, QStringLiteral("min/avg/max/p95 \u2013   jitter \u2013")};
+    return {first, QStringLiteral("min/avg/max/p95 %1/%2/%3/%4 ms   jitter %5 ms")
                        .arg(PingText::milliseconds(s.minNs()), PingText::milliseconds(qint64(s.meanNs())),
-                            PingText::milliseconds(s.maxNs()), PingText::milliseconds(qint64(s.jitterNs())))};
+                            PingText::milliseconds(s.maxNs()), PingText::milliseconds(s.percentileNs(95)),
+                            PingText::milliseconds(qint64(s.jitterNs())))};
 }
 
-void RunView::updateScale(const RunState *run, const QRect &area, int lineHeight)
+void RunView::update(const RunState *run, const ChartWindow &window, const QRect &area, int lineHeight)
 {
-    const QRect chart = layout(area, lineHeight).chart;
-    if (!chartFits(chart))
+    m_chart = layout(area, lineHeight).chart;
+    m_columns.clear();
+    m_ticks.clear();
+    m_cursorColumn.reset();
+    m_readout.clear();
+    if (!chartFits(m_chart) || !run || run->history().isEmpty())
         return;
-    const int visible = samplesInView(run, chart);
+    const RunHistory &history = run->history();
+    const qint64 span = window.span();
+    const qint64 end = qMin(window.end(), history.total());
+    const int width = m_chart.width();
+    const int right = m_chart.right() + 1;
+
+    // One request per column while each gets MinimumPitch pixels; past that,
+    // each column sums up the requests of its share of the window.
+    const qint64 most = width / MinimumPitch;
+    const bool single = span <= most;
+    const qint64 count = single ? span : most;
+    const int pitch = single ? int(width / span) : MinimumPitch;
+    const int barWidth = pitch >= 6 ? pitch - 2 : pitch - 1;
+    m_pitch = pitch;
     qint64 largestNs = 0;
-    for (int i = 0; i < visible; ++i) {
-        const RunHistory::Sample &sample = run->history().at(run->history().size() - 1 - i);
-        if (sample.kind == RunHistory::Sample::Kind::Reply)
-            largestNs = qMax(largestNs, sample.rttNs);
+    for (qint64 c = 0; c < count; ++c) {
+        Column column;
+        column.end = single ? end - c : end - c * span / count;
+        column.first = single ? column.end - 1 : end - (c + 1) * span / count;
+        if (column.end <= 0)
+            break;
+        column.first = qMax<qint64>(column.first, 0);
+        if (column.first >= column.end)
+            continue;
+        column.summary = history.summary(column.first, column.end);
+        column.x = right - int(c + 1) * pitch;
+        column.width = barWidth;
+        largestNs = qMax(largestNs, column.summary.maxRttNs);
+        m_columns.push_back(column);
     }
     m_scaleTopNs = ChartScale::next(m_scaleTopNs, largestNs);
+    updateTicks(history, qMax<qint64>(0, end - span), end, double(pitch) * double(count) / double(span));
+
+    const std::optional<qint64> &cursor = window.cursor();
+    if (!cursor)
+        return;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        const Column &column = m_columns[i];
+        if (*cursor < column.first || *cursor >= column.end)
+            continue;
+        m_cursorColumn = i;
+        const RunHistory::Sample *sample = column.end - column.first == 1 ? history.exact(column.first) : nullptr;
+        m_readout = sample ? PingText::requestReadout(run->target(), run->settings().timeout, *sample)
+                           : PingText::summaryReadout(column.summary);
+        break;
+    }
+}
+
+void RunView::updateTicks(const RunHistory &history, qint64 begin, qint64 end, double pixelsPerRequest)
+{
+    if (end <= begin)
+        return;
+    const qint64 nowNs = history.timeOf(history.total() - 1);
+    const qint64 leftNs = history.timeOf(begin);
+    const qint64 rightNs = history.timeOf(end - 1);
+    const int right = m_chart.right() + 1;
+    const auto xOf = [&](qint64 ordinal) {
+        // The middle of the request's column.
+        return right - int(std::lround((double(end - ordinal) - 0.5) * pixelsPerRequest));
+    };
+    const double shownPixels = double(end - begin) * pixelsPerRequest;
+    const qint64 shownNs = rightNs - leftNs;
+    // Labels about 70 pixels apart at least, on round times before now.
+    static constexpr qint64 steps[] = {
+        1 * second,    2 * second,     5 * second,     10 * second,    15 * second,    30 * second,
+        60 * second,   120 * second,   300 * second,   600 * second,   900 * second,   1800 * second,
+        3600 * second, 7200 * second,  10800 * second, 21600 * second, 43200 * second, 86400 * second,
+        2 * 86400 * second, 7 * 86400 * second, 30 * 86400 * second};
+    qint64 step = steps[std::size(steps) - 1];
+    if (shownNs > 0) {
+        for (qint64 candidate : steps) {
+            if (double(candidate) / double(shownNs) * shownPixels >= 70) {
+                step = candidate;
+                break;
+            }
+        }
+    }
+    const qint64 firstK = (nowNs - rightNs + step - 1) / step;
+    for (qint64 k = firstK; nowNs - k * step >= leftNs && m_ticks.size() < 64; ++k) {
+        const qint64 ordinal = history.ordinalAt(nowNs - k * step);
+        if (ordinal < begin || ordinal >= end)
+            continue;
+        const int x = xOf(ordinal);
+        if (!m_ticks.empty() && m_ticks.back().x - x < 40)
+            continue; // irregular sending crowded two labels together
+        m_ticks.push_back({x, agoLabel(k * step)});
+    }
+}
+
+std::optional<qint64> RunView::ordinalAt(int x) const
+{
+    for (const Column &column : m_columns) {
+        if (x >= column.x && x < column.x + m_pitch)
+            return column.end - 1;
+    }
+    return std::nullopt;
 }
 
 void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot,
@@ -132,6 +259,7 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
     painter.restore();
 
     paintChart(painter, parts.chart, snapshot);
+    paintTimeAxis(painter, parts.timeAxis);
 
     painter.setPen(palette.color(QPalette::Text));
     const QStringList lines = snapshot.run ? statisticsLines(snapshot.run->statistics()) : QStringList();
@@ -141,9 +269,11 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
         painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                          metrics.elidedText(lines[i], Qt::ElideRight, line.width()));
     }
-    painter.setPen(quietText);
+    // The picked request replaces the last line while the cursor is on it.
+    painter.setPen(m_readout.isEmpty() ? quietText : cursorColor);
     painter.drawText(parts.footer, Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(snapshot.lastLine, Qt::ElideRight, parts.footer.width()));
+                     metrics.elidedText(m_readout.isEmpty() ? snapshot.lastLine : m_readout, Qt::ElideRight,
+                                        parts.footer.width()));
 }
 
 void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &snapshot) const
@@ -151,51 +281,55 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
     painter.fillRect(chart, chartBackground);
     if (!chartFits(chart))
         return;
-    const RunHistory *history = snapshot.run ? &snapshot.run->history() : nullptr;
-    const int visible = samplesInView(snapshot.run, chart);
     // Never 0 once updated; a view painted before any update still divides safely.
     const qint64 topNs = qMax(m_scaleTopNs, ChartScale::MinimumTopNs);
+    const bool any = !m_columns.empty() && snapshot.run;
 
-    // Grid at the top and the middle of the axis, labelled small once there
-    // is something to measure against it.
-    QFont small = painter.font();
-    if (small.pixelSize() > 0)
-        small.setPixelSize(qMax(8, small.pixelSize() * 85 / 100));
-    else
-        small.setPointSizeF(small.pointSizeF() * 0.85);
     painter.setPen(gridColor);
     const int middle = chart.top() + chart.height() / 2;
-    if (visible > 0) {
+    if (any) {
         painter.drawLine(chart.left(), middle, chart.right(), middle);
         painter.drawLine(chart.left(), chart.top(), chart.right(), chart.top());
+        for (const Tick &tick : m_ticks)
+            painter.drawLine(tick.x, chart.top(), tick.x, chart.bottom());
     }
 
-    const int barWidth = BarPitch - 1;
-    for (int i = 0; i < visible; ++i) {
-        const RunHistory::Sample &sample = history->at(history->size() - 1 - i);
-        const int x = chart.right() - (i + 1) * BarPitch + 1;
-        switch (sample.kind) {
-        case RunHistory::Sample::Kind::Reply: {
-            const double share = qMin(1.0, double(sample.rttNs) / double(topNs));
-            const int height = qMax(1, int(share * chart.height() + 0.5));
-            painter.fillRect(QRect(x, chart.bottom() - height + 1, barWidth, height), replyColor);
-            break;
+    painter.setClipRect(chart);
+    for (const Column &column : m_columns) {
+        const RunHistory::Summary &s = column.summary;
+        if (s.lost > 0) {
+            // Any loss fills the column, marked at the top; an error is orange.
+            const bool error = s.errors > 0 && s.errors == s.lost;
+            painter.fillRect(QRect(column.x, chart.top(), column.width, chart.height()), error ? errorFill : lostFill);
+            painter.fillRect(QRect(column.x, chart.top(), column.width, 3), error ? errorMark : lostMark);
         }
-        case RunHistory::Sample::Kind::Lost:
-        case RunHistory::Sample::Kind::Error: {
-            const bool error = sample.kind == RunHistory::Sample::Kind::Error;
-            painter.fillRect(QRect(x, chart.top(), barWidth, chart.height()), error ? errorFill : lostFill);
-            painter.fillRect(QRect(x, chart.top(), barWidth, 3), error ? errorMark : lostMark);
-            break;
-        }
+        if (s.replies() > 0) {
+            const auto heightOf = [&](qint64 ns) {
+                const double share = qMin(1.0, double(ns) / double(topNs));
+                return qMax(1, int(share * chart.height() + 0.5));
+            };
+            const int high = heightOf(s.maxRttNs);
+            painter.fillRect(QRect(column.x, chart.bottom() - high + 1, column.width, high), replyColor);
+            // A column of many requests shows their spread: darker up to the smallest.
+            if (s.count > 1 && s.minRttNs < s.maxRttNs) {
+                const int low = heightOf(s.minRttNs);
+                painter.fillRect(QRect(column.x, chart.bottom() - low + 1, column.width, low), replyColor.darker(130));
+            }
         }
     }
+    if (m_cursorColumn) {
+        const Column &column = m_columns[*m_cursorColumn];
+        painter.setPen(QPen(cursorColor, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(column.x - 1, chart.top(), column.width + 1, chart.height() - 1));
+    }
+    painter.setClipping(false);
 
     painter.save();
-    painter.setFont(small);
+    painter.setFont(smallFont(painter.font()));
     painter.setPen(quietText);
     const QRect labels = chart.adjusted(3, 1, -3, -1);
-    if (visible > 0) {
+    if (any) {
         painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs));
         painter.drawText(QRect(labels.left(), middle + 1, labels.width(), labels.bottom() - middle),
                          Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs / 2));
@@ -203,6 +337,21 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
         const QString empty = snapshot.phase == Phase::Idle ? QStringLiteral("Round trips of the next run show here")
                                                             : QStringLiteral("Waiting for the first reply");
         painter.drawText(chart, Qt::AlignCenter, empty);
+    }
+    painter.restore();
+}
+
+void RunView::paintTimeAxis(QPainter &painter, const QRect &axis) const
+{
+    painter.save();
+    painter.setFont(smallFont(painter.font()));
+    painter.setPen(quietText);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const Tick &tick : m_ticks) {
+        const int width = metrics.horizontalAdvance(tick.label);
+        // Centred on its line, kept inside the axis.
+        const int left = qBound(axis.left(), tick.x - width / 2, axis.right() + 1 - width);
+        painter.drawText(QRect(left, axis.top(), width, axis.height()), Qt::AlignCenter, tick.label);
     }
     painter.restore();
 }

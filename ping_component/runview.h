@@ -1,19 +1,30 @@
 #pragma once
 
+#include "chartwindow.h"
+#include "runhistory.h"
 #include "runstate.h"
 
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <vector>
+
 class QPainter;
 class QPalette;
 
 // Draws a run on the control's surface: the full display (the host and its
-// address, a chart of the recent round trips with losses and errors marked,
-// the running statistics and the last reply line), or on a small surface a
-// lamp. Painting looks only at the recent requests that fit the chart, so it
-// costs the same after ten requests or a hundred thousand.
+// address, a chart of round trips over a time axis with losses and errors
+// marked, the running statistics and the last reply line, or the request the
+// cursor picked), or on a small surface a lamp.
+//
+// update() works out everything the chart shows (its columns, the y-axis, the
+// time axis, the readout) from the run and the window onto it; the control
+// calls it when a request ends, the window moves or the surface changes.
+// Painting only draws what update() left, one column per few pixels, so it
+// costs the same after ten requests or a hundred thousand and shows the same
+// samples the same way every time.
 class RunView
 {
 public:
@@ -28,41 +39,76 @@ public:
     };
 
     // Where the parts of the full display go: from the top, a header line,
-    // the chart taking what height is left, two lines of statistics, and the
-    // last reply line.
+    // the chart taking what height is left, the time axis under it, two
+    // lines of statistics, and the last reply line (or the readout).
     struct Layout
     {
         QRect header;
         QRect chart;
+        QRect timeAxis;
         QRect statistics;
         QRect footer;
     };
 
+    // One column of the chart: the requests from first up to end, summarised.
+    struct Column
+    {
+        qint64 first = 0;
+        qint64 end = 0;
+        RunHistory::Summary summary;
+        int x = 0;     // left edge
+        int width = 0; // of the bar; the pitch leaves a gap of a pixel or two
+    };
+
+    struct Tick
+    {
+        int x = 0;
+        QString label; // "now", "-30 s", "-2 min"
+    };
+
+    // Columns are never narrower than this, gap included.
+    static constexpr int MinimumPitch = 3;
+    // Unzoomed, a live chart keeps each request at least this wide.
+    static constexpr int RoomyPitch = 4;
+
     // Whether the full display fits; smaller surfaces get the lamp.
     static bool fitsFullDisplay(const QSize &size);
     static Layout layout(const QRect &area, int lineHeight);
-
-    // One bar per request, newest at the right, this many pixels apart.
-    static constexpr int BarPitch = 4;
+    // How many requests the chart of a surface shows one by one, roomily: for
+    // the window's automatic size.
+    static qint64 roomyColumns(const QRect &area, int lineHeight);
 
     // The two statistics lines of a run, worded for a glance.
     static QStringList statisticsLines(const RunStatistics &statistics);
 
-    // Moves the chart's y-axis to fit the replies the chart shows of run, laid
-    // out on area with lines lineHeight pixels high. The control calls it when
-    // a request ends, a run starts or its surface changes; painting only reads
-    // the axis, so the same samples always look the same.
-    void updateScale(const RunState *run, const QRect &area, int lineHeight);
+    // Works out the chart of run through window on area, with lines
+    // lineHeight pixels high.
+    void update(const RunState *run, const ChartWindow &window, const QRect &area, int lineHeight);
 
     void paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot,
                bool full) const;
 
     // The y-axis top of the chart, in ns; 0 before any update.
     qint64 scaleTopNs() const { return m_scaleTopNs; }
+    const std::vector<Column> &columns() const { return m_columns; }
+    const std::vector<Tick> &ticks() const { return m_ticks; }
+    const QRect &chartRect() const { return m_chart; }
+    // The request under x in the chart, or none.
+    std::optional<qint64> ordinalAt(int x) const;
+    // What the cursor picked, in the component's line format; empty without one.
+    const QString &readout() const { return m_readout; }
 
 private:
     void paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
     void paintChart(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
+    void paintTimeAxis(QPainter &painter, const QRect &axis) const;
+    void updateTicks(const RunHistory &history, qint64 begin, qint64 end, double pixelsPerRequest);
 
     qint64 m_scaleTopNs = 0;
+    QRect m_chart;
+    int m_pitch = MinimumPitch;
+    std::vector<Column> m_columns; // newest first
+    std::vector<Tick> m_ticks;
+    std::optional<size_t> m_cursorColumn;
+    QString m_readout;
 };

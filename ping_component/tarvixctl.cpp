@@ -1,5 +1,6 @@
 #include "tarvixctl.h"
 
+#include "chartnavigator.h"
 #include "eventqueue.h"
 #include "hostresolver.h"
 #include "pingengine.h"
@@ -7,6 +8,9 @@
 #include "runreporter.h"
 #include "savedstate.h"
 #include "systemclock.h"
+#include "tarvixctlaccessible.h"
+
+#include <QAccessible>
 
 #include <QEvent>
 #include <QPainter>
@@ -23,21 +27,34 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     , m_events(new PingEvents(this))
     , m_engine(new PingEngine(std::move(openProber), clock, this))
     , m_queue(new EventQueue(m_events, this))
+    , m_navigator(new ChartNavigator(
+          this, m_view, [this] { return m_engine->run(); },
+          [this] { return showsFullDisplay(); }))
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&TarvixCtlAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // A stop in the form's tab order, as hosts list it there.
-    setFocusPolicy(Qt::TabFocus);
+    // A stop in the form's tab order, as hosts list it there; a click on the
+    // chart gives it the keys too.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Ping control"));
     auto *reporter = new RunReporter(m_engine, m_queue, this);
     connect(reporter, &RunReporter::lineReported, this, &TarvixCtl::showLine);
-    connect(m_engine, &PingEngine::finished, this, qOverload<>(&TarvixCtl::update));
+    connect(m_engine, &PingEngine::finished, this, &TarvixCtl::rescaleChart);
+    connect(m_navigator, &ChartNavigator::changed, this, &TarvixCtl::rescaleChart);
     // The chart's axis follows the samples as they come: a new run, and each
     // request's end however it ended. Painting only reads it.
+    connect(m_engine, &PingEngine::started, m_navigator, &ChartNavigator::goLive);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::rescaleChart);
     connect(m_engine, &PingEngine::replied, this, &TarvixCtl::rescaleChart);
     connect(m_engine, &PingEngine::timedOut, this, &TarvixCtl::rescaleChart);
     connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::rescaleChart);
     connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::rescaleChart);
+    describe();
 }
 
 TarvixCtl::~TarvixCtl()
@@ -54,6 +71,11 @@ TarvixCtl::~TarvixCtl()
 bool TarvixCtl::isActive() const
 {
     return m_starting || m_engine->isActive();
+}
+
+bool TarvixCtl::showsFullDisplay() const
+{
+    return m_settings.display != 0 && RunView::fitsFullDisplay(size());
 }
 
 QSize TarvixCtl::sizeHint() const
@@ -154,9 +176,11 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     m_queue->dropUnraised();
     m_hostName.clear();
     m_ipAddress.clear();
+    m_lastLine.clear(); // the last run's, or why the last Ping started none
 
     if (const std::optional<QString> problem = m_settings.validationError()) {
         postError(PingText::errorLine(*problem), PingText::BadSetting);
+        describe();
         update();
         return DispResult::success();
     }
@@ -166,6 +190,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     // Ping (a write of 0 to Active), start another one, which overtakes it, or
     // destroy us; each ends the wait at once. Until then Active reads non-zero.
     m_starting = true;
+    describe();
     update();
     QPointer<TarvixCtl> self(this);
     const HostResolver::Result resolved = m_resolver.resolve(args.first().toText(), m_settings.resolvesAddresses());
@@ -191,6 +216,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
         break;
     }
     }
+    describe();
     update();
     return DispResult::success();
 }
@@ -207,6 +233,7 @@ void TarvixCtl::endRun()
         m_queue->dropUnraised();
         m_engine->stop();
     }
+    describe();
     update();
 }
 
@@ -238,11 +265,15 @@ QByteArray TarvixCtl::saveState() const
 void TarvixCtl::postError(const QString &text, qint32 code)
 {
     m_queue->post(OnPingErrorEvent{text, code});
+    // Where the surface is the only display (TarvixS), a Ping that started
+    // no run must still say why.
+    showLine(text);
 }
 
 void TarvixCtl::showLine(const QString &line)
 {
     m_lastLine = line.trimmed();
+    describe();
     update();
 }
 
@@ -250,7 +281,43 @@ void TarvixCtl::rescaleChart()
 {
     // The chart's width decides which samples are in view; the painter's
     // font is the widget's, so its lines are as high as fontMetrics() says.
-    m_view.updateScale(m_engine->run(), rect(), fontMetrics().height());
+    const RunState *run = m_engine->run();
+    const int lineHeight = fontMetrics().height();
+    m_navigator->setTotal(run ? run->history().total() : 0, RunView::roomyColumns(rect(), lineHeight));
+    m_view.update(run, m_navigator->window(), rect(), lineHeight);
+    describe();
+    update();
+}
+
+void TarvixCtl::describe()
+{
+    if (!m_view.readout().isEmpty()) {
+        setAccessibleDescription(m_view.readout());
+        return;
+    }
+    const RunView::Snapshot now = snapshot();
+    QString text;
+    switch (now.phase) {
+    case RunView::Phase::Idle: text = m_lastLine.isEmpty() ? tr("Idle, no run yet") : tr("Idle"); break;
+    case RunView::Phase::Resolving: text = tr("Looking up the host"); break;
+    case RunView::Phase::Running: text = tr("Running"); break;
+    case RunView::Phase::Finished: text = tr("Finished"); break;
+    }
+    if (!now.run && !m_lastLine.isEmpty())
+        text += QStringLiteral(": ") + m_lastLine;
+    if (now.run) {
+        const RunState::Target &target = now.run->target();
+        const RunStatistics &s = now.run->statistics();
+        text += tr(": host %1, address %2; sent %3, received %4, loss %5%")
+                    .arg(PingText::echoed(target.hostName.isEmpty() ? target.hostText : target.hostName),
+                         target.address.toString())
+                    .arg(s.sent())
+                    .arg(s.received())
+                    .arg(QString::number(s.lossPercent(), 'f', s.lossPercent() == int(s.lossPercent()) ? 0 : 1));
+        if (s.sent() > 0)
+            text += now.run->lastRequestReplied() ? tr("; last request answered") : tr("; last request lost");
+    }
+    setAccessibleDescription(text);
 }
 
 RunView::Snapshot TarvixCtl::snapshot() const
@@ -290,8 +357,7 @@ void TarvixCtl::changeEvent(QEvent *event)
 void TarvixCtl::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const bool full = m_settings.display != 0 && RunView::fitsFullDisplay(size());
-    m_view.paint(painter, rect(), palette(), snapshot(), full);
+    m_view.paint(painter, rect(), palette(), snapshot(), showsFullDisplay());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QWidget>
 
+class ChartNavigator;
 class Clock;
 class EventQueue;
 
@@ -52,7 +53,11 @@ public:
     // What the surface shows; tests paint it without a run on the wire.
     RunView::Snapshot snapshot() const;
     const RunView &view() const { return m_view; }
+    // The chart's interaction: zoom, scroll-back, cursor, copy.
+    ChartNavigator *navigator() const { return m_navigator; }
     QSize sizeHint() const override;
+    // Whether the surface shows the run in full (else a lamp).
+    bool showsFullDisplay() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -73,6 +78,8 @@ private:
     void showLine(const QString &line);
     // Fits the chart's axis to the samples now in view; never from paintEvent.
     void rescaleChart();
+    // What a screen reader hears of the surface: the picked request, or the run.
+    void describe();
 
     PingEvents *m_events;
     PingEngine *m_engine;
@@ -86,6 +93,7 @@ private:
     quint32 m_extentY = 0;
 
     RunView m_view;
+    ChartNavigator *m_navigator;
     QString m_lastLine;
 
     quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken

@@ -10,6 +10,8 @@ packages=(
     libgtest-dev
     iproute2 procps iputils-ping libcap2-bin
     xvfb xauth imagemagick xdotool libx11-dev
+    # The accessibility test: a session bus, AT-SPI and its Python client.
+    dbus at-spi2-core python3-pyatspi
     # Fonts the forms ask for by name, so that every machine draws them with
     # the same metrics: Liberation Sans for the default form font, Nimbus Mono
     # PS (with fontconfig's Courier aliases) for Courier, Liberation Mono for

@@ -2,7 +2,14 @@
 # Takes a picture of Tarvix or TarvixS after a run against loopback, on a
 # virtual X display of its own:
 #
-#   scripts/screenshot.sh Tarvix|TarvixS OUTPUT.png
+#   scripts/screenshot.sh Tarvix|TarvixS|TarvixS-long OUTPUT.png
+#
+# TarvixS-long instead runs TarvixS's form, its component set to ping until
+# stopped (tests/simple_sample/picturehost.cpp; the program itself pings three
+# times a run), in the tests' network namespaces against their host, which
+# answers in 20 ms and drops every seventh request, for TARVIX_SCREENSHOT_WAIT
+# seconds (default 150), and captures the chart with the keyboard's cursor on
+# one request (tests/support/picturetool.cpp does it).
 #
 # Builds the program first where needed. The run needs an ICMP socket: run as
 # root, or allow one as the README says. TARVIX_SCREENSHOT_WAIT sets how many
@@ -12,7 +19,7 @@
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 Tarvix|TarvixS OUTPUT.png" >&2
+    echo "usage: $0 Tarvix|TarvixS|TarvixS-long OUTPUT.png" >&2
     exit 2
 }
 
@@ -22,6 +29,7 @@ output=$2
 case "$program" in
     Tarvix) folder=full_sample ;;
     TarvixS) folder=simple_sample ;;
+    TarvixS-long) folder=simple_sample ;;
     *) usage ;;
 esac
 case "$output" in
@@ -39,6 +47,13 @@ for tool in Xvfb xdotool import; do
 done
 
 dir=${TARVIX_BUILD_DIR:-build}
+if [ "$program" = TarvixS-long ]; then
+    [ -f "$dir/build.ninja" ] || scripts/build.sh
+    cmake --build "$dir" --target tarvix_test_picture_host tarvix_test_picture
+    mkdir -p "$(dirname "$output")"
+    exec "$dir/tests/support/tarvix_test_picture" "$dir/tests/simple_sample/tarvix_test_picture_host" "$output" \
+        "${TARVIX_SCREENSHOT_WAIT:-150}"
+fi
 if [ -f "$dir/build.ninja" ]; then
     cmake --build "$dir" --target "$program"
 else

@@ -2,6 +2,7 @@
 // component's saved state.
 #include "form1fixture.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -110,4 +111,38 @@ TEST_F(Form1Test, FocusStartsInTheHostBoxAndTabFollowsTheTabIndexes)
     EXPECT_EQ(QApplication::focusWidget(), widget(u"Text2"_s));
     for (const QString &name : {u"Label1"_s, u"Label5"_s})
         EXPECT_EQ(widget(name)->focusPolicy(), Qt::NoFocus);
+}
+
+namespace {
+
+QString accessibleText(QWidget *widget, QAccessible::Text which)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(which) : u"<not accessible>"_s;
+}
+
+} // namespace
+
+TEST_F(Form1Test, AScreenReaderNamesEachBoxByItsLabelAndHearsTheLamp)
+{
+    form().open();
+    const QList<std::pair<QString, QString>> named{
+        {u"Text2"_s, u"Number of echo requests to send"_s}, {u"Text3"_s, u"Send buffer size."_s},
+        {u"Text4"_s, u"Timeout in milliseconds to wait for each reply."_s}, {u"Text5"_s, u"Time To Live."_s},
+        {u"Text6"_s, u"IP Address or Host Name to Ping"_s}};
+    for (const auto &[box, label] : named) {
+        EXPECT_EQ(accessibleText(widget(box), QAccessible::Name), label) << box.toStdString();
+        EXPECT_EQ(accessibleText(widget(box), QAccessible::Value), form().textBox(box).text()) << box.toStdString();
+    }
+
+    // The log, which no label names, has a name of its own.
+    EXPECT_EQ(accessibleText(widget(u"Text1"_s), QAccessible::Name), u"Ping output"_s);
+
+    QWidget *lampShape = widget(u"Shape1"_s);
+    EXPECT_EQ(accessibleText(lampShape, QAccessible::Name), u"Status lamp"_s);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(lampShape)->role(), QAccessible::Graphic);
+    EXPECT_EQ(accessibleText(lampShape, QAccessible::Description), u"Green"_s);
+    clickPing();
+    EXPECT_EQ(lamp(), LampRed);
+    EXPECT_EQ(accessibleText(lampShape, QAccessible::Description), u"Red"_s);
 }

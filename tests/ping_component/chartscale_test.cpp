@@ -49,21 +49,3 @@ TEST(ChartScale, HoldsStillUnderJitterGrowsAtOnceShrinksLate)
     EXPECT_EQ(ChartScale::next(top, 0), top);
     EXPECT_EQ(ChartScale::next(0, 0), ChartScale::MinimumTopNs);
 }
-
-TEST(RunHistory, KeepsTheNewestInOrderAtFixedCapacity)
-{
-    RunHistory history(3);
-    EXPECT_TRUE(history.isEmpty());
-    history.addReply(1);
-    history.addLost();
-    EXPECT_EQ(history.size(), 2);
-    EXPECT_EQ(history.at(0).rttNs, 1);
-    EXPECT_EQ(history.last().kind, RunHistory::Sample::Kind::Lost);
-    for (int i = 2; i <= 100000; ++i)
-        history.addReply(i);
-    history.addError();
-    EXPECT_EQ(history.size(), 3);
-    EXPECT_EQ(history.at(0).rttNs, 99999);
-    EXPECT_EQ(history.at(1).rttNs, 100000);
-    EXPECT_EQ(history.at(2).kind, RunHistory::Sample::Kind::Error);
-}

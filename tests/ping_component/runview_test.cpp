@@ -1,5 +1,7 @@
 #include "runview.h"
 
+#include "pingtext.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
@@ -9,6 +11,8 @@
 namespace {
 
 constexpr qint64 ms = 1000000;
+constexpr qint64 s = 1000 * ms;
+constexpr qint64 base = 1765000000 * s;
 
 bool near(QColor actual, QColor expected, int tolerance = 40)
 {
@@ -37,21 +41,30 @@ protected:
         font.setPixelSize(11);
         return font;
     }
-    // As the control does: each request's end moves the axis, for the surface
-    // the chart has then.
-    void reply(qint64 rtt)
+    // Requests one second apart. As the control does, each request's end
+    // brings the window and the chart up to date.
+    void send() { run.markSent(run.nextSequence(), base + run.history().total() * s, 0); }
+    void reply(qint64 rtt, bool update = true)
     {
-        run.markSent(run.nextSequence(), 0, 0);
-        run.completeWithReply(rtt);
-        rescale();
+        send();
+        run.completeWithReply(rtt, 32, 64);
+        if (update)
+            rescale();
     }
-    void lose(bool error)
+    void lose(bool error, bool update = true)
     {
-        run.markSent(run.nextSequence(), 0, 0);
-        run.completeLost(error);
-        rescale();
+        send();
+        run.completeLost(error, error ? QStringLiteral("Reply from 10.0.0.254: Destination host unreachable.\r\n") : QString());
+        if (update)
+            rescale();
     }
-    void rescale() { view.updateScale(&run, QRect(QPoint(), surface), QFontMetrics(font()).height()); }
+    void rescale()
+    {
+        const QRect area(QPoint(), surface);
+        const int lineHeight = QFontMetrics(font()).height();
+        window.setTotal(run.history().total(), RunView::roomyColumns(area, lineHeight));
+        view.update(&run, window, area, lineHeight);
+    }
 
     QImage paint(const QSize &size, bool full, bool withRun = true)
     {
@@ -59,7 +72,6 @@ protected:
         image.fill(Qt::magenta);
         QPainter painter(&image);
         painter.setFont(font());
-        m_lineHeight = painter.fontMetrics().height();
         RunView::Snapshot snapshot;
         snapshot.phase = RunView::Phase::Running;
         snapshot.title = QStringLiteral("h (10.0.0.1)");
@@ -68,53 +80,130 @@ protected:
         return image;
     }
 
-    // The middle column of the bar of the request i places back from the newest.
-    static int barX(const QRect &chart, int i) { return chart.right() - (i + 1) * RunView::BarPitch + 1 + 1; }
+    // The column of the request i places back from the newest, in the middle.
+    const RunView::Column &column(int i) const { return view.columns().at(size_t(i)); }
+    QColor at(const QImage &image, int i, double fromBottom) const
+    {
+        const QRect chart = view.chartRect();
+        return image.pixelColor(column(i).x + column(i).width / 2, chart.bottom() - int(fromBottom * chart.height()));
+    }
 
     RunState run;
+    ChartWindow window;
     RunView view;
     QSize surface{352, 112};
-    int m_lineHeight = 0;
 };
 
 } // namespace
 
 TEST_F(RunViewTest, ChartShowsRoundTripsLossesAndErrorsWhereTheyBelong)
 {
+    surface = {704, 224};
     for (int i = 0; i < 10; ++i)
         reply(20 * ms);
-    lose(false); // fourth from the newest
-    lose(true);  // third
+    lose(false); // fifth from the newest
+    lose(true);  // fourth
     for (int i = 0; i < 3; ++i)
         reply(40 * ms); // the newest three
 
-    const QImage image = paint({352, 112}, true);
-    const QRect chart = RunView::layout(image.rect(), m_lineHeight).chart;
-    ASSERT_GT(chart.height(), 20);
+    const QImage image = paint(surface, true);
+    ASSERT_GT(view.chartRect().height(), 40);
     // 40 ms is the largest in view: the axis goes to 50 ms and a 40 ms bar
     // reaches four fifths up.
     EXPECT_EQ(view.scaleTopNs(), 50 * ms);
-    const auto at = [&](int i, double fromBottom) {
-        return image.pixelColor(barX(chart, i), chart.bottom() - int(fromBottom * chart.height()));
-    };
     for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(isGreen(at(i, 0.05))) << i;
-        EXPECT_TRUE(isGreen(at(i, 0.7))) << i;
-        EXPECT_FALSE(isGreen(at(i, 0.9))) << i;
+        EXPECT_TRUE(isGreen(at(image, i, 0.05))) << i;
+        EXPECT_TRUE(isGreen(at(image, i, 0.7))) << i;
+        EXPECT_FALSE(isGreen(at(image, i, 0.9))) << i;
     }
     // A loss and an error fill their column, marked at the top.
-    EXPECT_TRUE(isOrange(image.pixelColor(barX(chart, 3), chart.top() + 1)));
-    EXPECT_TRUE(isRed(image.pixelColor(barX(chart, 4), chart.top() + 1)));
-    EXPECT_TRUE(near(at(4, 0.5), QColor(0xf5, 0xc4, 0xc4)));
+    EXPECT_TRUE(isOrange(image.pixelColor(column(3).x + 1, view.chartRect().top() + 1)));
+    EXPECT_TRUE(isRed(image.pixelColor(column(4).x + 1, view.chartRect().top() + 1)));
+    EXPECT_TRUE(near(at(image, 4, 0.5), QColor(0xf5, 0xc4, 0xc4)));
     // 20 ms bars reach two fifths.
-    EXPECT_TRUE(isGreen(at(6, 0.3)));
-    EXPECT_FALSE(isGreen(at(6, 0.5)));
-    // Left of the oldest request the chart is empty.
-    EXPECT_FALSE(isGreen(at(20, 0.05)));
+    EXPECT_TRUE(isGreen(at(image, 6, 0.3)));
+    EXPECT_FALSE(isGreen(at(image, 6, 0.5)));
     // Every pixel of the surface is painted.
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             ASSERT_NE(image.pixelColor(x, y), QColor(Qt::magenta)) << x << "," << y;
+}
+
+TEST_F(RunViewTest, AShortRunFillsMostOfTheChartInColumnsThatNeverOverlap)
+{
+    // 45 requests on TarvixS's surface, a loss every seventh.
+    surface = {704, 224};
+    for (int i = 1; i <= 45; ++i)
+        i % 7 == 0 ? lose(false) : reply(20 * ms);
+    const auto &columns = view.columns();
+    ASSERT_EQ(columns.size(), 45u);
+    const QRect chart = view.chartRect();
+    // The oldest column sits in the left fifth of the chart, the newest at its right edge.
+    EXPECT_LT(columns.back().x - chart.left(), chart.width() / 5);
+    EXPECT_EQ(columns.front().x + columns.front().width, chart.right() + 1 - (chart.width() / 50 - columns.front().width));
+    for (size_t i = 0; i + 1 < columns.size(); ++i) {
+        EXPECT_GE(columns[i].width, 2);
+        EXPECT_LE(columns[i + 1].x + columns[i + 1].width, columns[i].x) << i; // newest first, a gap between
+        EXPECT_EQ(columns[i].end - columns[i].first, 1);
+    }
+}
+
+TEST_F(RunViewTest, TheTimeAxisCountsBackFromTheNewestRequest)
+{
+    surface = {704, 224};
+    for (int i = 0; i < 45; ++i)
+        reply(20 * ms);
+    const auto &ticks = view.ticks();
+    ASSERT_GE(ticks.size(), 3u);
+    EXPECT_EQ(ticks[0].label, QStringLiteral("now"));
+    EXPECT_EQ(ticks[1].label, QStringLiteral("-10 s"));
+    EXPECT_EQ(ticks[2].label, QStringLiteral("-20 s"));
+    // Each label stands over the request sent that long before the newest.
+    EXPECT_EQ(ticks[0].x, column(0).x + (view.chartRect().width() / 50) / 2);
+    EXPECT_EQ(ticks[1].x, column(10).x + (view.chartRect().width() / 50) / 2);
+    EXPECT_GT(ticks[1].x - ticks[2].x, 60);
+
+    // An hour later, zoomed out to the whole run: minutes.
+    for (int i = 0; i < 3600; ++i)
+        reply(20 * ms, false);
+    rescale();
+    window.zoom(-20);
+    rescale();
+    ASSERT_GE(view.ticks().size(), 2u);
+    EXPECT_TRUE(view.ticks()[1].label.endsWith(QStringLiteral(" min"))) << qPrintable(view.ticks()[1].label);
+}
+
+TEST_F(RunViewTest, AWholeDayInFewColumnsKeepsEveryLossInView)
+{
+    surface = {704, 224};
+    for (int i = 0; i < 86400; ++i)
+        i == 100 || i == 40000 ? lose(false, false) : reply((i == 200 ? 700 : 20) * ms, false);
+    rescale();
+    window.zoom(-40);
+    rescale();
+    const auto &columns = view.columns();
+    EXPECT_LE(columns.size(), size_t(view.chartRect().width() / RunView::MinimumPitch));
+    EXPECT_GT(columns.size(), 100u);
+    qint64 lost = 0;
+    qint64 covered = 0;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        EXPECT_GE(columns[i].width, 2);
+        if (i + 1 < columns.size()) {
+            EXPECT_LT(columns[i + 1].x + columns[i + 1].width, columns[i].x + 1);
+        }
+        lost += columns[i].summary.lost;
+        covered += columns[i].end - columns[i].first;
+    }
+    EXPECT_EQ(covered, 86400);
+    EXPECT_GE(lost, 2); // the two losses of the day, however coarse
+    // The old spike sets the axis.
+    EXPECT_EQ(view.scaleTopNs(), 1000 * ms);
+    // Red shows at both places.
+    const QImage image = paint(surface, true);
+    int redColumns = 0;
+    for (size_t i = 0; i < columns.size(); ++i)
+        redColumns += isRed(image.pixelColor(columns[i].x, view.chartRect().top() + 1));
+    EXPECT_GE(redColumns, 2);
 }
 
 TEST_F(RunViewTest, AxisHoldsStillWhileRepliesWander)
@@ -128,46 +217,64 @@ TEST_F(RunViewTest, AxisHoldsStillWhileRepliesWander)
 
 TEST_F(RunViewTest, BeforeAnyRunTheChartIsEmpty)
 {
+    rescale();
     const QImage image = paint({352, 112}, true, false);
-    const QRect chart = RunView::layout(image.rect(), m_lineHeight).chart;
+    const QRect chart = view.chartRect();
     for (int x = chart.left(); x <= chart.right(); ++x)
         EXPECT_FALSE(isGreen(image.pixelColor(x, chart.bottom() - 1))) << x;
 }
 
-TEST_F(RunViewTest, OnlyTheRequestsInViewArePainted)
+TEST_F(RunViewTest, PaintingChangesNothingAndTheWindowDecidesWhatIsInView)
 {
-    // A long run: the chart shows its newest requests, the oldest long gone.
-    for (int i = 0; i < 100000; ++i)
-        reply(i < 99000 ? 400 * ms : 20 * ms);
-    paint({352, 112}, true);
-    // The 400 ms replies are out of view, so they do not stretch the axis.
-    EXPECT_EQ(view.scaleTopNs(), 50 * ms);
-}
-
-TEST_F(RunViewTest, PaintingLeavesTheAxisAloneAndTheWidthDecidesWhatIsInView)
-{
-    // A spike, then 60 replies: on 352 pixels (86 bars) it is still in view,
-    // on 240 (58 bars) it has scrolled out.
+    // A spike long ago, then 1000 replies: live, the spike is out of view.
     reply(400 * ms);
-    for (int i = 0; i < 60; ++i)
-        reply(20 * ms);
-    EXPECT_EQ(view.scaleTopNs(), 500 * ms);
-
-    // However often and at whatever size it is painted, the axis stays, and
-    // the same samples give the same picture.
-    const QImage first = paint({352, 112}, true);
+    for (int i = 0; i < 1000; ++i)
+        reply(20 * ms, false);
+    rescale();
+    EXPECT_EQ(view.scaleTopNs(), 50 * ms);
+    const QImage first = paint(surface, true);
     paint({240, 112}, true);
     paint({32, 32}, false);
-    EXPECT_EQ(view.scaleTopNs(), 500 * ms);
-    EXPECT_EQ(paint({352, 112}, true), first);
-
-    // A narrower surface updates the axis (the control does so on resize).
-    surface = {240, 112};
-    rescale();
     EXPECT_EQ(view.scaleTopNs(), 50 * ms);
-    surface = {352, 112};
+    EXPECT_EQ(paint(surface, true), first);
+
+    // Scrolled back to it, it is.
+    window.scroll(-2000);
     rescale();
     EXPECT_EQ(view.scaleTopNs(), 500 * ms);
+    EXPECT_EQ(view.columns().back().first, 0);
+}
+
+TEST_F(RunViewTest, TheCursorsRequestIsReadOutAndFramed)
+{
+    surface = {704, 224};
+    for (int i = 0; i < 10; ++i)
+        reply((20 + i) * ms);
+    lose(true);
+    reply(25 * ms);
+    EXPECT_TRUE(view.readout().isEmpty());
+
+    window.moveCursor(-1); // the newest
+    window.moveCursor(-1); // the error
+    window.moveCursor(-1); // the tenth reply
+    rescale();
+    const QString at = PingText::timeOfDay(base + 9 * s);
+    EXPECT_EQ(view.readout(), at + QStringLiteral("  40 bytes from 10.0.0.1: icmp_seq=10 ttl=64 time=29.000 ms"));
+    window.moveCursor(1);
+    rescale();
+    EXPECT_EQ(view.readout(), PingText::timeOfDay(base + 10 * s)
+                                  + QStringLiteral("  icmp_seq=11: Reply from 10.0.0.254: Destination host unreachable."));
+    // The hovered x finds the same request.
+    EXPECT_EQ(view.ordinalAt(column(1).x + 1), 10);
+    EXPECT_EQ(view.ordinalAt(view.chartRect().left() - 10), std::nullopt);
+
+    // The cursor is framed in blue on the chart.
+    const QImage image = paint(surface, true);
+    const QColor frame = image.pixelColor(column(1).x - 1, view.chartRect().center().y());
+    EXPECT_TRUE(frame.blue() > 150 && frame.red() < 100) << qPrintable(frame.name());
+    window.clearCursor();
+    rescale();
+    EXPECT_TRUE(view.readout().isEmpty());
 }
 
 TEST_F(RunViewTest, SmallSurfacesGetALamp)
@@ -187,12 +294,13 @@ TEST_F(RunViewTest, SmallSurfacesGetALamp)
 TEST(RunViewText, StatisticsLines)
 {
     RunStatistics s;
-    EXPECT_EQ(RunView::statisticsLines(s),
-              (QStringList{QStringLiteral("Sent 0   Received 0   Loss 0%"), QStringLiteral("min/avg/max \u2013   jitter \u2013")}));
-    s.addReply(20 * ms);
-    s.addReply(22 * ms);
+    EXPECT_EQ(RunView::statisticsLines(s), (QStringList{QStringLiteral("Sent 0   Received 0   Loss 0%"),
+                                                        QStringLiteral("min/avg/max/p95 \u2013   jitter \u2013")}));
+    for (int i = 1; i <= 19; ++i)
+        s.addReply(20 * ms);
+    s.addReply(80 * ms);
     s.addLost(true);
     EXPECT_EQ(RunView::statisticsLines(s),
-              (QStringList{QStringLiteral("Sent 3   Received 2   Loss 33.3%   Errors 1"),
-                           QStringLiteral("min/avg/max 20.000/21.000/22.000 ms   jitter 2.000 ms")}));
+              (QStringList{QStringLiteral("Sent 21   Received 20   Loss 4.8%   Errors 1"),
+                           QStringLiteral("min/avg/max/p95 20.000/23.000/80.000/20.000 ms   jitter 3.158 ms")}));
 }

@@ -4,6 +4,7 @@
 #include "tarvixctl.h"
 
 #include <QApplication>
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -171,4 +172,12 @@ TEST_F(SimpleForm1FocusableComponentTest, AComponentThatTakesFocusStandsBetweenP
     EXPECT_EQ(QApplication::focusWidget(), widget(u"Text1"_s));
     EXPECT_EQ(tabChain(widget(u"Text1"_s)),
               (QStringList{u"Text1"_s, u"Command1"_s, u"TarvixCtl1"_s, u"Command2"_s}));
+}
+
+TEST_F(SimpleForm1Test, AScreenReaderNamesTheHostBoxByItsLabel)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget(u"Text1"_s));
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), u"Host Name or IP Address to ping"_s);
+    EXPECT_EQ(qobject_cast<QLabel *>(widget(u"Label1"_s))->buddy(), widget(u"Text1"_s));
 }

@@ -182,6 +182,21 @@ QString DesktopSession::checksum(const QRect &area)
     return result.output.trimmed();
 }
 
+bool DesktopSession::capture(const QString &path)
+{
+    if (!ok())
+        return false;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    QProcess import;
+    import.setProcessEnvironment(environment);
+    import.setProcessChannelMode(QProcess::MergedChannels);
+    import.start(findProgram("import"), {QStringLiteral("-window"), m_window, path});
+    if (!import.waitForFinished(20000) || import.exitStatus() != QProcess::NormalExit || import.exitCode() != 0)
+        fail(QStringLiteral("import: %1 %2").arg(import.errorString(), QString::fromLocal8Bit(import.readAll())));
+    return ok();
+}
+
 bool DesktopSession::requestClose()
 {
     const auto result = xwindow({QStringLiteral("close"), m_window});

@@ -46,6 +46,8 @@ public:
     // A checksum of what the window shows in area (window coordinates); empty
     // on failure.
     QString checksum(const QRect &area);
+    // Saves what the window shows as a PNG (ImageMagick's import).
+    bool capture(const QString &path);
     // Asks the window to close, as a window manager would.
     bool requestClose();
     // Waits up to timeoutMs for the program to end; true if it ended on its

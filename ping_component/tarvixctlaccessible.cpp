@@ -1,0 +1,19 @@
+#include "tarvixctlaccessible.h"
+
+#include "tarvixctl.h"
+
+TarvixCtlAccessible::TarvixCtlAccessible(TarvixCtl *control) : QAccessibleWidget(control)
+{
+}
+
+QAccessible::Role TarvixCtlAccessible::role() const
+{
+    return static_cast<const TarvixCtl *>(widget())->showsFullDisplay() ? QAccessible::Chart : QAccessible::Graphic;
+}
+
+QAccessibleInterface *TarvixCtlAccessible::create(const QString &, QObject *object)
+{
+    if (auto *control = qobject_cast<TarvixCtl *>(object))
+        return new TarvixCtlAccessible(control);
+    return nullptr;
+}
