@@ -4,7 +4,8 @@
 #   install_test.sh files    PREFIX         what is there, what the libraries export, no privilege
 #   install_test.sh desktop  PREFIX         desktop entries and AppStream metadata validate
 #   install_test.sh example  PREFIX SOURCE WORK  build examples/ against PREFIX, ping 127.0.0.1
-#   install_test.sh plugin   PREFIX LOADER WORK  move PREFIX, load the Designer plugin from there
+#   install_test.sh plugin   PREFIX LOADER WORK  move PREFIX, load the Designer plugin from there,
+#                                               and the programs find their libraries there
 # Exit 77 is a skip, with the reason printed.
 set -euo pipefail
 mode=$1
@@ -86,6 +87,13 @@ plugin)
     plugin=$(find "$work/moved" -path '*/qt6/plugins/designer/*' -name '*.so' | head -n 1)
     [ -n "$plugin" ] || fail "no Designer plugin under */qt6/plugins/designer"
     QT_QPA_PLATFORM=offscreen "$loader" "$plugin"
+    for program in Tarvix TarvixS; do
+        found=$(ldd "$work/moved/bin/$program" | awk '$1 ~ /^libtarvix-pingcontract/ { print $3 }')
+        case $found in
+            "$work"/moved/*) ;;
+            *) fail "the moved $program loads the contract from '$found'" ;;
+        esac
+    done
     ;;
 *)
     fail "unknown mode $mode"
