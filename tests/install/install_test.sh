@@ -44,7 +44,9 @@ files)
     # installer gives the helper its capability, never cmake --install.
     setid=$(find "$prefix" -type f -perm /6000)
     [ -z "$setid" ] || fail "set-id files: $setid"
-    caps=$(getcap -r "$prefix" 2>/dev/null || true)
+    getcap=$(command -v getcap || echo /sbin/getcap)
+    [ -x "$getcap" ] || fail "getcap (libcap2-bin) is not installed"
+    caps=$("$getcap" -r "$prefix")
     [ -z "$caps" ] || fail "files with capabilities: $caps"
     ;;
 desktop)
