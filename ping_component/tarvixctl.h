@@ -50,7 +50,8 @@ public:
     const PingEngine *engine() const { return m_engine; }
     bool isActive() const override;
 
-    // The typed interface: each goes through invoke(), as a host's call would.
+    // The typed interface: writes and calls go through invoke(), as a host's
+    // would, reads through the same getters as its property gets.
     int packetSize() const override { return readInt(DispId::PacketSize); }
     void setPacketSize(int bytes) override { put(DispId::PacketSize, bytes); }
     int timeToLive() const override { return readInt(DispId::TimeToLive); }
