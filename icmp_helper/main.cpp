@@ -189,6 +189,15 @@ int openRawSocket(int domain, std::uint16_t identifier, int *fd, bool *stamps)
 // Gives up every capability for good, before anything from the parent is read.
 bool dropPrivileges()
 {
+    // Installed set-user-ID root, where the file system keeps no capabilities,
+    // this process would stay root without any: the owner of root's files.
+    // Back to the user who started it, group first, while that is still allowed.
+    const gid_t gid = getgid();
+    const uid_t uid = getuid();
+    if (setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
+        return false;
+    if (geteuid() != uid || getegid() != gid)
+        return false;
     prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};

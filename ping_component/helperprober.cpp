@@ -37,16 +37,26 @@ constexpr int ExitTimeoutMs = 1000;   // the helper exits as soon as its channel
 // A function of ours, to find the file that holds the component.
 void componentAnchor() {}
 
-QString componentFile()
+// The file that holds the component, and the way from its directory to the
+// installed helper: a shared library lives in the prefix's library directory,
+// a program that has the component linked in in its bin/.
+struct ComponentFile
+{
+    QString path;
+    QString helperDirectory;
+};
+
+ComponentFile componentFile()
 {
     Dl_info info{};
     link_map *map = nullptr;
     if (dladdr1(reinterpret_cast<void *>(&componentAnchor), &info, reinterpret_cast<void **>(&map),
                 RTLD_DL_LINKMAP) != 0
         && map && map->l_name && map->l_name[0] != '\0')
-        return QFileInfo(QFile::decodeName(map->l_name)).canonicalFilePath();
+        return {QFileInfo(QFile::decodeName(map->l_name)).canonicalFilePath(),
+                QStringLiteral(TARVIX_HELPER_FROM_LIBDIR)};
     // The main program's own entry has no name: the component is linked into it.
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return {QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), QStringLiteral(TARVIX_HELPER_FROM_BINDIR)};
 }
 
 bool isInBuildTree(const QString &file)
@@ -136,11 +146,12 @@ QStringList HelperProber::candidatePaths()
     if (!chosen.isEmpty())
         return {chosen};
     QStringList paths;
-    const QString component = componentFile();
+    const ComponentFile file = componentFile();
+    const QString &component = file.path;
     if (component.isEmpty())
         return paths;
-    paths.append(QDir::cleanPath(QFileInfo(component).absolutePath() + QStringLiteral("/../libexec/tarvix/")
-                                 + HelperName));
+    paths.append(QDir::cleanPath(QFileInfo(component).absolutePath() + QLatin1Char('/') + file.helperDirectory
+                                 + QLatin1Char('/') + HelperName));
 #ifdef TARVIX_BUILD_TREE_ICMP_HELPER
     // Only a component in the build tree looks there: an installed one must not
     // start whatever a build directory of long ago might come to hold.

@@ -47,8 +47,9 @@ public:
     static Opened open(IpFamily family);
 
     // Where the helper is looked for, in order: only TARVIX_ICMP_HELPER when
-    // that is set; otherwise ../libexec/tarvix/tarvix-icmp-helper from the
-    // directory of the file that holds the component (an installed prefix),
+    // that is set; otherwise the prefix's libexec/tarvix/tarvix-icmp-helper,
+    // found from the directory of the file that holds the component (the
+    // shared library in lib/, or a program in bin/), so a prefix can move;
     // then, for a component in the build tree, the build tree's own helper.
     static QStringList candidatePaths();
     // The first candidate that exists, else the first one: the program to

@@ -23,7 +23,7 @@ TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::in
 }
 
 TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent)
-    : QWidget(parent)
+    : TarvixWidget(parent)
     , m_events(new PingEvents(this))
     , m_engine(new PingEngine(std::move(openProber), clock, this))
     , m_queue(new EventQueue(m_events, this))
@@ -55,6 +55,12 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::rescaleChart);
     connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::rescaleChart);
     describe();
+    // The typed interface: the events once more as its signals, and Active's changes.
+    connect(m_events, &PingEvents::OnPing, this, &TarvixWidget::pinged);
+    connect(m_events, &PingEvents::OnPingStr, this, &TarvixWidget::pingLine);
+    connect(m_events, &PingEvents::OnPingError, this, &TarvixWidget::pingError);
+    connect(m_engine, &PingEngine::started, this, &TarvixCtl::notifyChanges);
+    connect(m_engine, &PingEngine::finished, this, &TarvixCtl::notifyChanges);
 }
 
 TarvixCtl::~TarvixCtl()
@@ -89,9 +95,33 @@ DispResult TarvixCtl::invoke(qint32 dispId, DispKind kind, const QList<DispValue
     m_queue->beginCall();
     const DispResult result = dispatch(dispId, kind, args);
     // Ping waits in a local event loop, in which the host may have destroyed us.
-    if (self)
+    if (self) {
         m_queue->endCall();
+        notifyChanges();
+    }
     return result;
+}
+
+void TarvixCtl::ping(const QString &host)
+{
+    invoke(qint32(DispId::Ping), DispKind::Method, {host});
+}
+
+void TarvixCtl::notifyChanges()
+{
+    QPointer<TarvixCtl> self(this);
+    if (const bool active = isActive(); active != m_notifiedActive) {
+        m_notifiedActive = active;
+        emit activeChanged(active);
+    }
+    if (self && m_hostName != m_notifiedHostName) {
+        m_notifiedHostName = m_hostName;
+        emit hostNameChanged(m_hostName);
+    }
+    if (self && m_ipAddress != m_notifiedIpAddress) {
+        m_notifiedIpAddress = m_ipAddress;
+        emit ipAddressChanged(m_ipAddress);
+    }
 }
 
 DispResult TarvixCtl::dispatch(qint32 dispId, DispKind kind, const QList<DispValue> &args)
@@ -193,6 +223,9 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     describe();
     update();
     QPointer<TarvixCtl> self(this);
+    notifyChanges();
+    if (!self || generation != m_pingGeneration)
+        return DispResult::success();
     const HostResolver::Result resolved = m_resolver.resolve(args.first().toText(), m_settings.resolvesAddresses());
     if (!self || generation != m_pingGeneration)
         return DispResult::success(); // destroyed, stopped, or overtaken by another Ping meanwhile
@@ -248,6 +281,7 @@ bool TarvixCtl::loadState(const QByteArray &stream)
     m_extentX = state->extentX;
     m_extentY = state->extentY;
     update();
+    notifyChanges();
     return true;
 }
 

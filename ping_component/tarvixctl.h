@@ -7,10 +7,10 @@
 #include "pingsettings.h"
 #include "prober.h"
 #include "runview.h"
+#include "tarvixwidget.h"
 
 #include <QList>
 #include <QString>
-#include <QWidget>
 
 class ChartNavigator;
 class Clock;
@@ -18,11 +18,12 @@ class EventQueue;
 
 // The ping control: an ICMP echo engine behind the dispatch contract, with a
 // surface of its own. Hosts drive it through invoke() and hear from it through
-// events(); the C++ interface below is for programs and tests that need more.
+// events(); TarvixWidget is its typed Qt interface over the same dispatch, and
+// the C++ interface below is for programs and tests that need more.
 // It does the dispatch and the surface; the engine runs the pings, a
 // RunReporter words what happens as events, and an EventQueue raises them
 // from the event loop, never from inside a dispatch call.
-class TarvixCtl : public QWidget, public PingControl
+class TarvixCtl : public TarvixWidget, public PingControl
 {
     Q_OBJECT
 
@@ -48,7 +49,26 @@ public:
     // system resolver by default.
     void setHostLookup(HostResolver::Lookup lookup) { m_resolver.setLookup(std::move(lookup)); }
     const PingEngine *engine() const { return m_engine; }
-    bool isActive() const;
+    bool isActive() const override;
+
+    // The typed interface: writes and calls go through invoke(), as a host's
+    // would, reads through the same getters as its property gets.
+    int packetSize() const override { return readInt(DispId::PacketSize); }
+    void setPacketSize(int bytes) override { put(DispId::PacketSize, bytes); }
+    int timeToLive() const override { return readInt(DispId::TimeToLive); }
+    void setTimeToLive(int ttl) override { put(DispId::TimeToLive, ttl); }
+    int timeout() const override { return readInt(DispId::Timeout); }
+    void setTimeout(int ms) override { put(DispId::Timeout, ms); }
+    bool isContinuous() const override { return readInt(DispId::Continuous) != 0; }
+    void setContinuous(bool continuous) override { put(DispId::Continuous, continuous ? 1 : 0); }
+    int count() const override { return readInt(DispId::Count); }
+    void setCount(int count) override { put(DispId::Count, count); }
+    bool resolvesAddresses() const override { return readInt(DispId::ResolveAddresses) != 0; }
+    void setResolveAddresses(bool resolve) override { put(DispId::ResolveAddresses, resolve ? 1 : 0); }
+    QString hostName() const override { return m_hostName; }
+    QString ipAddress() const override { return m_ipAddress; }
+    void ping(const QString &host) override;
+    void stop() override { put(DispId::Active, 0); }
 
     // What the surface shows; tests paint it without a run on the wire.
     RunView::Snapshot snapshot() const;
@@ -74,6 +94,11 @@ private:
     // statistics.
     void endRun();
 
+    qint32 readInt(DispId id) const { return getProperty(id).value().toInt32(); }
+    void put(DispId id, qint32 value) { invoke(qint32(id), DispKind::PropertyPut, {value}); }
+    // Raises the typed interface's NOTIFY signals for what changed since last time.
+    void notifyChanges();
+
     void postError(const QString &text, qint32 code);
     void showLine(const QString &line);
     // Fits the chart's axis to the samples now in view; never from paintEvent.
@@ -98,4 +123,8 @@ private:
 
     quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken
     bool m_starting = false;      // a Ping is resolving its host
+    // What the NOTIFY signals last told.
+    bool m_notifiedActive = false;
+    QString m_notifiedHostName;
+    QString m_notifiedIpAddress;
 };

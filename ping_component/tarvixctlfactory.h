@@ -1,10 +1,11 @@
 #pragma once
 
 #include "pingcontrol.h"
+#include "tarvixcomponentexport.h"
 
 // The class name under which hosts register the ping component and their
 // forms ask for it.
 inline constexpr char TarvixCtlClassName[] = "TARVIXLibCtl.TarvixCtl";
 
 // Creates the ping component (TarvixCtlClassName) for a host's form.
-PingControlFactory tarvixCtlFactory();
+TARVIX_COMPONENT_EXPORT PingControlFactory tarvixCtlFactory();

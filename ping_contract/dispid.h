@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarvixcontractexport.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -29,9 +31,9 @@ enum class DispKind {
 };
 
 // The member name for a DISPID of the contract, or an empty string.
-QString dispIdName(qint32 dispId);
+TARVIX_CONTRACT_EXPORT QString dispIdName(qint32 dispId);
 
 // The contract's DISPID for a raw number, if it is one.
-std::optional<DispId> toDispId(qint32 dispId);
+TARVIX_CONTRACT_EXPORT std::optional<DispId> toDispId(qint32 dispId);
 
-QString dispKindName(DispKind kind);
+TARVIX_CONTRACT_EXPORT QString dispKindName(DispKind kind);

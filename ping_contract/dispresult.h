@@ -2,11 +2,12 @@
 
 #include "dispid.h"
 #include "dispvalue.h"
+#include "tarvixcontractexport.h"
 
 #include <QString>
 
 // What a late-bound call returns: a value, or an error that the caller sees.
-class DispResult
+class TARVIX_CONTRACT_EXPORT DispResult
 {
 public:
     enum class Error {

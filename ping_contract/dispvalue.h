@@ -1,12 +1,14 @@
 #pragma once
 
+#include "tarvixcontractexport.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <variant>
 
 // A value that crosses the dispatch contract: nothing, a 32-bit integer or a text.
-class DispValue
+class TARVIX_CONTRACT_EXPORT DispValue
 {
 public:
     enum class Kind { Empty, Int32, Text };

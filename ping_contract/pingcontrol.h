@@ -3,6 +3,7 @@
 #include "dispid.h"
 #include "dispresult.h"
 #include "dispvalue.h"
+#include "tarvixcontractexport.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,7 +15,7 @@ class QWidget;
 
 // What a host requires of a ping control. Any component that honours this
 // interface serves: hosts reach it only through invoke() and its events.
-class PingControl
+class TARVIX_CONTRACT_EXPORT PingControl
 {
 public:
     virtual ~PingControl() = default;

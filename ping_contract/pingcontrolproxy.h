@@ -1,10 +1,11 @@
 #pragma once
 
 #include "pingcontrol.h"
+#include "tarvixcontractexport.h"
 
 // Typed calls over PingControl::invoke. Each returns the component's result
 // unchanged, so a caller sees every error the late-bound call would give.
-class PingControlProxy
+class TARVIX_CONTRACT_EXPORT PingControlProxy
 {
 public:
     explicit PingControlProxy(PingControl *control = nullptr) : m_control(control) {}

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "tarvixcontractexport.h"
+
 #include <QObject>
 #include <QString>
 
 // The event interface of a ping control, in the contract's order. A component
 // owns one and raises its events through it, always on the UI thread and never
 // from inside one of its own dispatch calls.
-class PingEvents : public QObject
+class TARVIX_CONTRACT_EXPORT PingEvents : public QObject
 {
     Q_OBJECT
 

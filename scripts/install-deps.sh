@@ -7,6 +7,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     clang libclang-rt-14-dev llvm-14
     qt6-base-dev libgl-dev
+    # The Designer plugin's interface; the checks of what is installed.
+    qt6-tools-dev desktop-file-utils appstream
     libgtest-dev
     iproute2 procps iputils-ping libcap2-bin
     xvfb xauth imagemagick xdotool libx11-dev

@@ -22,6 +22,7 @@
 #include <iostream>
 #include <poll.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,9 +130,17 @@ bool copyExecutable(const QString &from, const QString &to)
                                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
+// How the helper is let open raw sockets: the file capability the package
+// gives it, or set-user-ID root where the file system keeps no capabilities.
+enum class Grant { Capability, SetUserId };
+
+class UnprivilegedRun : public ::testing::TestWithParam<Grant>
+{
+};
+
 } // namespace
 
-TEST(UnprivilegedRun, AnOrdinaryUserPingsThroughTheHelperAlone)
+TEST_P(UnprivilegedRun, AnOrdinaryUserPingsThroughTheHelperAlone)
 {
     const QString unavailable = TestNetwork::unavailableReason();
     if (!unavailable.isEmpty())
@@ -178,10 +187,15 @@ TEST(UnprivilegedRun, AnOrdinaryUserPingsThroughTheHelperAlone)
     EXPECT_TRUE(errors[0].contains(QStringLiteral("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"")))
         << qPrintable(errors[0]);
 
-    QProcess grant;
-    grant.start(setcap, {QStringLiteral("cap_net_raw+ep"), helper});
-    ASSERT_TRUE(grant.waitForFinished(10000));
-    ASSERT_EQ(grant.exitCode(), 0) << grant.readAllStandardError().constData();
+    if (GetParam() == Grant::Capability) {
+        QProcess grant;
+        grant.start(setcap, {QStringLiteral("cap_net_raw+ep"), helper});
+        ASSERT_TRUE(grant.waitForFinished(10000));
+        ASSERT_EQ(grant.exitCode(), 0) << grant.readAllStandardError().constData();
+    } else {
+        // Copied by root, so root's: set-user-ID makes it run as root.
+        ASSERT_EQ(::chmod(QFile::encodeName(helper).constData(), 04755), 0) << std::strerror(errno);
+    }
 
     const DriverRun run = runAsNobody(network, driver, {host4, host6});
     std::cout << "The driver, run as uid 65534 in " << qPrintable(network.clientNamespace()) << ":\n"
@@ -212,12 +226,19 @@ TEST(UnprivilegedRun, AnOrdinaryUserPingsThroughTheHelperAlone)
         EXPECT_TRUE(linesStarting(run.output, QStringLiteral("timeout ")).isEmpty());
         EXPECT_TRUE(linesStarting(run.output, QStringLiteral("transmit-failed ")).isEmpty());
     }
-    // While it served, the helper had given up its capability too.
+    // While it served, the helper had given up its capability too, and root
+    // when it ran as root: every user id is nobody's again.
     const QStringList children = linesStarting(run.output, QStringLiteral("caps child "));
     ASSERT_EQ(children.size(), 2) << qPrintable(run.output);
     for (const QString &child : children) {
         EXPECT_TRUE(child.contains(QStringLiteral(" tarvix-icmp-hel "))) << qPrintable(child);
+        EXPECT_TRUE(child.contains(QStringLiteral(" Uid=65534,65534,65534,65534 "))) << qPrintable(child);
         EXPECT_TRUE(child.endsWith(QStringLiteral("CapEff=%1 CapPrm=%1 NoNewPrivs=1").arg(NoCapabilities)))
             << qPrintable(child);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Helper, UnprivilegedRun, ::testing::Values(Grant::Capability, Grant::SetUserId),
+                         [](const ::testing::TestParamInfo<Grant> &info) {
+                             return info.param == Grant::Capability ? "WithCapability" : "SetUserIdRoot";
+                         });

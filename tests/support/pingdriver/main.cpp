@@ -9,7 +9,7 @@
 //   caps self CapEff=... CapPrm=...        (at the start, and at each first reply)
 //   run ADDRESS kind=datagram|raw|helper
 //   reply ADDRESS seq=N bytes=N ttl=N rtt_ns=N kernel_timestamp=0|1
-//   caps child PID NAME CapEff=... CapPrm=... NoNewPrivs=...   (at each first reply)
+//   caps child PID NAME Uid=R,E,S,F CapEff=... CapPrm=... NoNewPrivs=...   (at each first reply)
 //   timeout ADDRESS seq=N | failed ADDRESS seq=N | transmit-failed ADDRESS seq=N errno=N
 //   error ADDRESS TEXT      (no socket of any kind could be opened)
 //   end ADDRESS
@@ -42,8 +42,10 @@ QString statusFields(const QString &statusFile, const QStringList &names)
     const QString status = QString::fromLatin1(file.readAll());
     QStringList fields;
     for (const QString &name : names) {
-        const QRegularExpression line(QStringLiteral("^%1:\\s*(\\S+)").arg(name), QRegularExpression::MultilineOption);
-        fields.append(name + QLatin1Char('=') + line.match(status).captured(1));
+        // Several values (the four user ids) are joined by commas.
+        const QRegularExpression line(QStringLiteral("^%1:\\s*([^\\n]*)").arg(name), QRegularExpression::MultilineOption);
+        fields.append(name + QLatin1Char('=')
+                      + line.match(status).captured(1).simplified().replace(QLatin1Char(' '), QLatin1Char(',')));
     }
     return fields.join(QLatin1Char(' '));
 }
@@ -71,7 +73,8 @@ void reportChildren()
         say(QStringLiteral("caps child %1 %2 %3")
                 .arg(pid, name.match(status).captured(1),
                      statusFields(file.fileName(),
-                                  {QStringLiteral("CapEff"), QStringLiteral("CapPrm"), QStringLiteral("NoNewPrivs")})));
+                                  {QStringLiteral("Uid"), QStringLiteral("CapEff"), QStringLiteral("CapPrm"),
+                                   QStringLiteral("NoNewPrivs")})));
     }
 }
 

@@ -1,0 +1,8 @@
+#include "tarvixwidget.h"
+
+#include "tarvixctl.h"
+
+TarvixWidget *TarvixWidget::create(QWidget *parent)
+{
+    return new TarvixCtl(parent);
+}
