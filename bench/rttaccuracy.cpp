@@ -51,20 +51,6 @@ constexpr int FreeMs = 10;       // between two stresses: shorter than the round
 constexpr double GoalMedianMs = 0.05;
 constexpr double GoalP99Ms = 0.2;
 
-enum class Stress { None, BusyUiThread, StoppedProcess };
-
-QString title(Stress stress)
-{
-    switch (stress) {
-    case Stress::None: return QStringLiteral("quiet");
-    case Stress::BusyUiThread:
-        return QStringLiteral("UI thread busy %1 ms, free %2 ms, over and over").arg(StressMs).arg(FreeMs);
-    case Stress::StoppedProcess:
-        return QStringLiteral("process stopped (SIGSTOP) %1 ms, running %2 ms, over and over").arg(StressMs).arg(FreeMs);
-    }
-    return {};
-}
-
 // One request by iputils: with -c 1 the summary line gives the round trip to
 // the microsecond, where the reply line rounds it to a tenth above 10 ms.
 std::optional<double> iputilsOnce(const TestNetwork &network, const QString &host)
@@ -165,12 +151,7 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
     control.invoke(qint32(DispId::Timeout), DispKind::PropertyPut, {TimeoutMs});
     passages(requestsAtHost, repliesAtClient);
 
-    std::optional<UiThreadHog> hog;
-    std::optional<ProcessStopper> stopper;
-    if (stress == Stress::BusyUiThread)
-        hog.emplace(StressMs, FreeMs);
-    else if (stress == Stress::StoppedProcess && !stopper.emplace(StressMs, FreeMs).ok())
-        std::fprintf(stderr, "no helper process to stop this one: a turn ran without stops\n");
+    StressScope stressed(stress, StressMs, FreeMs);
 
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host});
     QElapsedTimer limit;
@@ -178,8 +159,7 @@ void componentTurn(const QString &host, int count, Stress stress, IcmpWatcher &r
     while (control.isActive() && limit.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
-    hog.reset();
-    stopper.reset();
+    stressed.end();
 
     const QList<Passage> seen = passages(requestsAtHost, repliesAtClient);
     c.component.add(roundTripsMs, seen);
@@ -235,7 +215,7 @@ std::unique_ptr<IcmpWatcher> watcherIn(const QString &netns, quint8 type)
 bool report(Stress stress, const Condition &c)
 {
     const QString ms = QStringLiteral("ms");
-    printLine(QStringLiteral("-- %1 --").arg(title(stress)));
+    printLine(QStringLiteral("-- %1 --").arg(title(stress, StressMs, FreeMs)));
     const QList<double> &iputils = c.iputils.roundTripsMs;
     const QList<double> &component = c.component.roundTripsMs;
     printLine(QStringLiteral("  iputils    %1").arg(describe(summarize(iputils), ms)));

@@ -3,6 +3,7 @@
 #include "benchreport.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -89,6 +90,32 @@ void workInChild()
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+QString title(Stress stress, int stressMs, int freeMs)
+{
+    switch (stress) {
+    case Stress::None: return QStringLiteral("quiet");
+    case Stress::BusyUiThread:
+        return QStringLiteral("UI thread busy %1 ms, free %2 ms, over and over").arg(stressMs).arg(freeMs);
+    case Stress::StoppedProcess:
+        return QStringLiteral("process stopped (SIGSTOP) %1 ms, running %2 ms, over and over").arg(stressMs).arg(freeMs);
+    }
+    return {};
+}
+
+StressScope::StressScope(Stress stress, int stressMs, int freeMs)
+{
+    if (stress == Stress::BusyUiThread)
+        m_hog.emplace(stressMs, freeMs);
+    else if (stress == Stress::StoppedProcess && !m_stopper.emplace(stressMs, freeMs).ok())
+        std::fprintf(stderr, "no helper process to stop this one: a turn ran without stops\n");
+}
+
+void StressScope::end()
+{
+    m_hog.reset();
+    m_stopper.reset();
 }
 
 } // namespace BenchStress

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QString>
 #include <QTimer>
 #include <QtGlobal>
+
+#include <optional>
 
 #include <sys/types.h>
 
@@ -37,6 +40,25 @@ public:
 private:
     pid_t m_helper = -1;
     int m_pipe = -1;
+};
+
+enum class Stress { None, BusyUiThread, StoppedProcess };
+
+// How a report heads the figures taken under a stress.
+QString title(Stress stress, int stressMs, int freeMs);
+
+// A stress from construction until end() or destruction.
+class StressScope
+{
+public:
+    StressScope(Stress stress, int stressMs, int freeMs);
+    Q_DISABLE_COPY_MOVE(StressScope)
+
+    void end();
+
+private:
+    std::optional<UiThreadHog> m_hog;
+    std::optional<ProcessStopper> m_stopper;
 };
 
 // An interactive shell that runs a benchmark in the foreground takes a

@@ -47,20 +47,6 @@ constexpr int FreeMs = 10;
 constexpr double GoalMedianUs = 5;
 constexpr double GoalP99Us = 20;
 
-enum class Stress { None, BusyUiThread, StoppedProcess };
-
-QString title(Stress stress)
-{
-    switch (stress) {
-    case Stress::None: return QStringLiteral("quiet");
-    case Stress::BusyUiThread:
-        return QStringLiteral("UI thread busy %1 ms, free %2 ms, over and over").arg(StressMs).arg(FreeMs);
-    case Stress::StoppedProcess:
-        return QStringLiteral("process stopped (SIGSTOP) %1 ms, running %2 ms, over and over").arg(StressMs).arg(FreeMs);
-    }
-    return {};
-}
-
 // Echo requests and replies on one interface, IPv4, with the kernel's
 // software timestamps: an outgoing request as it is handed to the device's
 // queue, a reply as it comes in from the device.
@@ -198,12 +184,7 @@ void componentTurn(const QString &host, int count, Stress stress, WireCapture &c
     control.invoke(qint32(DispId::Timeout), DispKind::PropertyPut, {TimeoutMs});
     capture.drain();
 
-    std::optional<UiThreadHog> hog;
-    std::optional<ProcessStopper> stopper;
-    if (stress == Stress::BusyUiThread)
-        hog.emplace(StressMs, FreeMs);
-    else if (stress == Stress::StoppedProcess && !stopper.emplace(StressMs, FreeMs).ok())
-        std::fprintf(stderr, "no helper process to stop this one: a turn ran without stops\n");
+    StressScope stressed(stress, StressMs, FreeMs);
 
     control.invoke(qint32(DispId::Ping), DispKind::Method, {host});
     QElapsedTimer limit;
@@ -211,8 +192,7 @@ void componentTurn(const QString &host, int count, Stress stress, WireCapture &c
     while (control.isActive() && limit.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
-    hog.reset();
-    stopper.reset();
+    stressed.end();
 
     // The component's requests were the only ones on the path meanwhile.
     const QHash<quint32, WireCapture::Echo> seen = capture.drain();
@@ -248,7 +228,7 @@ Condition measure(const TestNetwork &network, WireCapture &capture, const QStrin
 // closer than iputils.
 bool report(Stress stress, const Condition &c)
 {
-    printLine(QStringLiteral("-- %1 --").arg(title(stress)));
+    printLine(QStringLiteral("-- %1 --").arg(title(stress, StressMs, FreeMs)));
     const QString us = QStringLiteral("us");
     const double componentMedian = percentile(c.component.offUs, 50);
     const double componentP99 = percentile(c.component.offUs, 99);
