@@ -356,18 +356,25 @@ void RunView::paintTimeAxis(QPainter &painter, const QRect &axis) const
     painter.restore();
 }
 
-void RunView::paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const
+RunView::LampLook RunView::lampLook(const Snapshot &snapshot)
 {
     // Grey before any request ended, green when the last one was answered,
     // red when it was lost; a blue ring while a run is in progress.
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = idleLamp;
+    LampLook look;
+    look.fill = idleLamp.rgb();
     if (snapshot.run && snapshot.run->statistics().sent() > 0)
-        fill = snapshot.run->lastRequestReplied() ? replyColor : lostMark;
-    const bool busy = snapshot.phase == Phase::Running || snapshot.phase == Phase::Resolving;
+        look.fill = (snapshot.run->lastRequestReplied() ? replyColor : lostMark).rgb();
+    look.busy = snapshot.phase == Phase::Running || snapshot.phase == Phase::Resolving;
+    return look;
+}
+
+void RunView::paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const
+{
+    const LampLook look = lampLook(snapshot);
+    painter.setRenderHint(QPainter::Antialiasing);
     const int side = qMin(area.width(), area.height()) - 4;
     const QRectF lamp(area.left() + (area.width() - side) / 2.0, area.top() + (area.height() - side) / 2.0, side, side);
-    painter.setPen(QPen(busy ? runningColor : QColor(0x60, 0x60, 0x60), busy ? 3 : 1));
-    painter.setBrush(fill);
+    painter.setPen(QPen(look.busy ? runningColor : QColor(0x60, 0x60, 0x60), look.busy ? 3 : 1));
+    painter.setBrush(QColor(look.fill));
     painter.drawEllipse(lamp);
 }

@@ -4,6 +4,7 @@
 #include "runhistory.h"
 #include "runstate.h"
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -70,6 +71,16 @@ public:
     static constexpr int MinimumPitch = 3;
     // Unzoomed, a live chart keeps each request at least this wide.
     static constexpr int RoomyPitch = 4;
+
+    // All that the lamp shows of a run: a surface that shows the lamp needs
+    // repainting only when this changes.
+    struct LampLook
+    {
+        QRgb fill = 0;
+        bool busy = false;
+        bool operator==(const LampLook &) const = default;
+    };
+    static LampLook lampLook(const Snapshot &snapshot);
 
     // Whether the full display fits; smaller surfaces get the lamp.
     static bool fitsFullDisplay(const QSize &size);

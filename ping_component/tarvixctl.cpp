@@ -210,8 +210,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
 
     if (const std::optional<QString> problem = m_settings.validationError()) {
         postError(PingText::errorLine(*problem), PingText::BadSetting);
-        describe();
-        update();
+        refresh();
         return DispResult::success();
     }
 
@@ -220,8 +219,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     // Ping (a write of 0 to Active), start another one, which overtakes it, or
     // destroy us; each ends the wait at once. Until then Active reads non-zero.
     m_starting = true;
-    describe();
-    update();
+    refresh();
     QPointer<TarvixCtl> self(this);
     notifyChanges();
     if (!self || generation != m_pingGeneration)
@@ -249,8 +247,7 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
         break;
     }
     }
-    describe();
-    update();
+    refresh();
     return DispResult::success();
 }
 
@@ -266,8 +263,7 @@ void TarvixCtl::endRun()
         m_queue->dropUnraised();
         m_engine->stop();
     }
-    describe();
-    update();
+    refresh();
 }
 
 bool TarvixCtl::loadState(const QByteArray &stream)
@@ -280,6 +276,7 @@ bool TarvixCtl::loadState(const QByteArray &stream)
     m_ipAddress = state->ipAddress;
     m_extentX = state->extentX;
     m_extentY = state->extentY;
+    m_lampLook.reset(); // the surface may now be another size
     update();
     notifyChanges();
     return true;
@@ -307,8 +304,7 @@ void TarvixCtl::postError(const QString &text, qint32 code)
 void TarvixCtl::showLine(const QString &line)
 {
     m_lastLine = line.trimmed();
-    describe();
-    update();
+    refresh();
 }
 
 void TarvixCtl::rescaleChart()
@@ -319,8 +315,20 @@ void TarvixCtl::rescaleChart()
     const int lineHeight = fontMetrics().height();
     m_navigator->setTotal(run ? run->history().total() : 0, RunView::roomyColumns(rect(), lineHeight));
     m_view.update(run, m_navigator->window(), rect(), lineHeight);
+    refresh();
+}
+
+void TarvixCtl::refresh()
+{
     describe();
-    update();
+    // Each reply of a run moves the chart; the lamp changes only when a
+    // request is lost after one was answered, or the other way round.
+    std::optional<RunView::LampLook> look;
+    if (!showsFullDisplay())
+        look = RunView::lampLook(snapshot());
+    if (!look || look != m_lampLook)
+        update();
+    m_lampLook = look;
 }
 
 void TarvixCtl::describe()

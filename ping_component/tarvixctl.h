@@ -12,6 +12,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class ChartNavigator;
 class Clock;
 class EventQueue;
@@ -105,6 +107,8 @@ private:
     void rescaleChart();
     // What a screen reader hears of the surface: the picked request, or the run.
     void describe();
+    // After a change of the run: describes it, and repaints what it changed.
+    void refresh();
 
     PingEvents *m_events;
     PingEngine *m_engine;
@@ -120,6 +124,8 @@ private:
     RunView m_view;
     ChartNavigator *m_navigator;
     QString m_lastLine;
+    // What the lamp showed at the last refresh; none while the chart shows.
+    std::optional<RunView::LampLook> m_lampLook;
 
     quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken
     bool m_starting = false;      // a Ping is resolving its host

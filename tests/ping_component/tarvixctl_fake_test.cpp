@@ -8,6 +8,8 @@
 #include "tarvixctl.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +66,22 @@ protected:
     FakeNetwork network{clock, GetParam()};
     std::unique_ptr<TarvixCtl> m_control;
     std::unique_ptr<EventRecorder> m_recorder;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
 };
 
 } // namespace
@@ -264,3 +282,35 @@ TEST_P(FakeRunTest, SettingsReachTheRequests)
 
 INSTANTIATE_TEST_SUITE_P(Fake, FakeRunTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
                          [](const auto &info) { return std::string(info.param == IpFamily::IPv4 ? "V4" : "V6"); });
+
+// A surface too small for the chart shows a lamp: its repaints follow what
+// it shows (answered, lost, running), not every reply; the log of a host
+// beside it is busy enough.
+TEST_P(FakeRunTest, TheLampRepaintsWhenItChangesOnly)
+{
+    PaintCounter paints(m_control.get());
+    m_control->resize(24, 24);
+    m_control->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_control.get()));
+    put(DispId::Count, 6);
+    ping();
+    processEvents();
+    int before = paints.count;
+    const auto requestEnds = [&](bool replied) {
+        if (replied)
+            replyAfter(int(network.sent().size()) - 1, 20 * ms);
+        clock.advance(1 * s);
+        processEvents();
+        const int painted = paints.count - before;
+        before = paints.count;
+        return painted;
+    };
+    EXPECT_GE(requestEnds(true), 1); // grey to green
+    EXPECT_EQ(requestEnds(true), 0);
+    EXPECT_EQ(requestEnds(true), 0);
+    EXPECT_GE(requestEnds(false), 1); // lost: red
+    EXPECT_EQ(requestEnds(false), 0);
+    EXPECT_GE(requestEnds(true), 1); // green, and the run's ring goes
+    EXPECT_EQ(get(DispId::Active), DispValue(0));
+    EXPECT_EQ(m_recorder->of(Id::OnPing).size(), 6);
+}
