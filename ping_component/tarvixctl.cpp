@@ -72,6 +72,9 @@ TarvixCtl::~TarvixCtl()
     m_resolver.cancel();
     disconnect(m_engine, nullptr, nullptr, nullptr);
     m_queue->dropUnraised();
+    // QWidget's destructor still sends events (a focus out): the navigator,
+    // which asks this object about them, must no longer see them.
+    removeEventFilter(m_navigator);
 }
 
 bool TarvixCtl::isActive() const
