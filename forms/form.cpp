@@ -2,6 +2,7 @@
 
 #include "checkboxwidget.h"
 #include "formcolor.h"
+#include "framepacer.h"
 #include "multilinebox.h"
 #include "pingevents.h"
 #include "runtimeerror.h"
@@ -118,6 +119,9 @@ Form::Form(const FormDefinition &definition, const ComponentRegistry &components
         setAutoFillBackground(true);
     }
     m_reporter = [this](const QString &message) { QMessageBox::critical(this, windowTitle(), message); };
+    // A form whose log or lamp changes with every reply is painted once per
+    // frame, not once per reply.
+    new FramePacer(this);
 
     for (const ControlDefinition &control : definition.controls())
         createControl(control, components);
