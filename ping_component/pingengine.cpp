@@ -16,7 +16,7 @@ PingEngine::PingEngine(ProberOpener openProber, Clock &clock, QObject *parent)
     : QObject(parent)
     , m_openProber(std::move(openProber))
     , m_clock(clock)
-    , m_sendAlarm(clock.createAlarm([this] { sendNext(); }))
+    , m_sendAlarm(clock.createAlarm([this] { onSendDue(); }))
     , m_deadlineAlarm(clock.createAlarm([this] { onDeadline(); }))
     , m_stampAlarm(clock.createAlarm([this] { onStampWait(); }))
 {
@@ -116,6 +116,16 @@ void PingEngine::sendNext()
     m_lastSendMonotonicNs = sent.sentMonotonicNs;
     m_run->markSent(sequence, sent.sentRealtimeNs, sent.sentMonotonicNs);
     m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
+}
+
+void PingEngine::onSendDue()
+{
+    sendNext();
+    // The kernel stamps a request as the device takes it, mostly before
+    // sendto returns, and a near host's reply may be in by then too: taking
+    // them now spares the event loop a wake-up for each. (Not in start():
+    // a run does not end inside the call that starts it.)
+    readPending();
 }
 
 void PingEngine::readPending()

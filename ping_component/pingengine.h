@@ -82,6 +82,7 @@ signals:
 
 private:
     void sendNext();
+    void onSendDue();
     void readPending();
     void handle(const ProbeEvent &event, qint64 nowNs);
     void acceptReply(const ProbeEvent &reply, qint64 nowNs);

@@ -47,6 +47,8 @@ public:
             return result;
         }
         m_network.m_sent.append({target, sequence, payload, m_hopLimit, at});
+        if (m_network.m_answer)
+            m_network.m_answer(m_network.m_sent.last());
         result.ok = true;
         return result;
     }

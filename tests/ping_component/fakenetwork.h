@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 // The network a test's engine talks to, through probers that it opens:
@@ -37,6 +38,9 @@ public:
     // The next count sends fail with errnoValue, as sendto does.
     void failSends(int count, int errnoValue);
     void refuseHopLimit() { m_hopLimitRefused = true; }
+    // A near host: called inside each send that succeeds, once it is
+    // recorded, so that what it makes arrive is in when the send returns.
+    void answerSends(std::function<void(const Sent &request)> answer) { m_answer = std::move(answer); }
     // Whether probers opened from now on say they asked for transmit timestamps.
     void askForSendStamps(bool ask) { m_sendStamps = ask; }
 
@@ -77,5 +81,6 @@ private:
     int m_open = 0;
     int m_opened = 0;
     QList<Sent> m_sent;
+    std::function<void(const Sent &request)> m_answer;
     std::deque<ProbeEvent> m_arrivals;
 };

@@ -391,6 +391,35 @@ TEST_P(PingEngineTest, ARoundTripStartsAtTheKernelsTransmitStampWhereOneCame)
     EXPECT_EQ(engine.run()->statistics().minNs(), 4970 * us);
 }
 
+// On a near path the kernel has stamped the request, and the reply is in,
+// by the time sendto returns.
+TEST_P(PingEngineTest, WhatCameInWithASendIsTakenAtOnceExceptInsideStart)
+{
+    network.askForSendStamps(true);
+    // The fake clock stands still during a send: stamp and reply carry its
+    // instant, and the round trip is 0.
+    network.answerSends([this](const FakeNetwork::Sent &sent) {
+        network.arrive(network.sendStampOf(sent, sent.at.monotonicNs), sent.at.monotonicNs);
+        network.arrive(network.replyTo(sent), sent.at.monotonicNs);
+    });
+    m_settings.count = 3;
+    start();
+    // The run does not move on inside the call that starts it.
+    EXPECT_EQ(log, QStringList{"started"});
+    EXPECT_EQ(network.unread(), 2);
+    processEvents();
+    EXPECT_EQ(log, QStringList({"started", "reply 1 0us"}));
+
+    // A send that falls due takes its stamp and reply with it, before the
+    // event loop turns.
+    clock.advanceTo(t0() + 1 * s);
+    EXPECT_EQ(network.unread(), 0);
+    EXPECT_EQ(log, QStringList({"started", "reply 1 0us", "reply 2 0us"}));
+    clock.advanceTo(t0() + 2 * s);
+    EXPECT_EQ(log, QStringList({"started", "reply 1 0us", "reply 2 0us", "reply 3 0us", "finished"}));
+    EXPECT_FALSE(network.isOpen());
+}
+
 TEST_P(PingEngineTest, WithoutAStampInTimeTheSendTimeIsTheClockReadBeforeIt)
 {
     network.askForSendStamps(true);
