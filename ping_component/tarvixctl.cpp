@@ -336,10 +336,17 @@ void TarvixCtl::refresh()
 
 void TarvixCtl::describe()
 {
-    if (!m_view.readout().isEmpty()) {
-        setAccessibleDescription(m_view.readout());
-        return;
-    }
+    // Worded afresh for every reply, the description cost more than the rest
+    // of the reply's bookkeeping. TarvixCtlAccessible words it when a screen
+    // reader asks; only a listening one is told that it changed.
+    if (QAccessible::isActive())
+        setAccessibleDescription(description());
+}
+
+QString TarvixCtl::description() const
+{
+    if (!m_view.readout().isEmpty())
+        return m_view.readout();
     const RunView::Snapshot now = snapshot();
     QString text;
     switch (now.phase) {
@@ -362,7 +369,7 @@ void TarvixCtl::describe()
         if (s.sent() > 0)
             text += now.run->lastRequestReplied() ? tr("; last request answered") : tr("; last request lost");
     }
-    setAccessibleDescription(text);
+    return text;
 }
 
 RunView::Snapshot TarvixCtl::snapshot() const

@@ -74,6 +74,8 @@ public:
 
     // What the surface shows; tests paint it without a run on the wire.
     RunView::Snapshot snapshot() const;
+    // What a screen reader hears of the surface: the picked request, or the run.
+    QString description() const;
     const RunView &view() const { return m_view; }
     // The chart's interaction: zoom, scroll-back, cursor, copy.
     ChartNavigator *navigator() const { return m_navigator; }
@@ -105,7 +107,7 @@ private:
     void showLine(const QString &line);
     // Fits the chart's axis to the samples now in view; never from paintEvent.
     void rescaleChart();
-    // What a screen reader hears of the surface: the picked request, or the run.
+    // Tells a screen reader, if one listens, that description() changed.
     void describe();
     // After a change of the run: describes it, and repaints what it changed.
     void refresh();
