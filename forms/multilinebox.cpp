@@ -1,7 +1,6 @@
 #include "multilinebox.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -39,6 +38,12 @@ MultiLineBox::MultiLineBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     // Tab moves on to the next control, as in every other box of a form.
     setTabChangesFocus(true);
+    // A zero timer rather than a posted event: a log's handler moves the
+    // caret at once, and a stopped timer costs nothing, where a posted event
+    // wakes the event loop for each line.
+    m_caretToStartTimer.setSingleShot(true);
+    m_caretToStartTimer.setInterval(0);
+    connect(&m_caretToStartTimer, &QTimer::timeout, this, &MultiLineBox::moveCaretToStartIfPending);
     connect(document(), &QTextDocument::contentsChanged, this, &MultiLineBox::takeUserEdit);
 }
 
@@ -96,7 +101,7 @@ void MultiLineBox::append(QString tail)
     // there for real only if nothing has moved it first when the event loop
     // turns, before anything is painted or typed.
     m_caretToStart = true;
-    QCoreApplication::postEvent(this, new QEvent(CaretToStartEvent), Qt::HighEventPriority);
+    m_caretToStartTimer.start();
 }
 
 void MultiLineBox::moveCaretToStartIfPending()
@@ -104,15 +109,12 @@ void MultiLineBox::moveCaretToStartIfPending()
     if (!m_caretToStart)
         return;
     m_caretToStart = false;
+    m_caretToStartTimer.stop();
     setTextCursor(QTextCursor(document()));
 }
 
 bool MultiLineBox::event(QEvent *event)
 {
-    if (event->type() == CaretToStartEvent) {
-        moveCaretToStartIfPending();
-        return true;
-    }
     // Whatever the user does with the caret starts from where it stands.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride
         || event->type() == QEvent::InputMethod || event->type() == QEvent::FocusIn)
@@ -158,10 +160,17 @@ void MultiLineBox::setSelLength(int length)
 void MultiLineBox::select(int start, int end)
 {
     m_caretToStart = false;
+    m_caretToStartTimer.stop();
     QTextCursor cursor = textCursor();
-    cursor.setPosition(toDocument(start));
-    cursor.setPosition(toDocument(end), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    const int anchor = toDocument(start);
+    const int position = toDocument(end);
+    // A log's handler puts the caret after its line, then sets an empty
+    // selection there once more: the cursor is moved only when it moves.
+    if (cursor.anchor() != anchor || cursor.position() != position) {
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(cursor);
+    }
     ensureCursorVisible();
 }
 

@@ -3,6 +3,7 @@
 #include "textboxwidget.h"
 
 #include <QPlainTextEdit>
+#include <QTimer>
 
 // A multi-line text box whose Text keeps its line ends exactly as written.
 //
@@ -40,7 +41,6 @@ private:
     void append(QString tail);
     void moveCaretToStartIfPending();
 
-    static constexpr QEvent::Type CaretToStartEvent = QEvent::Type(QEvent::User + 0x71c);
     void select(int start, int end);
     // Between the model (the text as written) and the document.
     int toDocument(int modelPosition) const;
@@ -52,4 +52,5 @@ private:
     bool m_writing = false;
     // The caret stands at the start since the last append; see append().
     bool m_caretToStart = false;
+    QTimer m_caretToStartTimer;
 };
