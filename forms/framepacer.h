@@ -19,7 +19,8 @@ class QWidget;
 //
 // Only the pacing of update requests changes. Exposure (a window shown,
 // uncovered or resized) is painted by Qt at once, and a grab() draws the
-// widgets anew as always.
+// widgets anew as always; a repaint() asked for within a frame of the last
+// paint goes out with that frame.
 class FramePacer : public QObject
 {
 public:
