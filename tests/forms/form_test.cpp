@@ -5,12 +5,14 @@
 #include "runtimeerror.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -83,6 +85,58 @@ TEST_F(FormTest, OpensCentredOnTheScreen)
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_LE(qAbs(form->geometry().center().x() - screen.center().x()), 1);
     EXPECT_LE(qAbs(form->geometry().center().y() - screen.center().y()), 1);
+}
+
+namespace {
+
+class PaintCount : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(FormTest, ALogThatGrowsFasterThanFramesIsPaintedOncePerFrameAndShowsItsLastLine)
+{
+    form->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto *log = qobject_cast<QPlainTextEdit *>(form->controlWidget(u"Log"_s));
+    ASSERT_NE(log, nullptr);
+    PaintCount count;
+    log->viewport()->installEventFilter(&count);
+    QTest::qWait(100);
+    const int before = count.paints;
+
+    const TextBox box = form->textBox(u"Log"_s);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    constexpr int Lines = 100;
+    for (int i = 0; i < Lines; ++i) {
+        box.setText(box.text() + u"Reply from 127.0.0.1: bytes=32 time<1ms TTL=%1\r\n"_s.arg(i));
+        QCoreApplication::processEvents();
+        QTest::qSleep(1);
+    }
+    const qint64 ms = elapsed.elapsed();
+    // No screen is paced faster than a frame of 4 ms; unpaced, every line is painted.
+    EXPECT_LE(count.paints - before, ms / 4 + 2) << Lines << " lines in " << ms << " ms";
+    // What the window holds catches up with the log as it stands.
+    const auto shown = [&] {
+        const QImage held = form->screen()
+                                ->grabWindow(form->winId(), log->x(), log->y(), log->width(), log->height())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+        return held == log->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_TRUE(QTest::qWaitFor(shown, 1000));
 }
 
 TEST_F(FormTest, CheckBoxValueIsZeroOneOrTwo)
