@@ -424,14 +424,22 @@ TEST_F(TestNetworkTest, ConstructionSweepsLeftoversOfDeadProcessesOnly)
                                         {QStringLiteral("netns"), QStringLiteral("exec"), dead,
                                          QStringLiteral("sleep"), QStringLiteral("30")},
                                         {}, &straggler));
-    QThread::msleep(100);
+    // `ip netns exec` enters the namespace before it runs sleep, and the
+    // sweep finds only what is inside: on a loaded machine that may take more
+    // than a moment.
+    const ino_t deadNamespace = namespaceInode(QStringLiteral("/run/netns/") + dead);
+    bool inside = false;
+    for (int i = 0; i < 250 && !inside; ++i, QThread::msleep(20))
+        inside = deadNamespace != 0
+                 && namespaceInode(QStringLiteral("/proc/%1/ns/net").arg(straggler)) == deadNamespace;
+    ASSERT_TRUE(inside) << "the process never entered the leftover namespace";
 
     TestNetwork next;
     EXPECT_TRUE(next.ok()) << qPrintable(next.error());
     EXPECT_FALSE(namespaceExists(dead));
     EXPECT_TRUE(namespaceExists(alive)) << "the namespace of a live process must stay";
     bool stragglerGone = false;
-    for (int i = 0; i < 50 && !stragglerGone; ++i, QThread::msleep(20))
+    for (int i = 0; i < 250 && !stragglerGone; ++i, QThread::msleep(20))
         stragglerGone = !inSomeNamespace(pid_t(straggler));
     EXPECT_TRUE(stragglerGone) << "the process inside the leftover namespace must be ended";
 
