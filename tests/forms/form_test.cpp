@@ -2,6 +2,7 @@
 // order, and the properties of its controls.
 #include "testform.h"
 
+#include "paintcounter.h"
 #include "runtimeerror.h"
 
 #include <QCheckBox>
@@ -87,34 +88,15 @@ TEST_F(FormTest, OpensCentredOnTheScreen)
     EXPECT_LE(qAbs(form->geometry().center().y() - screen.center().y()), 1);
 }
 
-namespace {
-
-class PaintCount : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
-} // namespace
-
 TEST_F(FormTest, ALogThatGrowsFasterThanFramesIsPaintedOncePerFrameAndShowsItsLastLine)
 {
     form->open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     auto *log = qobject_cast<QPlainTextEdit *>(form->controlWidget(u"Log"_s));
     ASSERT_NE(log, nullptr);
-    PaintCount count;
-    log->viewport()->installEventFilter(&count);
+    PaintCounter paints(log->viewport());
     QTest::qWait(100);
-    const int before = count.paints;
+    const int before = paints.count;
 
     const TextBox box = form->textBox(u"Log"_s);
     QElapsedTimer elapsed;
@@ -127,7 +109,7 @@ TEST_F(FormTest, ALogThatGrowsFasterThanFramesIsPaintedOncePerFrameAndShowsItsLa
     }
     const qint64 ms = elapsed.elapsed();
     // No screen is paced faster than a frame of 4 ms; unpaced, every line is painted.
-    EXPECT_LE(count.paints - before, ms / 4 + 2) << Lines << " lines in " << ms << " ms";
+    EXPECT_LE(paints.count - before, ms / 4 + 2) << Lines << " lines in " << ms << " ms";
     // What the window holds catches up with the log as it stands.
     const auto shown = [&] {
         const QImage held = form->screen()

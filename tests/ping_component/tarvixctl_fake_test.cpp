@@ -4,6 +4,7 @@
 #include "fakeclock.h"
 #include "fakenetwork.h"
 #include "icmpmessage.h"
+#include "paintcounter.h"
 #include "qtprinters.h"
 #include "tarvixctl.h"
 
@@ -66,22 +67,6 @@ protected:
     FakeNetwork network{clock, GetParam()};
     std::unique_ptr<TarvixCtl> m_control;
     std::unique_ptr<EventRecorder> m_recorder;
-};
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
 };
 
 } // namespace
