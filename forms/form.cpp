@@ -91,10 +91,7 @@ void configureMultiLine(MultiLineBox *box, const ControlDefinition &definition)
     const ScrollBars bars = definition.scrollBars();
     const bool vertical = bars == ScrollBars::Vertical || bars == ScrollBars::Both;
     const bool horizontal = bars == ScrollBars::Horizontal || bars == ScrollBars::Both;
-    box->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    box->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    // Without a horizontal scroll bar long lines wrap at the box's edge.
-    box->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    box->setScrollBars(vertical, horizontal);
     QTextOption option = box->document()->defaultTextOption();
     option.setAlignment(toQt(definition.alignment()));
     box->document()->setDefaultTextOption(option);

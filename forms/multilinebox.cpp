@@ -2,6 +2,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
+#include <QMetaMethod>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -45,6 +49,34 @@ MultiLineBox::MultiLineBox(QWidget *parent) : QPlainTextEdit(parent)
     m_caretToStartTimer.setInterval(0);
     connect(&m_caretToStartTimer, &QTimer::timeout, this, &MultiLineBox::moveCaretToStartIfPending);
     connect(document(), &QTextDocument::contentsChanged, this, &MultiLineBox::takeUserEdit);
+    // The view paints its own background (see paintEvent) rather than have Qt
+    // fill it. Qt scrolls a view it takes for opaque by moving its pixels in
+    // the window at once, for every scroll; one that is not is only marked
+    // for repainting. A log adds many lines between two paints, each line a
+    // scroll, and repainting the lines in view once costs less than moving
+    // the whole view for every line.
+    viewport()->setAutoFillBackground(false);
+}
+
+void MultiLineBox::setScrollBars(bool vertical, bool horizontal)
+{
+    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    // Without a horizontal scroll bar long lines wrap at the box's edge.
+    setLineWrapMode(horizontal ? NoWrap : WidgetWidth);
+    // After each change of a scroll bar's range the scroll area decides again,
+    // in a call posted to the event loop, whether to show it: for a log, a
+    // posted event and a turn of the loop for every line. Shown always or
+    // never, the bars never move for a range, so the call is dropped. If a
+    // later Qt names it otherwise, nothing is found and nothing changes.
+    const QMetaObject &area = QAbstractScrollArea::staticMetaObject;
+    const QMetaMethod layOut = area.method(area.indexOfSlot("_q_showOrHideScrollBars()"));
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        const QMetaObject &slider = *bar->metaObject();
+        const QMetaMethod rangeChanged = slider.method(slider.indexOfSignal("rangeChanged(int,int)"));
+        if (layOut.isValid() && rangeChanged.isValid())
+            disconnect(bar, rangeChanged, this, layOut);
+    }
 }
 
 void MultiLineBox::setTextValue(const QString &text)
@@ -111,6 +143,15 @@ void MultiLineBox::moveCaretToStartIfPending()
     m_caretToStart = false;
     m_caretToStartTimer.stop();
     setTextCursor(QTextCursor(document()));
+}
+
+void MultiLineBox::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter background(viewport());
+        background.fillRect(event->rect(), viewport()->palette().brush(viewport()->backgroundRole()));
+    }
+    QPlainTextEdit::paintEvent(event);
 }
 
 bool MultiLineBox::event(QEvent *event)

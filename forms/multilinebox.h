@@ -29,9 +29,17 @@ public:
     int selLength() const override;
     void setSelLength(int length) override;
 
+    // Each scroll bar shown always or never, and lines wrapped at the edge
+    // when there is no horizontal one. Set the scroll bars through this, not
+    // through their policies: it also drops the scroll area's new layout
+    // after every change of a bar's range, which only a bar shown as needed
+    // would use.
+    void setScrollBars(bool vertical, bool horizontal);
+
 protected:
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

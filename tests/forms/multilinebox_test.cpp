@@ -183,7 +183,7 @@ TEST_F(GrowingLogTest, AGrowingTextLooksExactlyAsIfRewrittenEachTime)
     rewritten.resize(box.size());
     rewritten.show();
     for (MultiLineBox *b : {&box, &rewritten})
-        b->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        b->setScrollBars(true, false);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rewritten));
     for (int i = 0; i < 30; ++i) {
@@ -202,6 +202,64 @@ TEST_F(GrowingLogTest, AGrowingTextLooksExactlyAsIfRewrittenEachTime)
     EXPECT_EQ(box.document()->blockCount(), 31);
     EXPECT_EQ(shownLines(box).at(29), u"Reply from 127.0.0.1: bytes=32 time<10 TTL=29"_s);
     EXPECT_TRUE(box.textCursor().atEnd());
+}
+
+TEST_F(GrowingLogTest, LinesAddedUnderFixedScrollBarsPostNothingAndLeaveTheLayoutAlone)
+{
+    // Events Qt posts to the box arrive as queued calls.
+    struct QueuedCalls : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::MetaCall;
+            return false;
+        }
+    } calls;
+    box.setScrollBars(true, false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QCoreApplication::processEvents();
+    const auto barInBox = [this] {
+        const QScrollBar *bar = box.verticalScrollBar();
+        return QRect(bar->mapTo(&box, QPoint()), bar->size());
+    };
+    const QRect view = box.viewport()->geometry();
+    const QRect bar = barInBox();
+    box.installEventFilter(&calls);
+    for (int i = 0; i < 20; ++i) {
+        addLine(u"Reply from 127.0.0.1: bytes=32 time<10 TTL=%1"_s.arg(i));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(calls.count, 0);
+    EXPECT_GT(box.verticalScrollBar()->maximum(), 0) << "the lines must overflow the view";
+    EXPECT_TRUE(box.verticalScrollBar()->isVisible());
+    EXPECT_FALSE(box.horizontalScrollBar()->isVisible());
+    EXPECT_EQ(box.viewport()->geometry(), view);
+    EXPECT_EQ(barInBox(), bar);
+
+    // Resized, the box still lays its parts out.
+    box.resize(360, 240);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(barInBox().right(), bar.right() + 60);
+    EXPECT_EQ(box.viewport()->height(), view.height() + 40);
+}
+
+TEST_F(MultiLineBoxTest, TheViewIsFilledWithTheBoxColourBelowItsText)
+{
+    QPalette colours = box.palette();
+    colours.setColor(QPalette::Base, QColor(0x12, 0x34, 0x56));
+    colours.setColor(QPalette::Window, QColor(0xfe, 0xdc, 0xba));
+    box.setPalette(colours);
+    box.setTextValue(u"one line"_s);
+    const QImage shown = box.grab().toImage();
+    const QPoint belowText = box.viewport()->geometry().bottomLeft() + QPoint(10, -10);
+    EXPECT_EQ(shown.pixelColor(belowText), QColor(0x12, 0x34, 0x56));
+    // And in the window, after the box scrolled its text.
+    for (int i = 0; i < 30; ++i)
+        box.setTextValue(box.textValue() + u"\r\nline"_s);
+    box.setSelStart(int(box.textValue().size()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    EXPECT_TRUE(showsWhatAFullPaintShows(box));
 }
 
 TEST_F(GrowingLogTest, AnAppendedTextLeavesTheCaretAtTheStartAsARewriteDoes)
