@@ -6,6 +6,13 @@
 
 EventQueue::EventQueue(PingEvents *events, QObject *parent) : QObject(parent), m_events(events)
 {
+    // A zero timer rather than a posted call: a run's replies come one turn
+    // of the event loop at a time, and a posted event wakes the loop through
+    // its wake-up descriptor, a write and a read for every reply, where a
+    // timer that is due only makes the loop's next wait a zero one.
+    m_delivery.setSingleShot(true);
+    m_delivery.setInterval(0);
+    connect(&m_delivery, &QTimer::timeout, this, &EventQueue::deliver);
 }
 
 void EventQueue::post(const ControlEvent &event, bool closing)
@@ -28,15 +35,12 @@ void EventQueue::endCall()
 
 void EventQueue::scheduleDelivery()
 {
-    if (m_deliveryScheduled)
-        return;
-    m_deliveryScheduled = true;
-    QMetaObject::invokeMethod(this, &EventQueue::deliver, Qt::QueuedConnection);
+    if (!m_delivery.isActive())
+        m_delivery.start();
 }
 
 void EventQueue::deliver()
 {
-    m_deliveryScheduled = false;
     // Inside a dispatch call, or inside a handler of an event raised here,
     // wait: the call's end or the outer loop picks the rest up.
     if (m_callDepth > 0 || m_delivering)

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 class PingEvents;
 
@@ -49,6 +50,7 @@ private:
     PingEvents *m_events;
     QList<Pending> m_pending;
     int m_callDepth = 0;
-    bool m_deliveryScheduled = false;
+    // Zero-interval, single-shot: delivery on the next turn of the event loop.
+    QTimer m_delivery;
     bool m_delivering = false;
 };
