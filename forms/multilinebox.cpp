@@ -1,6 +1,9 @@
 #include "multilinebox.h"
 
+#include "bandedscrollbarstyle.h"
+
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QPaintEvent>
@@ -56,6 +59,22 @@ MultiLineBox::MultiLineBox(QWidget *parent) : QPlainTextEdit(parent)
     // scroll, and repainting the lines in view once costs less than moving
     // the whole view for every line.
     viewport()->setAutoFillBackground(false);
+    bandScrollBar();
+}
+
+void MultiLineBox::bandScrollBar()
+{
+    // A log's scroll bar is repainted for every frame in which the log grows:
+    // it is drawn in bands (see BandedScrollBarStyle), like the application's
+    // style and by a copy of it, made anew when the application's changes
+    // (see viewportEvent).
+    QStyle *previous = m_barStyle;
+    m_barStyle = BandedScrollBarStyle::copying(QApplication::style());
+    if (m_barStyle)
+        m_barStyle->setParent(this);
+    verticalScrollBar()->setStyle(m_barStyle); // none: the application's
+    if (previous)
+        previous->deleteLater();
 }
 
 void MultiLineBox::setScrollBars(bool vertical, bool horizontal)
@@ -165,6 +184,12 @@ bool MultiLineBox::event(QEvent *event)
 
 bool MultiLineBox::viewportEvent(QEvent *event)
 {
+    // The application's style changed. The view hears of it always; the box
+    // not if it has a style of its own, the bar never, as it has one. (A
+    // style set on the box is not its children's: the bar keeps the
+    // application's look.)
+    if (event->type() == QEvent::StyleChange)
+        bandScrollBar();
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick
         || event->type() == QEvent::Paint)
         moveCaretToStartIfPending();

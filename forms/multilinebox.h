@@ -48,6 +48,7 @@ private:
     // what is there.
     void append(QString tail);
     void moveCaretToStartIfPending();
+    void bandScrollBar();
 
     void select(int start, int end);
     // Between the model (the text as written) and the document.
@@ -61,4 +62,6 @@ private:
     // The caret stands at the start since the last append; see append().
     bool m_caretToStart = false;
     QTimer m_caretToStartTimer;
+    // The vertical scroll bar's style, where the application's can be copied.
+    QStyle *m_barStyle = nullptr;
 };
