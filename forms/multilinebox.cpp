@@ -179,7 +179,21 @@ bool MultiLineBox::event(QEvent *event)
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride
         || event->type() == QEvent::InputMethod || event->type() == QEvent::FocusIn)
         moveCaretToStartIfPending();
+    if (event->type() == QEvent::Paint && !paintsOwnParts(static_cast<QPaintEvent *>(event)->region()))
+        return true;
     return QPlainTextEdit::event(event);
+}
+
+bool MultiLineBox::paintsOwnParts(const QRegion &region) const
+{
+    // The box itself draws only its frame, and the corner between its scroll
+    // bars where both show; the view and the bars draw the rest. Each frame
+    // in which a log grows repaints the view, which is not opaque (see the
+    // constructor), so Qt paints the box beneath it too: there is nothing of
+    // the box's to draw there.
+    if (verticalScrollBar()->isVisible() && horizontalScrollBar()->isVisible())
+        return true;
+    return region.intersects(QRegion(rect()) - QRegion(contentsRect()));
 }
 
 bool MultiLineBox::viewportEvent(QEvent *event)

@@ -49,6 +49,8 @@ private:
     void append(QString tail);
     void moveCaretToStartIfPending();
     void bandScrollBar();
+    // Whether a paint of region has anything of the box's own to draw.
+    bool paintsOwnParts(const QRegion &region) const;
 
     void select(int start, int end);
     // Between the model (the text as written) and the document.

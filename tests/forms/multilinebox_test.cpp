@@ -262,6 +262,36 @@ TEST_F(MultiLineBoxTest, TheViewIsFilledWithTheBoxColourBelowItsText)
     EXPECT_TRUE(showsWhatAFullPaintShows(box));
 }
 
+TEST_F(GrowingLogTest, TheFrameFollowsTheFocusWhileTheLogGrows)
+{
+    // A second box to take the focus away.
+    MultiLineBox other;
+    other.show();
+    box.setScrollBars(true, false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    const QImage unfocused = box.grab().toImage();
+    for (int i = 0; i < 3; ++i) {
+        box.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+        box.setFocus();
+        addLine(u"focused %1"_s.arg(i));
+        ASSERT_TRUE(box.hasFocus());
+        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "focused, line " << i;
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        other.setFocus();
+        addLine(u"not focused %1"_s.arg(i));
+        ASSERT_FALSE(box.hasFocus());
+        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "not focused, line " << i;
+    }
+    // With both scroll bars shown.
+    box.setScrollBars(true, true);
+    addLine(QString(200, u'x'));
+    EXPECT_TRUE(box.horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(showsWhatAFullPaintShows(box));
+    EXPECT_NE(unfocused, box.grab().toImage());
+}
+
 TEST_F(GrowingLogTest, AnAppendedTextLeavesTheCaretAtTheStartAsARewriteDoes)
 {
     box.setTextValue(u"one\r\n"_s);
