@@ -269,27 +269,20 @@ TEST_F(GrowingLogTest, TheFrameFollowsTheFocusWhileTheLogGrows)
     other.show();
     box.setScrollBars(true, false);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    const QImage unfocused = box.grab().toImage();
-    for (int i = 0; i < 3; ++i) {
-        box.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
-        box.setFocus();
-        addLine(u"focused %1"_s.arg(i));
-        ASSERT_TRUE(box.hasFocus());
-        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "focused, line " << i;
-        other.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-        other.setFocus();
-        addLine(u"not focused %1"_s.arg(i));
-        ASSERT_FALSE(box.hasFocus());
-        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "not focused, line " << i;
+    for (int i = 0; i < 6; ++i) {
+        MultiLineBox &focused = i % 2 == 0 ? box : other;
+        focused.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&focused));
+        focused.setFocus();
+        addLine(u"line %1"_s.arg(i));
+        ASSERT_EQ(box.hasFocus(), &focused == &box);
+        ASSERT_TRUE(showsWhatAFullPaintShows(box)) << "line " << i << (box.hasFocus() ? ", focused" : "");
     }
     // With both scroll bars shown.
     box.setScrollBars(true, true);
     addLine(QString(200, u'x'));
     EXPECT_TRUE(box.horizontalScrollBar()->isVisible());
     EXPECT_TRUE(showsWhatAFullPaintShows(box));
-    EXPECT_NE(unfocused, box.grab().toImage());
 }
 
 TEST_F(GrowingLogTest, AnAppendedTextLeavesTheCaretAtTheStartAsARewriteDoes)
