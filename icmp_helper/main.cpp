@@ -4,12 +4,14 @@
 // Where the unprivileged ICMP datagram socket is not allowed, a raw socket
 // needs CAP_NET_RAW. A program that loads Qt must never hold it (Qt loads
 // plugins from wherever the user's environment says), so the capability goes
-// on this program alone, as a file capability. It opens its two raw sockets,
-// gives up every capability for good, and from then on serves its parent over
-// the two socket pairs on descriptors 0 and 1 (helperprotocol.h): it builds
-// each echo request itself, so nothing else can be sent, and passes on only
-// the echo replies and ICMP errors that concern its own requests. It reads no
-// file, no environment and no locale, and exits when its parent goes.
+// on this program alone, as a file capability (or, where the file system keeps
+// none, a set-user-ID root bit). It opens its two raw sockets, gives up every
+// capability and root for good, and from then on serves its parent over the
+// two socket pairs on descriptors 0 and 1 (helperprotocol.h): it builds each
+// echo request itself, its payload a pattern repeated, so nothing else can be
+// sent, and passes on only the echo replies and ICMP errors that concern its
+// own requests. It reads no file, no environment and no locale, and exits
+// when its parent goes.
 #include "echofilter.h"
 #include "helperprotocol.h"
 #include "replyfilter.h"
@@ -32,7 +34,6 @@
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -96,28 +97,16 @@ void closeInheritedDescriptors()
         close(fd);
 }
 
-// A random non-zero identifier that no other helper on this network holds,
-// held by binding its abstract name for as long as this process lives. Should
-// every name be taken, the last random one is used all the same: the parent
-// still matches sequences and payloads.
+// A random non-zero identifier. Another helper may draw the same one; the
+// reply filter's payload check keeps its replies apart from ours all the same.
 std::uint16_t chooseIdentifier()
 {
     std::uint16_t identifier = 0;
-    const int lock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        do {
-            if (getrandom(&identifier, sizeof identifier, 0) != sizeof identifier)
-                identifier = std::uint16_t(nowNs(CLOCK_MONOTONIC));
-        } while (identifier == 0);
-        const std::string name = identifierLockName(identifier);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path + 1, name.data(), name.size()); // sun_path[0] = 0: abstract
-        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-        if (lock < 0 || bind(lock, reinterpret_cast<const sockaddr *>(&address), length) == 0 || errno != EADDRINUSE)
-            break;
+    while (identifier == 0) {
+        if (getrandom(&identifier, sizeof identifier, 0) != sizeof identifier)
+            identifier = std::uint16_t(nowNs(CLOCK_MONOTONIC) ^ getpid());
     }
-    return identifier; // the lock stays open on purpose
+    return identifier;
 }
 
 // The kernel's software timestamps of what a socket sends and receives, on
@@ -255,13 +244,13 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     report->status = Failed;
     // The kernel refuses a directed broadcast itself unless SO_BROADCAST is on.
     if (!setHopLimit(session, request)
-        || (ipv4 && session.broadcast4 != request.allowsBroadcast
-            && !setOption(fd, SOL_SOCKET, SO_BROADCAST, request.allowsBroadcast))) {
+        || (ipv4 && session.broadcast4 != request.broadcast
+            && !setOption(fd, SOL_SOCKET, SO_BROADCAST, request.broadcast))) {
         report->errnoValue = errno;
         return;
     }
     if (ipv4)
-        session.broadcast4 = request.allowsBroadcast;
+        session.broadcast4 = request.broadcast;
 
     static unsigned char message[8 + MaxPayload];
     message[0] = ipv4 ? ICMP_ECHO : ICMP6_ECHO_REQUEST;
@@ -269,7 +258,7 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     put16(message + 2, 0);
     put16(message + 4, session.identifier);
     put16(message + 6, request.sequence);
-    std::memcpy(message + 8, request.payload, request.payloadSize);
+    EchoPattern::fill(request.pattern, message + 8, request.payloadSize);
     const std::size_t size = 8 + request.payloadSize;
     // The kernel computes ICMPv6 checksums over its pseudo-header itself.
     if (ipv4)
@@ -299,13 +288,14 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     }
     keys.sent(request.sequence);
     report->status = Sent;
-    filter.remember(request.family, request.sequence, request.address, request.allowsBroadcast);
+    filter.remember(request.family, request.sequence, request.address, request.anySource, request.pattern,
+                    request.payloadSize);
 }
 
 // Reads and answers one request; false once the parent has gone.
 bool serveRequest(Session &session, ReplyFilter &filter)
 {
-    static unsigned char message[MaxRequestSize + 1]; // one byte more shows an over-long message
+    unsigned char message[EchoRequestSize + 1]; // one byte more shows an over-long message
     const ssize_t size = recv(RequestChannel, message, sizeof message, MSG_DONTWAIT);
     if (size == 0)
         return false;

@@ -73,10 +73,26 @@ std::size_t icmpInIpv6(const unsigned char *packet, std::size_t size)
     return offset;
 }
 
+// How many bytes of an error's body quote the request: all of them, unless
+// RFC 4884 extensions follow the quote, when the error's header gives the
+// quote's length: in 32-bit words in byte 5 of an ICMP destination
+// unreachable, time exceeded or parameter problem, in 64-bit words in byte 4
+// of an ICMPv6 destination unreachable or time exceeded; 0 there means none.
+std::size_t quoteLength(const unsigned char *icmp, std::size_t icmpSize, bool ipv4)
+{
+    const std::size_t body = icmpSize - EchoHeaderSize;
+    std::size_t length = 0;
+    if (ipv4 && (icmp[0] == 3 || icmp[0] == 11 || icmp[0] == 12))
+        length = std::size_t(icmp[5]) * 4;
+    else if (!ipv4 && (icmp[0] == 1 || icmp[0] == 3))
+        length = std::size_t(icmp[4]) * 8;
+    return length != 0 && length < body ? length : body;
+}
+
 } // namespace
 
 void ReplyFilter::remember(std::uint8_t family, std::uint16_t sequence, const unsigned char *destination,
-                           bool anySource)
+                           bool anySource, const unsigned char *pattern, std::size_t payloadSize)
 {
     Request &request = m_requests[m_next];
     m_next = (m_next + 1) % Remembered;
@@ -86,32 +102,41 @@ void ReplyFilter::remember(std::uint8_t family, std::uint16_t sequence, const un
     std::memset(request.destination, 0, sizeof request.destination);
     std::memcpy(request.destination, destination, family == FamilyIpv4 ? 4 : 16);
     request.anySource = anySource;
+    std::memcpy(request.pattern, pattern, EchoPattern::Size);
+    request.payloadSize = payloadSize;
 }
 
 bool ReplyFilter::matches(std::uint8_t family, std::uint16_t sequence, const unsigned char *address,
-                          bool orAnySource) const
+                          bool orAnySource, const Payload &payload) const
 {
     const std::size_t length = family == FamilyIpv4 ? 4 : 16;
     for (const Request &request : m_requests) {
-        if (request.used && request.family == family && request.sequence == sequence
-            && ((orAnySource && request.anySource) || std::memcmp(request.destination, address, length) == 0))
+        if (!request.used || request.family != family || request.sequence != sequence
+            || !((orAnySource && request.anySource) || std::memcmp(request.destination, address, length) == 0))
+            continue;
+        // A reply holds the whole payload; a quote whatever it kept of it, and
+        // any bytes past it are padding or extensions, not the request's.
+        if (payload.whole && payload.size != request.payloadSize)
+            continue;
+        const std::size_t compared = payload.size < request.payloadSize ? payload.size : request.payloadSize;
+        if (EchoPattern::matches(request.pattern, payload.bytes, compared))
             return true;
     }
     return false;
 }
 
 bool ReplyFilter::answers(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                          const unsigned char *source) const
+                          const unsigned char *source, const Payload &payload) const
 {
-    // From the destination, or from any host for a broadcast request.
-    return identifier == m_identifier && matches(family, sequence, source, true);
+    // From the destination, or from any host for a group request.
+    return identifier == m_identifier && matches(family, sequence, source, true, payload);
 }
 
 bool ReplyFilter::isQuoted(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                           const unsigned char *destination) const
+                           const unsigned char *destination, const Payload &payload) const
 {
     // Whoever sent the error, the request it quotes went to the destination remembered.
-    return identifier == m_identifier && matches(family, sequence, destination, false);
+    return identifier == m_identifier && matches(family, sequence, destination, false, payload);
 }
 
 bool ReplyFilter::passesIpv4(const unsigned char *datagram, std::size_t size) const
@@ -121,35 +146,43 @@ bool ReplyFilter::passesIpv4(const unsigned char *datagram, std::size_t size) co
         return false;
     const unsigned char *icmp = datagram + start;
     const std::size_t icmpSize = size - start;
-    if (icmp[0] == Icmp4EchoReply)
-        return answers(FamilyIpv4, get16(icmp + 4), get16(icmp + 6), datagram + 12);
+    if (icmp[0] == Icmp4EchoReply) {
+        return answers(FamilyIpv4, get16(icmp + 4), get16(icmp + 6), datagram + 12,
+                       Payload{icmp + EchoHeaderSize, icmpSize - EchoHeaderSize, true});
+    }
     if (!isIcmp4Error(icmp[0]))
         return false;
 
     const unsigned char *quote = icmp + EchoHeaderSize;
-    const std::size_t quoteSize = icmpSize - EchoHeaderSize;
+    const std::size_t quoteSize = quoteLength(icmp, icmpSize, true);
     const std::size_t quotedStart = icmpInIpv4(quote, quoteSize);
     // A later fragment of a request holds no echo header.
     if (quotedStart == 0 || (get16(quote + 6) & 0x1fff) != 0 || quotedStart + EchoHeaderSize > quoteSize)
         return false;
     const unsigned char *request = quote + quotedStart;
-    return request[0] == Icmp4EchoRequest && isQuoted(FamilyIpv4, get16(request + 4), get16(request + 6), quote + 16);
+    const Payload quoted{request + EchoHeaderSize, quoteSize - quotedStart - EchoHeaderSize, false};
+    return request[0] == Icmp4EchoRequest
+        && isQuoted(FamilyIpv4, get16(request + 4), get16(request + 6), quote + 16, quoted);
 }
 
 bool ReplyFilter::passesIpv6(const unsigned char *message, std::size_t size, const unsigned char *source) const
 {
     if (size < EchoHeaderSize)
         return false;
-    if (message[0] == Icmp6EchoReply)
-        return answers(FamilyIpv6, get16(message + 4), get16(message + 6), source);
+    if (message[0] == Icmp6EchoReply) {
+        return answers(FamilyIpv6, get16(message + 4), get16(message + 6), source,
+                       Payload{message + EchoHeaderSize, size - EchoHeaderSize, true});
+    }
     if (!isIcmp6Error(message[0]))
         return false;
 
     const unsigned char *quote = message + EchoHeaderSize;
-    const std::size_t quoteSize = size - EchoHeaderSize;
+    const std::size_t quoteSize = quoteLength(message, size, false);
     const std::size_t quotedStart = icmpInIpv6(quote, quoteSize);
     if (quotedStart == 0 || quotedStart + EchoHeaderSize > quoteSize)
         return false;
     const unsigned char *request = quote + quotedStart;
-    return request[0] == Icmp6EchoRequest && isQuoted(FamilyIpv6, get16(request + 4), get16(request + 6), quote + 24);
+    const Payload quoted{request + EchoHeaderSize, quoteSize - quotedStart - EchoHeaderSize, false};
+    return request[0] == Icmp6EchoRequest
+        && isQuoted(FamilyIpv6, get16(request + 4), get16(request + 6), quote + 24, quoted);
 }

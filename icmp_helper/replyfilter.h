@@ -1,5 +1,7 @@
 #pragma once
 
+#include "echopattern.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -7,19 +9,26 @@
 // on to its parent. A raw socket sees every ICMP message that reaches the host,
 // other programs' included; only echo replies to this session's own requests,
 // and errors that quote one, leave the helper. Pure functions over bytes.
+//
+// The identifier alone does not make a reply ours: it is a random 16-bit
+// number, which another user's helper may draw too. A reply must also carry
+// the very payload of the request it answers, the request's pattern repeated
+// to its size, and an error must quote no byte of the payload that differs.
 class ReplyFilter
 {
 public:
-    // Requests go out one at a time; this many of the latest are remembered,
-    // enough for late replies and duplicates of recent ones.
+    // This many of the latest requests sent are remembered, enough for late
+    // replies and duplicates of recent ones.
     static constexpr std::size_t Remembered = 64;
 
     explicit ReplyFilter(std::uint16_t identifier) : m_identifier(identifier) {}
 
     // A request that went out: its family (IcmpHelperProtocol::Family), its
-    // sequence and destination (IPv4 in the first four bytes), and whether any
-    // host may answer it (broadcast and multicast).
-    void remember(std::uint8_t family, std::uint16_t sequence, const unsigned char *destination, bool anySource);
+    // sequence and destination (IPv4 in the first four bytes), whether any
+    // host may answer it (broadcast, multicast, the unspecified address), and
+    // its payload: EchoPattern::Size bytes of pattern repeated to payloadSize.
+    void remember(std::uint8_t family, std::uint16_t sequence, const unsigned char *destination, bool anySource,
+                  const unsigned char *pattern, std::size_t payloadSize);
 
     // An IPv4 datagram as a raw socket delivers it, IP header included. Its
     // checksum is the parent's business.
@@ -35,18 +44,31 @@ private:
         std::uint16_t sequence = 0;
         unsigned char destination[16] = {};
         bool anySource = false;
+        unsigned char pattern[EchoPattern::Size] = {};
+        std::size_t payloadSize = 0;
     };
 
-    // Whether an echo reply with this identifier and sequence, from source,
-    // answers a remembered request.
+    // What a reply or a quote holds of a request's payload: all of it (an
+    // echo reply), or as much as the quote kept (an error).
+    struct Payload
+    {
+        const unsigned char *bytes;
+        std::size_t size;
+        bool whole;
+    };
+
+    // Whether an echo reply with this identifier, sequence and payload, from
+    // source, answers a remembered request.
     bool answers(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                 const unsigned char *source) const;
+                 const unsigned char *source, const Payload &payload) const;
     // Whether the echo request an error quotes is a remembered one.
     bool isQuoted(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                  const unsigned char *destination) const;
-    // Whether a remembered request has this family and sequence and went to
-    // address, or, with orAnySource, was one that any host may answer.
-    bool matches(std::uint8_t family, std::uint16_t sequence, const unsigned char *address, bool orAnySource) const;
+                  const unsigned char *destination, const Payload &payload) const;
+    // Whether a remembered request has this family and sequence, went to
+    // address (or, with orAnySource, was one that any host may answer), and
+    // had the payload.
+    bool matches(std::uint8_t family, std::uint16_t sequence, const unsigned char *address, bool orAnySource,
+                 const Payload &payload) const;
 
     std::uint16_t m_identifier;
     Request m_requests[Remembered];

@@ -3,6 +3,7 @@
 #include "helperprotocol.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -17,36 +18,21 @@ bool allZero(const unsigned char *bytes, std::size_t size)
     return true;
 }
 
-// 224.0.0.0/4, and 255.255.255.255. A directed broadcast (the last address of
-// a subnet) needs the routing table to be recognised; the kernel refuses those
-// itself, since the helper sets SO_BROADCAST only for requests that ask.
-bool isIpv4BroadcastOrMulticast(const unsigned char *address)
+bool isLimitedBroadcast(const unsigned char *address)
 {
-    return (address[0] & 0xf0) == 0xe0 || (address[0] == 0xff && address[1] == 0xff && address[2] == 0xff
-                                           && address[3] == 0xff);
+    return address[0] == 0xff && address[1] == 0xff && address[2] == 0xff && address[3] == 0xff;
+}
+
+// 224.0.0.0/4, or ff00::/8 (IPv6 has no broadcast).
+bool isMulticast(std::uint8_t family, const unsigned char *address)
+{
+    return family == FamilyIpv4 ? (address[0] & 0xf0) == 0xe0 : address[0] == 0xff;
 }
 
 // ::ffff:0:0/96 would leave as IPv4, past the IPv4 checks.
 bool isIpv4Mapped(const unsigned char *address)
 {
     return allZero(address, 10) && address[10] == 0xff && address[11] == 0xff;
-}
-
-HelperRequest::Error checkAddress(const HelperRequest &request, bool broadcastAsked)
-{
-    if (request.family == FamilyIpv4) {
-        if (allZero(request.address, 4))
-            return HelperRequest::Error::UnusableAddress;
-        if (isIpv4BroadcastOrMulticast(request.address) && !broadcastAsked)
-            return HelperRequest::Error::BroadcastNotAsked;
-        return HelperRequest::Error::None;
-    }
-    if (allZero(request.address, 16) || isIpv4Mapped(request.address))
-        return HelperRequest::Error::UnusableAddress;
-    // IPv6 has no broadcast; ff00::/8 is multicast.
-    if (request.address[0] == 0xff && !broadcastAsked)
-        return HelperRequest::Error::BroadcastNotAsked;
-    return HelperRequest::Error::None;
 }
 
 } // namespace
@@ -76,14 +62,10 @@ HelperRequest HelperRequest::parse(const unsigned char *message, std::size_t siz
     HelperRequest request;
     if (size >= 6)
         request.sequence = get16(message + 4);
-    if (size < EchoRequestHeaderSize || message[0] != EchoRequest || message[1] != Version)
+    if (size != EchoRequestSize || message[0] != EchoRequest || message[1] != Version)
         return request;
-    if (size > MaxRequestSize) {
-        request.error = Error::TooLong;
-        return request;
-    }
     const std::uint8_t flags = message[3];
-    if ((flags & ~RequestAllowsBroadcast) != 0 || message[7] != 0)
+    if ((flags & ~RequestBroadcast) != 0 || message[7] != 0 || message[30] != 0 || message[31] != 0)
         return request;
 
     request.family = message[2];
@@ -96,20 +78,34 @@ HelperRequest HelperRequest::parse(const unsigned char *message, std::size_t siz
     // IPv4 has no scope and fills only the first four bytes.
     if (request.family == FamilyIpv4 && (request.scopeId != 0 || !allZero(address + 4, 12)))
         return request;
-    for (int i = 0; i < 16; ++i)
-        request.address[i] = address[i];
+    std::memcpy(request.address, address, sizeof request.address);
+
+    request.payloadSize = get16(message + 28);
+    if (request.payloadSize > MaxPayload) {
+        request.error = Error::TooLong;
+        return request;
+    }
+    std::memcpy(request.pattern, message + 32, EchoPattern::Size);
 
     request.hopLimit = message[6];
     if (request.hopLimit == 0) {
         request.error = Error::HopLimitOutOfRange;
         return request;
     }
-    const bool broadcastAsked = flags & RequestAllowsBroadcast;
-    request.error = checkAddress(request, broadcastAsked);
-    if (request.error != Error::None)
+
+    request.broadcast = flags & RequestBroadcast;
+    const bool ipv4 = request.family == FamilyIpv4;
+    if (!ipv4 && isIpv4Mapped(request.address)) {
+        request.error = Error::UnusableAddress;
         return request;
-    request.allowsBroadcast = broadcastAsked;
-    request.payload = message + EchoRequestHeaderSize;
-    request.payloadSize = size - EchoRequestHeaderSize;
+    }
+    if (ipv4 && isLimitedBroadcast(request.address) && !request.broadcast) {
+        request.error = Error::BroadcastNotAsked;
+        return request;
+    }
+    // 255.255.255.255 got this far only with the flag.
+    request.group = request.broadcast || isMulticast(request.family, request.address);
+    request.anySource = request.group || allZero(request.address, ipv4 ? 4 : 16);
+    request.error = Error::None;
     return request;
 }

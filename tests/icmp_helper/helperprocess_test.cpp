@@ -15,11 +15,12 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <grp.h>
+#include <net/if.h>
 #include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -30,6 +31,7 @@ using namespace IcmpHelperProtocol;
 using Bytes = std::vector<unsigned char>;
 
 const char *const HelperProgram = TARVIX_ICMP_HELPER_PROGRAM;
+constexpr uid_t Nobody = 65534;
 
 qint64 nowNs(clockid_t clock)
 {
@@ -64,30 +66,63 @@ std::optional<int> waitForChildExit(pid_t pid, int timeoutMs)
     return std::nullopt;
 }
 
+// How a test starts the helper.
+struct Launch
+{
+    const char *program = HelperProgram;
+    const char *argument = nullptr;
+    // As uid and gid 65534 without supplementary groups, as an ordinary user
+    // runs it, rather than as this process's user.
+    bool asNobody = false;
+};
+
 // Runs the helper in a child whose descriptors 0 and 1 are the given ones,
 // with an empty environment; pid of the child.
-pid_t startHelper(int requestEnd, int packetEnd, const char *argument = nullptr)
+pid_t startHelper(int requestEnd, int packetEnd, const Launch &launch = {})
 {
     const pid_t pid = fork();
     if (pid == 0) {
+        // Groups first, while root may still change them.
+        if (launch.asNobody
+            && (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
+                || ::setresuid(Nobody, Nobody, Nobody) != 0))
+            ::_exit(126);
         ::dup2(requestEnd, 0);
         ::dup2(packetEnd, 1);
-        char *arguments[] = {const_cast<char *>(HelperProgram), const_cast<char *>(argument), nullptr};
+        char *arguments[] = {const_cast<char *>(launch.program), const_cast<char *>(launch.argument), nullptr};
         char *environment[] = {nullptr};
-        ::execve(HelperProgram, arguments, environment);
+        ::execve(launch.program, arguments, environment);
         ::_exit(127);
     }
     return pid;
 }
 
+// The pattern of a request's payload, different for each sequence.
+Bytes patternOf(std::uint16_t sequence)
+{
+    Bytes pattern(EchoPattern::Size);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<unsigned char>(i * 13 + sequence);
+    return pattern;
+}
+
+// The payload the helper sends for a request: its pattern repeated to its size.
+Bytes payloadOf(std::uint16_t sequence, std::size_t payloadSize)
+{
+    Bytes payload(payloadSize);
+    EchoPattern::fill(patternOf(sequence).data(), payload.data(), payloadSize);
+    return payload;
+}
+
 Bytes echoRequest(std::uint8_t family, const HostAddress &to, std::uint16_t sequence, std::size_t payloadSize,
-                  std::uint8_t hopLimit = 64, std::uint8_t flags = 0)
+                  std::uint8_t hopLimit = 64, std::uint8_t flags = 0, std::uint32_t scopeId = 0)
 {
     EchoRequestFields fields;
     fields.family = family;
     fields.sequence = sequence;
     fields.hopLimit = hopLimit;
     fields.flags = flags;
+    fields.scopeId = scopeId;
     if (family == FamilyIpv4) {
         const quint32 address = to.toIPv4Address();
         for (int i = 0; i < 4; ++i)
@@ -95,10 +130,10 @@ Bytes echoRequest(std::uint8_t family, const HostAddress &to, std::uint16_t sequ
     } else {
         std::memcpy(fields.address, to.toIPv6Address().c, 16);
     }
-    Bytes message(EchoRequestHeaderSize + payloadSize);
-    encodeEchoRequestHeader(fields, message.data());
-    for (std::size_t i = 0; i < payloadSize; ++i)
-        message[EchoRequestHeaderSize + i] = static_cast<unsigned char>(i * 13 + sequence);
+    fields.payloadSize = static_cast<std::uint16_t>(payloadSize);
+    std::memcpy(fields.pattern, patternOf(sequence).data(), EchoPattern::Size);
+    Bytes message(EchoRequestSize);
+    encodeEchoRequest(fields, message.data());
     return message;
 }
 
@@ -124,7 +159,7 @@ public:
     HelperProcess &operator=(const HelperProcess &) = delete;
 
     // inherited: a descriptor left open across the exec, for the helper to close.
-    explicit HelperProcess(int inherited = -1)
+    explicit HelperProcess(int inherited = -1, const Launch &launch = {})
     {
         int requests[2];
         int packets[2];
@@ -133,7 +168,7 @@ public:
             return;
         if (inherited >= 0)
             ::fcntl(inherited, F_SETFD, 0);
-        m_pid = startHelper(requests[1], packets[1]);
+        m_pid = startHelper(requests[1], packets[1], launch);
         ::close(requests[1]);
         ::close(packets[1]);
         m_requests = requests[0];
@@ -158,8 +193,18 @@ public:
 
     std::optional<SendReportFields> request(const Bytes &message)
     {
-        if (::send(m_requests, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
+        if (!write(message))
             return std::nullopt;
+        return report();
+    }
+    // A request written without waiting for its report.
+    bool write(const Bytes &message)
+    {
+        return ::send(m_requests, message.data(), message.size(), MSG_NOSIGNAL) == ssize_t(message.size());
+    }
+    // The next report.
+    std::optional<SendReportFields> report()
+    {
         const auto answer = readMessage(m_requests, 2000);
         SendReportFields report;
         if (!answer || !decodeSendReport(answer->data(), answer->size(), &report))
@@ -314,8 +359,8 @@ TEST_P(HelperProcessTest, AnswersAnEchoRequestWithTheReplyAndItsTimes)
     EXPECT_EQ(received->fields.family, family());
     EXPECT_EQ(icmpIdentifier(*received), helper->hello().identifier);
     EXPECT_EQ(icmpSequence(*received), 21);
-    EXPECT_EQ(Bytes(received->icmp.begin() + 8, received->icmp.end()),
-              Bytes(request.begin() + long(EchoRequestHeaderSize), request.end()));
+    // The payload the helper built: the request's pattern repeated to its size.
+    EXPECT_EQ(Bytes(received->icmp.begin() + 8, received->icmp.end()), payloadOf(21, 1000));
     EXPECT_EQ(0, std::memcmp(received->fields.source, request.data() + 12, family() == FamilyIpv4 ? 4 : 16));
     // The kernel's receive stamp lies between the send and our read of it.
     EXPECT_TRUE(received->fields.kernelTimestamp);
@@ -360,9 +405,11 @@ TEST_P(HelperProcessTest, RefusesWhatItMustAndSendsNothingForIt)
     refusals.push_back({"unknown flags", strayFlags, EBADMSG});
     refusals.push_back({"TTL 0", echoRequest(family(), host(), 5, 32, 0), EINVAL});
     refusals.push_back({"an over-long payload", echoRequest(family(), host(), 6, MaxPayload + 1), EMSGSIZE});
-    refusals.push_back({"a truncated header", Bytes(badVersion.begin(), badVersion.begin() + 20), EBADMSG});
-    const HostAddress group(family() == FamilyIpv4 ? QStringLiteral("224.0.0.1") : QStringLiteral("ff02::1"));
-    refusals.push_back({"multicast, not asked for", echoRequest(family(), group, 7, 32), EACCES});
+    const Bytes good = echoRequest(family(), host(), 7, 32);
+    refusals.push_back({"a truncated request", Bytes(good.begin(), good.end() - 1), EBADMSG});
+    Bytes longer = good;
+    longer.resize(EchoRequestSize + 1000, 0x61);
+    refusals.push_back({"a request with bytes after it", longer, EBADMSG});
     if (family() == FamilyIpv4) {
         refusals.push_back({"limited broadcast, not asked for",
                             echoRequest(family(), HostAddress(QStringLiteral("255.255.255.255")), 8, 32), EACCES});
@@ -385,16 +432,36 @@ TEST_P(HelperProcessTest, RefusesWhatItMustAndSendsNothingForIt)
     EXPECT_TRUE(requests.first().contains(QStringLiteral("seq=99 payload=32 hops=7"))) << qPrintable(requests.first());
 }
 
-TEST_P(HelperProcessTest, BroadcastAndMulticastOnlyWhenTheRequestAsks)
+TEST_P(HelperProcessTest, MulticastGoesOutWithTheRequestedTtlAndBroadcastOnlyWhenAsked)
 {
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
     const auto helper = startReady();
     ASSERT_TRUE(helper->ready());
-    const HostAddress group(family() == FamilyIpv4 ? QStringLiteral("224.0.0.1") : QStringLiteral("ff0e::1"));
-    // Asked for, it is the kernel's to send or refuse (the client has no
-    // multicast route), not the helper's.
-    const auto asked = helper->request(echoRequest(family(), group, 1, 32, 1, RequestAllowsBroadcast));
-    ASSERT_TRUE(asked.has_value());
-    EXPECT_NE(asked->status, Refused) << std::strerror(asked->errnoValue);
+    // The link's all-nodes group, which the host is in. IPv4 needs a route
+    // for it (the client has only its subnet's); IPv6 takes the interface.
+    HostAddress group(QStringLiteral("ff02::1"));
+    std::uint32_t scopeId = 0;
+    if (family() == FamilyIpv6) {
+        scopeId = ::if_nametoindex("veth0"); // this thread is on the client
+        ASSERT_NE(scopeId, 0u) << std::strerror(errno);
+    } else {
+        group = HostAddress(QStringLiteral("224.0.0.1"));
+        const auto route = m_network->runInClient({QStringLiteral("ip"), QStringLiteral("route"), QStringLiteral("add"),
+                                                   QStringLiteral("224.0.0.0/4"), QStringLiteral("dev"),
+                                                   QStringLiteral("veth0")});
+        ASSERT_TRUE(route.finished && route.exitCode == 0) << qPrintable(route.errorOutput);
+    }
+    // No flag needed. Multicast leaves with a TTL of 1 unless told otherwise:
+    // the request's TTL is what the host sees.
+    const auto sent = helper->request(echoRequest(family(), group, 1, 32, 9, 0, scopeId));
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_EQ(sent->status, Sent) << std::strerror(sent->errnoValue);
+    helper->drain();
+    const QStringList requests = m_network->responderLog().split(QLatin1Char('\n')).filter(QStringLiteral("request v"));
+    ASSERT_EQ(requests.size(), 1) << qPrintable(m_network->responderLog());
+    EXPECT_TRUE(requests.first().contains(QStringLiteral(" -> %1 ").arg(group.toString())))
+        << qPrintable(requests.first());
+    EXPECT_TRUE(requests.first().contains(QStringLiteral("seq=1 payload=32 hops=9"))) << qPrintable(requests.first());
     if (family() == FamilyIpv6)
         return;
 
@@ -405,7 +472,7 @@ TEST_P(HelperProcessTest, BroadcastAndMulticastOnlyWhenTheRequestAsks)
     ASSERT_TRUE(directed.has_value());
     EXPECT_EQ(directed->status, Failed);
     EXPECT_EQ(directed->errnoValue, EACCES);
-    const auto allowed = helper->request(echoRequest(family(), subnetBroadcast, 3, 32, 1, RequestAllowsBroadcast));
+    const auto allowed = helper->request(echoRequest(family(), subnetBroadcast, 3, 32, 1, RequestBroadcast));
     ASSERT_TRUE(allowed.has_value());
     EXPECT_EQ(allowed->status, Sent) << std::strerror(allowed->errnoValue);
     // And off again for the next request that does not ask.
@@ -437,20 +504,30 @@ TEST_P(HelperProcessTest, TwoHelpersEachSeeOnlyTheirOwnReplies)
     }
 }
 
-TEST_P(HelperProcessTest, HoldsItsIdentifierOnTheNetwork)
+TEST_P(HelperProcessTest, TheUnspecifiedAddressIsAnsweredByThisHostOverLoopback)
 {
     const auto helper = startReady();
     ASSERT_TRUE(helper->ready());
-    const std::string name = identifierLockName(helper->hello().identifier);
-    const int other = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(other, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    EXPECT_NE(::bind(other, reinterpret_cast<const sockaddr *>(&address), length), 0);
-    EXPECT_EQ(errno, EADDRINUSE) << "another helper could take the same identifier";
-    ::close(other);
+    const bool ipv4 = family() == FamilyIpv4;
+    const HostAddress unspecified(ipv4 ? QStringLiteral("0.0.0.0") : QStringLiteral("::"));
+    const HostAddress loopback(ipv4 ? QStringLiteral("127.0.0.1") : QStringLiteral("::1"));
+    const auto report = helper->request(echoRequest(family(), unspecified, 3, 40));
+    ASSERT_TRUE(report.has_value());
+    ASSERT_EQ(report->status, Sent) << std::strerror(report->errnoValue);
+    // The kernel took it to the loopback address, which answered it.
+    const auto message = helper->packet();
+    ASSERT_TRUE(message.has_value()) << "the reply from the loopback address was held back";
+    const auto received = decodePacket(*message);
+    ASSERT_TRUE(received.has_value());
+    const Bytes source(received->fields.source, received->fields.source + (ipv4 ? 4 : 16));
+    Bytes expected(ipv4 ? 4 : 16);
+    if (ipv4)
+        expected = {127, 0, 0, 1};
+    else
+        std::memcpy(expected.data(), loopback.toIPv6Address().c, 16);
+    EXPECT_EQ(source, expected);
+    EXPECT_EQ(icmpSequence(*received), 3);
+    EXPECT_EQ(Bytes(received->icmp.begin() + 8, received->icmp.end()), payloadOf(3, 40));
 }
 
 TEST_P(HelperProcessTest, GivesUpItsCapabilitiesAndInheritedDescriptors)
@@ -558,7 +635,7 @@ TEST(HelperProgram, RefusesToRunWithoutItsChannelsOrWithArguments)
     };
     for (const Case &run : {Case{"/dev/null", null, null, nullptr}, Case{"stream sockets", stream[1], stream[1], nullptr},
                             Case{"an argument", requests[1], packets[1], "--help"}}) {
-        const pid_t pid = startHelper(run.requestEnd, run.packetEnd, run.argument);
+        const pid_t pid = startHelper(run.requestEnd, run.packetEnd, Launch{HelperProgram, run.argument});
         const auto status = waitForChildExit(pid, 5000);
         ASSERT_TRUE(status.has_value()) << run.what;
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << run.what << ": " << *status;

@@ -1,7 +1,8 @@
 // What the helper lets out of its raw sockets: echo replies to its own recent
-// requests from their destination, and errors that quote one of them; never
-// other programs' traffic, which a raw socket sees too. Packets are built with
-// the component's own wire classes, as they arrive.
+// requests from their destination, carrying their payload, and errors that
+// quote one of them; never other programs' traffic, which a raw socket sees
+// too, nor another helper's that drew the same identifier. Packets are built
+// with the component's own wire classes, as they arrive.
 #include "helperprotocol.h"
 #include "icmpmessage.h"
 #include "replyfilter.h"
@@ -24,7 +25,17 @@ const HostAddress Here6(QStringLiteral("2001:db8::1"));
 const HostAddress Target6(QStringLiteral("2001:db8::64"));
 const HostAddress Router6(QStringLiteral("2001:db8::fe"));
 
-const QByteArray Payload("abcdefghijklmnopqrstuvwabcdefghi");
+const QByteArray Pattern("ponmlkjihgfedcba");
+const QByteArray OtherPattern("0123456789abcdef");
+
+// The pattern repeated to size bytes, the last copy cut short.
+QByteArray repeated(const QByteArray &pattern, qsizetype size)
+{
+    return pattern.repeated(size / pattern.size() + 1).left(size);
+}
+
+// The payload of every request remembered here: 40 bytes, two and a half copies.
+const QByteArray Payload = repeated(Pattern, 40);
 
 const unsigned char *raw(const QByteArray &bytes)
 {
@@ -42,47 +53,53 @@ QByteArray address6(const HostAddress &address)
     return QByteArray(reinterpret_cast<const char *>(b.c), 16);
 }
 
-QByteArray echo4(quint8 type, quint16 identifier, quint16 sequence)
+QByteArray echo4(quint8 type, quint16 identifier, quint16 sequence, const QByteArray &payload = Payload)
 {
-    return IcmpMessage::echo(type, identifier, sequence, Payload).encodeWithChecksum();
+    return IcmpMessage::echo(type, identifier, sequence, payload).encodeWithChecksum();
 }
 
-QByteArray reply4(quint32 from, quint16 identifier, quint16 sequence)
+QByteArray reply4(quint32 from, quint16 identifier, quint16 sequence, const QByteArray &payload = Payload)
 {
-    return ipv4Datagram(from, Here, 64, echo4(Icmp4::EchoReply, identifier, sequence));
+    return ipv4Datagram(from, Here, 64, echo4(Icmp4::EchoReply, identifier, sequence, payload));
 }
 
-QByteArray error4(quint8 type, const QByteArray &quote)
+// restOfHeader: the 4 bytes after the checksum, where RFC 4884 puts the
+// length of a quote that extensions follow.
+QByteArray error4(quint8 type, const QByteArray &quote, quint32 restOfHeader = 0)
 {
     IcmpMessage message;
     message.type = type;
+    message.restOfHeader = restOfHeader;
     message.body = quote;
     return ipv4Datagram(Router, Here, 64, message.encodeWithChecksum());
 }
 
 // An IPv4 request as an error quotes it: its header and its first bytes.
-QByteArray quote4(quint32 destination, quint16 identifier, quint16 sequence, int icmpBytes = 1000)
+QByteArray quote4(quint32 destination, quint16 identifier, quint16 sequence, int icmpBytes = 1000,
+                  const QByteArray &payload = Payload)
 {
-    const QByteArray request = echo4(Icmp4::EchoRequest, identifier, sequence);
+    const QByteArray request = echo4(Icmp4::EchoRequest, identifier, sequence, payload);
     return ipv4Header(Here, destination, 1, 5, 20 + int(request.size())) + request.left(icmpBytes);
 }
 
-QByteArray echo6(quint8 type, quint16 identifier, quint16 sequence)
+QByteArray echo6(quint8 type, quint16 identifier, quint16 sequence, const QByteArray &payload = Payload)
 {
-    return IcmpMessage::echo(type, identifier, sequence, Payload).encode();
+    return IcmpMessage::echo(type, identifier, sequence, payload).encode();
 }
 
-QByteArray error6(quint8 type, const QByteArray &quote)
+QByteArray error6(quint8 type, const QByteArray &quote, quint32 restOfHeader = 0)
 {
     IcmpMessage message;
     message.type = type;
+    message.restOfHeader = restOfHeader;
     message.body = quote;
     return message.encode();
 }
 
-QByteArray quote6(const HostAddress &destination, quint16 identifier, quint16 sequence)
+QByteArray quote6(const HostAddress &destination, quint16 identifier, quint16 sequence,
+                  const QByteArray &payload = Payload)
 {
-    return ipv6Header(Here6, destination, 58) + echo6(Icmp6::EchoRequest, identifier, sequence);
+    return ipv6Header(Here6, destination, 58) + echo6(Icmp6::EchoRequest, identifier, sequence, payload);
 }
 
 class ReplyFilterTest : public ::testing::Test
@@ -90,8 +107,14 @@ class ReplyFilterTest : public ::testing::Test
 protected:
     ReplyFilterTest() : m_filter(Ours)
     {
-        m_filter.remember(FamilyIpv4, 5, raw(address4(Target)), false);
-        m_filter.remember(FamilyIpv6, 5, raw(address6(Target6)), false);
+        remember(FamilyIpv4, 5, address4(Target), false);
+        remember(FamilyIpv6, 5, address6(Target6), false);
+    }
+
+    void remember(std::uint8_t family, quint16 sequence, const QByteArray &destination, bool anySource,
+                  const QByteArray &pattern = Pattern, qsizetype payloadSize = Payload.size())
+    {
+        m_filter.remember(family, sequence, raw(destination), anySource, raw(pattern), size_t(payloadSize));
     }
 
     bool passes4(const QByteArray &datagram) const
@@ -221,9 +244,9 @@ TEST_F(ReplyFilterTest, Ipv6QuotesMayCarryExtensionHeaders)
                          Router6));
 }
 
-TEST_F(ReplyFilterTest, BroadcastRequestsAreAnsweredByAnyHost)
+TEST_F(ReplyFilterTest, GroupRequestsAreAnsweredByAnyHost)
 {
-    m_filter.remember(FamilyIpv4, 9, raw(address4(Broadcast)), true);
+    remember(FamilyIpv4, 9, address4(Broadcast), true);
     EXPECT_TRUE(passes4(reply4(Target, Ours, 9)));
     EXPECT_TRUE(passes4(reply4(Router, Ours, 9)));
     EXPECT_FALSE(passes4(reply4(Router, Ours, 5))) << "sequence 5 went to one host only";
@@ -240,11 +263,65 @@ TEST_F(ReplyFilterTest, FamiliesAreApartAndOldRequestsAreForgotten)
     EXPECT_FALSE(passes6(echo6(Icmp6::EchoReply, Ours, 5), lookalike));
 
     for (int sequence = 100; sequence < 100 + int(ReplyFilter::Remembered) - 2; ++sequence)
-        m_filter.remember(FamilyIpv4, quint16(sequence), raw(address4(Target)), false);
+        remember(FamilyIpv4, quint16(sequence), address4(Target), false);
     EXPECT_TRUE(passes4(reply4(Target, Ours, 5)));
     EXPECT_TRUE(passes6(echo6(Icmp6::EchoReply, Ours, 5), Target6));
-    m_filter.remember(FamilyIpv4, 1000, raw(address4(Target)), false);
+    remember(FamilyIpv4, 1000, address4(Target), false);
     EXPECT_FALSE(passes4(reply4(Target, Ours, 5))) << "the oldest request is forgotten";
     EXPECT_TRUE(passes6(echo6(Icmp6::EchoReply, Ours, 5), Target6));
     EXPECT_TRUE(passes4(reply4(Target, Ours, 1000)));
+}
+
+// Another helper, another user's perhaps, may have drawn our identifier and
+// sent the same sequence to the same host: its replies differ from ours only
+// in their payload, and must stay inside.
+TEST_F(ReplyFilterTest, ARepliesPayloadMustBeTheRequestsPatternToItsSize)
+{
+    const QByteArray corruptedTail = Payload.left(Payload.size() - 1) + 'x'; // in the copy cut short
+    const QByteArray others[] = {repeated(OtherPattern, Payload.size()), Payload.left(Payload.size() - 1),
+                                 repeated(Pattern, Payload.size() + 16), corruptedTail, QByteArray()};
+    for (const QByteArray &payload : others) {
+        EXPECT_FALSE(passes4(reply4(Target, Ours, 5, payload))) << payload.toHex().constData();
+        EXPECT_FALSE(passes6(echo6(Icmp6::EchoReply, Ours, 5, payload), Target6)) << payload.toHex().constData();
+    }
+    // The same sequence to the same host twice, with two patterns: each reply
+    // is known by its own.
+    remember(FamilyIpv4, 5, address4(Target), false, OtherPattern, 3);
+    EXPECT_TRUE(passes4(reply4(Target, Ours, 5, OtherPattern.left(3))));
+    EXPECT_TRUE(passes4(reply4(Target, Ours, 5)));
+    EXPECT_FALSE(passes4(reply4(Target, Ours, 5, OtherPattern.left(4))));
+    // An empty payload is a pattern repeated to size 0.
+    remember(FamilyIpv6, 6, address6(Target6), false, Pattern, 0);
+    EXPECT_TRUE(passes6(echo6(Icmp6::EchoReply, Ours, 6, QByteArray()), Target6));
+    EXPECT_FALSE(passes6(echo6(Icmp6::EchoReply, Ours, 6, Pattern.left(1)), Target6));
+}
+
+TEST_F(ReplyFilterTest, AnErrorMustQuoteNoPayloadByteThatDiffers)
+{
+    const QByteArray other = repeated(OtherPattern, Payload.size());
+    // Another request's payload, whole or its first bytes; a quote of the
+    // bare echo header holds none and passes.
+    EXPECT_FALSE(passes4(error4(11, quote4(Target, Ours, 5, 1000, other))));
+    EXPECT_FALSE(passes4(error4(11, quote4(Target, Ours, 5, 8 + 1, other))));
+    EXPECT_TRUE(passes4(error4(11, quote4(Target, Ours, 5, 8 + 1))));
+    EXPECT_TRUE(passes4(error4(11, quote4(Target, Ours, 5, 8, other))));
+    EXPECT_FALSE(passes6(error6(3, quote6(Target6, Ours, 5, other)), Router6));
+    EXPECT_TRUE(passes6(error6(3, quote6(Target6, Ours, 5, Payload.left(20))), Router6));
+
+    // Bytes past the payload are padding or RFC 4884 extensions, not ours to check.
+    const QByteArray extension = bytes({0x20, 0, 0x12, 0x34, 0, 8, 1, 1, 0xde, 0xad, 0xbe, 0xef});
+    EXPECT_TRUE(passes4(error4(11, quote4(Target, Ours, 5) + QByteArray(60, '\0') + extension)));
+    EXPECT_TRUE(passes6(error6(3, quote6(Target6, Ours, 5) + extension), Router6));
+    // A quote cut inside the payload with extensions after it: the error's
+    // length field (32-bit words for IPv4, 64-bit ones for IPv6) says where
+    // the quote ends. Without it the extension reads as payload.
+    const QByteArray cut4 = quote4(Target, Ours, 5, 8 + 24);
+    ASSERT_EQ(cut4.size() % 4, 0);
+    EXPECT_TRUE(passes4(error4(11, cut4 + extension, quint32(cut4.size() / 4) << 16)));
+    EXPECT_FALSE(passes4(error4(11, cut4 + extension)));
+    EXPECT_FALSE(passes4(error4(11, quote4(Target, Ours, 5, 8 + 24, other) + extension, quint32(cut4.size() / 4) << 16)));
+    const QByteArray cut6 = quote6(Target6, Ours, 5).left(40 + 8 + 24);
+    ASSERT_EQ(cut6.size() % 8, 0);
+    EXPECT_TRUE(passes6(error6(3, cut6 + extension, quint32(cut6.size() / 8) << 24), Router6));
+    EXPECT_FALSE(passes6(error6(3, cut6 + extension), Router6));
 }

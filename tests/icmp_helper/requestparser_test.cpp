@@ -1,6 +1,7 @@
 // The helper's request parser: whatever a parent sends, only a well-formed
-// echo request with a TTL and payload in range, to an address it may use, is
-// accepted.
+// echo request with a TTL and payload size in range, to an address it may
+// use, is accepted, and what it says of the request (its pattern, its rate
+// class, who may answer it) is what the bytes say.
 #include "helperprotocol.h"
 #include "requestparser.h"
 
@@ -41,12 +42,13 @@ EchoRequestFields ipv6(std::initializer_list<int> leadingBytes, int lastByte)
     return request(FamilyIpv6, leadingBytes, lastByte);
 }
 
-Bytes encode(const EchoRequestFields &fields, std::size_t payloadSize = 3)
+Bytes encode(EchoRequestFields fields, std::size_t payloadSize = 3)
 {
-    Bytes message(EchoRequestHeaderSize + payloadSize);
-    encodeEchoRequestHeader(fields, message.data());
-    for (std::size_t i = 0; i < payloadSize; ++i)
-        message[EchoRequestHeaderSize + i] = static_cast<unsigned char>('a' + i % 26);
+    fields.payloadSize = static_cast<std::uint16_t>(payloadSize);
+    for (std::size_t i = 0; i < EchoPattern::Size; ++i)
+        fields.pattern[i] = static_cast<unsigned char>(0xa0 + i);
+    Bytes message(EchoRequestSize);
+    encodeEchoRequest(fields, message.data());
     return message;
 }
 
@@ -69,9 +71,11 @@ TEST(HelperRequestParser, AcceptsEchoRequestsToUnicastAddresses)
     EXPECT_EQ(request.hopLimit, 17);
     EXPECT_EQ(request.scopeId, 0u);
     EXPECT_EQ(Bytes(request.address, request.address + 4), (Bytes{192, 0, 2, 7}));
-    EXPECT_FALSE(request.allowsBroadcast);
-    ASSERT_EQ(request.payloadSize, 3u);
-    EXPECT_EQ(request.payload, message.data() + EchoRequestHeaderSize);
+    EXPECT_FALSE(request.broadcast);
+    EXPECT_FALSE(request.group);
+    EXPECT_FALSE(request.anySource);
+    EXPECT_EQ(request.payloadSize, 3u);
+    EXPECT_EQ(Bytes(request.pattern, request.pattern + EchoPattern::Size), Bytes(message.begin() + 32, message.end()));
     EXPECT_EQ(request.refusalErrno(), 0);
 
     EchoRequestFields linkLocal = ipv6({0xfe, 0x80}, 1);
@@ -101,19 +105,25 @@ TEST(HelperRequestParser, TtlAndPayloadAtTheirLimits)
         const HelperRequest largest = parse(encode(fields, MaxPayload));
         ASSERT_TRUE(largest.ok());
         EXPECT_EQ(largest.payloadSize, MaxPayload);
-        const HelperRequest over = parse(encode(fields, MaxPayload + 1));
-        EXPECT_EQ(over.error, Error::TooLong);
-        EXPECT_EQ(over.refusalErrno(), EMSGSIZE);
-        EXPECT_EQ(parse(encode(fields, MaxPayload + 10000)).error, Error::TooLong);
+        for (std::size_t size : {MaxPayload + 1, std::size_t(0xffff)}) {
+            const HelperRequest over = parse(encode(fields, size));
+            EXPECT_EQ(over.error, Error::TooLong) << size;
+            EXPECT_EQ(over.refusalErrno(), EMSGSIZE);
+        }
     }
 }
 
 TEST(HelperRequestParser, RefusesWhatIsNotAnEchoRequestOfThisVersion)
 {
     const Bytes good = encode(ipv4({127, 0, 0, 1}));
-    // Every length short of the header, the empty message included.
-    for (std::size_t size = 0; size < EchoRequestHeaderSize; ++size) {
-        const HelperRequest request = HelperRequest::parse(good.data(), size);
+    // Every other length, the empty message included: a request is its
+    // fields and nothing more.
+    Bytes longer = good;
+    longer.resize(EchoRequestSize + 32);
+    for (std::size_t size = 0; size <= longer.size(); ++size) {
+        if (size == EchoRequestSize)
+            continue;
+        const HelperRequest request = HelperRequest::parse(longer.data(), size);
         EXPECT_EQ(request.error, Error::Malformed) << size;
         EXPECT_EQ(request.refusalErrno(), EBADMSG);
     }
@@ -134,9 +144,11 @@ TEST(HelperRequestParser, RefusesWhatIsNotAnEchoRequestOfThisVersion)
         message[3] = static_cast<unsigned char>(flags);
         EXPECT_EQ(parse(message).error, Error::Malformed) << flags;
     }
-    Bytes reserved = good;
-    reserved[7] = 1;
-    EXPECT_EQ(parse(reserved).error, Error::Malformed);
+    for (std::size_t reservedByte : {7, 30, 31}) {
+        Bytes reserved = good;
+        reserved[reservedByte] = 1;
+        EXPECT_EQ(parse(reserved).error, Error::Malformed) << reservedByte;
+    }
 }
 
 TEST(HelperRequestParser, RefusesUnknownFamiliesAndStrayAddressBytes)
@@ -159,42 +171,62 @@ TEST(HelperRequestParser, RefusesUnknownFamiliesAndStrayAddressBytes)
     }
 }
 
-TEST(HelperRequestParser, RefusesAddressesThatNameNoHost)
+TEST(HelperRequestParser, TheUnspecifiedAddressReachesThisHostAndMappedOnesAreRefused)
 {
-    for (const EchoRequestFields &fields : {ipv4({0, 0, 0, 0}), ipv6({}, 0),
-                                            ipv6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 127}, 1)}) {
+    // The kernel sends to 0.0.0.0 and :: over loopback, and the reply comes
+    // from the loopback address: any source may answer.
+    for (const EchoRequestFields &fields : {ipv4({0, 0, 0, 0}), ipv6({}, 0)}) {
         const HelperRequest request = parse(encode(fields));
-        EXPECT_EQ(request.error, Error::UnusableAddress);
-        EXPECT_EQ(request.refusalErrno(), EINVAL);
+        ASSERT_TRUE(request.ok()) << int(fields.family);
+        EXPECT_TRUE(request.anySource);
+        EXPECT_FALSE(request.group);
+        EXPECT_FALSE(request.broadcast);
     }
+    // ::ffff:127.0.0.1 would leave as IPv4.
+    const HelperRequest mapped = parse(encode(ipv6({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 127}, 1)));
+    EXPECT_EQ(mapped.error, Error::UnusableAddress);
+    EXPECT_EQ(mapped.refusalErrno(), EINVAL);
 }
 
-TEST(HelperRequestParser, BroadcastAndMulticastOnlyWhenAsked)
+TEST(HelperRequestParser, MulticastAsIsLimitedBroadcastOnlyWhenAskedAndTheFlagMakesAGroupRequest)
 {
-    const std::vector<EchoRequestFields> groupAddresses = {
-        ipv4({255, 255, 255, 255}), ipv4({224, 0, 0, 1}), ipv4({239, 255, 255, 250}),
-        ipv6({0xff, 0x02}, 1), ipv6({0xff, 0x05}, 2), ipv6({0xff, 0x0e}, 0x99),
-    };
-    for (EchoRequestFields fields : groupAddresses) {
-        const HelperRequest refused = parse(encode(fields));
-        EXPECT_EQ(refused.error, Error::BroadcastNotAsked) << int(fields.address[0]);
-        // What the kernel says to a broadcast without SO_BROADCAST.
-        EXPECT_EQ(refused.refusalErrno(), EACCES);
-
-        fields.flags = RequestAllowsBroadcast;
+    // Multicast needs no flag, and is sent without SO_BROADCAST.
+    for (const EchoRequestFields &fields : {ipv4({224, 0, 0, 1}), ipv4({239, 255, 255, 250}), ipv6({0xff, 0x02}, 1),
+                                            ipv6({0xff, 0x0e}, 0x99)}) {
+        const HelperRequest request = parse(encode(fields));
+        ASSERT_TRUE(request.ok()) << int(fields.address[0]);
+        EXPECT_TRUE(request.group);
+        EXPECT_TRUE(request.anySource);
+        EXPECT_FALSE(request.broadcast);
+    }
+    // 255.255.255.255 only with the flag, as the kernel says it without SO_BROADCAST.
+    EchoRequestFields limited = ipv4({255, 255, 255, 255});
+    const HelperRequest refused = parse(encode(limited));
+    EXPECT_EQ(refused.error, Error::BroadcastNotAsked);
+    EXPECT_EQ(refused.refusalErrno(), EACCES);
+    // With the flag, any destination is a group request (a subnet's broadcast
+    // address is known only to the routing table) and SO_BROADCAST is on.
+    for (EchoRequestFields fields : {limited, ipv4({192, 0, 2, 255}), ipv4({224, 0, 0, 1}), ipv6({0xff, 0x02}, 1)}) {
+        fields.flags = RequestBroadcast;
         const HelperRequest asked = parse(encode(fields));
-        EXPECT_TRUE(asked.ok()) << int(fields.address[0]);
-        EXPECT_TRUE(asked.allowsBroadcast);
+        ASSERT_TRUE(asked.ok()) << int(fields.address[0]);
+        EXPECT_TRUE(asked.broadcast);
+        EXPECT_TRUE(asked.group);
+        EXPECT_TRUE(asked.anySource);
     }
     // Neighbours of the group ranges are ordinary addresses.
     for (const EchoRequestFields &fields : {ipv4({223, 255, 255, 255}), ipv4({240, 0, 0, 1}),
-                                            ipv4({255, 255, 255, 254}), ipv6({0xfe, 0xff}, 1)})
-        EXPECT_TRUE(parse(encode(fields)).ok()) << int(fields.address[0]);
+                                            ipv4({255, 255, 255, 254}), ipv6({0xfe, 0xff}, 1)}) {
+        const HelperRequest request = parse(encode(fields));
+        ASSERT_TRUE(request.ok()) << int(fields.address[0]);
+        EXPECT_FALSE(request.group);
+        EXPECT_FALSE(request.anySource);
+    }
 }
 
 TEST(HelperRequestParser, ReadsTheSequenceOfRefusedRequestsForTheirReport)
 {
-    EchoRequestFields fields = ipv4({224, 0, 0, 1});
+    EchoRequestFields fields = ipv4({255, 255, 255, 255});
     fields.sequence = 0xbeef;
     EXPECT_EQ(parse(encode(fields)).sequence, 0xbeef);
     const Bytes message = encode(fields);
