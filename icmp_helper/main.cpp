@@ -9,11 +9,13 @@
 // capability and root for good, and from then on serves its parent over the
 // two socket pairs on descriptors 0 and 1 (helperprotocol.h): it builds each
 // echo request itself, its payload a pattern repeated, so nothing else can be
-// sent, and passes on only the echo replies and ICMP errors that concern its
-// own requests. It reads no file, no environment and no locale, and exits
-// when its parent goes.
+// sent, holds a caller other than root to the rates iputils ping allows users,
+// and passes on only the echo replies and ICMP errors that concern its own
+// requests. It reads no file, no environment and no locale, and exits when
+// its parent goes.
 #include "echofilter.h"
 #include "helperprotocol.h"
+#include "ratelimiter.h"
 #include "replyfilter.h"
 #include "requestparser.h"
 #include "sendstampkeys.h"
@@ -56,6 +58,9 @@ struct Session
     bool stamps6 = false;
     SendStampKeys keys4;
     SendStampKeys keys6;
+    // Started by a user other than root: the rate limits hold.
+    bool rateLimited = true;
+    RateLimiter limiter;
 };
 
 int fail(const char *why)
@@ -232,7 +237,8 @@ bool setHopLimit(Session &session, const HelperRequest &request)
     return ok;
 }
 
-// Sends one checked request; the report says how it went.
+// Sends one checked request; the report says how it went. Only a request
+// that reaches sendto takes a token of its rate class.
 void send(Session &session, ReplyFilter &filter, const HelperRequest &request, SendReportFields *report)
 {
     const bool ipv4 = request.family == FamilyIpv4;
@@ -240,6 +246,15 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     if (fd < 0) {
         report->errnoValue = EAFNOSUPPORT;
         return;
+    }
+    const RateLimiter::Class rateClass = request.group ? RateLimiter::Class::Group : RateLimiter::Class::Unicast;
+    const std::int64_t now = nowNs(CLOCK_MONOTONIC);
+    if (session.rateLimited) {
+        if (const std::int64_t wait = session.limiter.waitNs(rateClass, now)) {
+            report->status = TooSoon;
+            report->sentRealtimeNs = wait;
+            return;
+        }
     }
     report->status = Failed;
     // The kernel refuses a directed broadcast itself unless SO_BROADCAST is on.
@@ -275,6 +290,8 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     const socklen_t toLength = ipv4 ? sizeof to4 : sizeof to6;
 
     SendStampKeys &keys = ipv4 ? session.keys4 : session.keys6;
+    if (session.rateLimited)
+        session.limiter.take(rateClass, now);
     ssize_t sent;
     do {
         report->sentMonotonicNs = nowNs(CLOCK_MONOTONIC);
@@ -455,6 +472,9 @@ int serve(Session &session)
 
 int main(int argc, char **)
 {
+    // Whether root started this process, who is not rate-limited, before
+    // anything can change it.
+    const bool startedByRoot = getuid() == 0;
     // Die with the parent, even while something else holds the channels. The
     // exec that gave this process its capability cleared any earlier setting.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -466,13 +486,15 @@ int main(int argc, char **)
     closeInheritedDescriptors();
 
     Session session;
+    session.rateLimited = !startedByRoot;
     session.identifier = chooseIdentifier();
     HelloFields hello;
     hello.identifier = session.identifier;
     hello.ipv4Errno = openRawSocket(AF_INET, session.identifier, &session.raw4, &session.stamps4);
     hello.ipv6Errno = openRawSocket(AF_INET6, session.identifier, &session.raw6, &session.stamps6);
     hello.flags = (session.raw4 >= 0 && session.stamps4 ? HelloSendStampsIpv4 : 0)
-        | (session.raw6 >= 0 && session.stamps6 ? HelloSendStampsIpv6 : 0);
+        | (session.raw6 >= 0 && session.stamps6 ? HelloSendStampsIpv6 : 0)
+        | (session.rateLimited ? HelloRateLimited : 0);
     if (!dropPrivileges())
         return fail("could not give up its capabilities");
 

@@ -1,14 +1,20 @@
 // The helper program as its parent sees it: started here by fork and exec
 // with its two channels, in the client namespace of a test network of the
 // test's own, whose host answers (or logs, with the responder) what the helper
-// sends. Needs root, for the namespaces and for the helper's raw sockets.
+// sends. Needs root, for the namespaces and for the helper's raw sockets; the
+// tests of a copy that an ordinary user runs, given cap_net_raw or set-user-ID
+// root, need real root.
 #include "clientnetwork.h"
 #include "helperprotocol.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cerrno>
 #include <csignal>
@@ -20,6 +26,8 @@
 #include <optional>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -611,6 +619,172 @@ TEST_P(HelperProcessTest, ExitsWhenItsParentDiesWhileOthersHoldTheChannels)
     ::close(exited);
     for (int fd : {requests[0], requests[1], packets[0], packets[1]})
         ::close(fd);
+}
+
+namespace {
+
+// How an ordinary user's copy of the helper may open raw sockets: the file
+// capability a package gives it, or set-user-ID root where the file system
+// keeps no capabilities.
+enum class Grant { Capability, SetUserId };
+
+// A copy of the helper in a folder of its own that user nobody may enter, as
+// a package installs it, on the client of a test network of the test's own.
+class GrantedHelperTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // It runs a program as another user with a file capability or a
+        // set-user-ID bit: real root's work.
+        if (TestNetwork::inOwnUserNamespace())
+            GTEST_SKIP() << "running unprivileged in a user namespace of its own, which maps no other user; run as root";
+        m_client.setUp(1, 0);
+        if (IsSkipped() || HasFailure())
+            return;
+        m_network = &m_client.network();
+    }
+    void TearDown() override { m_client.tearDown(); }
+
+    // The copy's path; empty when it cannot be made, with a reason to skip
+    // the test in skipReason, or a failure added.
+    QByteArray grantedCopy(Grant grant, QString *skipReason)
+    {
+        const QString setcap = QStandardPaths::findExecutable(QStringLiteral("setcap"),
+                                                              {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (grant == Grant::Capability && setcap.isEmpty()) {
+            *skipReason = QStringLiteral("setcap (Debian package libcap2-bin) is not installed");
+            return {};
+        }
+        struct statvfs filesystem{};
+        const QByteArray folder = QFile::encodeName(m_folder.path());
+        if (!m_folder.isValid() || ::statvfs(folder.constData(), &filesystem) != 0) {
+            ADD_FAILURE() << "no folder for the copy: " << qPrintable(m_folder.errorString());
+            return {};
+        }
+        if (filesystem.f_flag & ST_NOSUID) {
+            *skipReason = m_folder.path()
+                + QStringLiteral(" is on a nosuid file system, where file capabilities and set-user-ID bits do nothing");
+            return {};
+        }
+        const QString copy = m_folder.filePath(QStringLiteral("tarvix-icmp-helper"));
+        const QByteArray path = QFile::encodeName(copy);
+        // Copied by root, so root's.
+        if (::chmod(folder.constData(), 0755) != 0 || !QFile::copy(QStringLiteral(TARVIX_ICMP_HELPER_PROGRAM), copy)
+            || ::chmod(path.constData(), grant == Grant::SetUserId ? 04755 : 0755) != 0) {
+            ADD_FAILURE() << "cannot copy the helper to " << qPrintable(copy);
+            return {};
+        }
+        if (grant == Grant::Capability) {
+            QProcess setting;
+            setting.start(setcap, {QStringLiteral("cap_net_raw+ep"), copy});
+            if (!setting.waitForFinished(10000) || setting.exitCode() != 0) {
+                ADD_FAILURE() << "setcap: " << setting.readAllStandardError().constData();
+                return {};
+            }
+        }
+        return path;
+    }
+
+    ClientNetwork m_client;
+    TestNetwork *m_network = nullptr;
+    QTemporaryDir m_folder;
+};
+
+// What the responder saw of requests with sequences first to last.
+int requestsSeen(const TestNetwork &network, int first, int last)
+{
+    static const QRegularExpression sequence(QStringLiteral("^request v\\d .* seq=(\\d+) "));
+    int seen = 0;
+    for (const QString &line : network.responderLog().split(QLatin1Char('\n'))) {
+        const auto match = sequence.match(line);
+        const int number = match.hasMatch() ? match.captured(1).toInt() : -1;
+        seen += number >= first && number <= last;
+    }
+    return seen;
+}
+
+} // namespace
+
+TEST_F(GrantedHelperTest, ACallerOtherThanRootIsHeldToTheRateLimits)
+{
+    QString skipReason;
+    const QByteArray copy = grantedCopy(Grant::Capability, &skipReason);
+    if (!skipReason.isEmpty())
+        GTEST_SKIP() << qPrintable(skipReason);
+    ASSERT_FALSE(copy.isEmpty());
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
+    const HostAddress host = TestNetwork::hostAddress(IpFamily::IPv4);
+    constexpr int Burst = 10;
+
+    HelperProcess limited(-1, Launch{copy.constData(), nullptr, true});
+    ASSERT_TRUE(limited.ready()) << "no Hello from the copy run as nobody";
+    ASSERT_EQ(limited.hello().ipv4Errno, 0) << std::strerror(limited.hello().ipv4Errno);
+    EXPECT_TRUE(limited.hello().flags & HelloRateLimited);
+
+    // Requests refused for what they are take no token.
+    for (int i = 0; i < RateBurst; ++i) {
+        const auto refused = limited.request(echoRequest(FamilyIpv4, host, 0, 16, 0, RequestBroadcast));
+        ASSERT_TRUE(refused.has_value());
+        EXPECT_EQ(refused->status, Refused);
+    }
+    // To a group (the flag makes any request one), one a second after a
+    // burst: the requests are written at once, and those past the burst are
+    // answered at once too, none kept waiting.
+    for (int i = 1; i <= Burst; ++i)
+        ASSERT_TRUE(limited.write(echoRequest(FamilyIpv4, host, std::uint16_t(i), 16, 64, RequestBroadcast)));
+    for (int i = 1; i <= Burst; ++i) {
+        const auto report = limited.report();
+        ASSERT_TRUE(report.has_value()) << i;
+        EXPECT_EQ(report->sequence, i);
+        if (i <= RateBurst) {
+            EXPECT_EQ(report->status, Sent) << i << ": " << std::strerror(report->errnoValue);
+            continue;
+        }
+        EXPECT_EQ(report->status, TooSoon) << i;
+        EXPECT_GT(report->sentRealtimeNs, 0) << i << ": the wait until a request is taken";
+        EXPECT_LE(report->sentRealtimeNs, GroupIntervalNs) << i;
+    }
+
+    // Unicast, one every 2 ms after a burst: as many as the burst and the
+    // time the requests took allow.
+    const qint64 start = nowNs(CLOCK_MONOTONIC);
+    for (int i = 1; i <= Burst; ++i)
+        ASSERT_TRUE(limited.write(echoRequest(FamilyIpv4, host, std::uint16_t(100 + i), 16)));
+    int unicastSent = 0;
+    for (int i = 1; i <= Burst; ++i) {
+        const auto report = limited.report();
+        ASSERT_TRUE(report.has_value()) << i;
+        if (i <= RateBurst) {
+            EXPECT_EQ(report->status, Sent) << i << ": " << std::strerror(report->errnoValue);
+        }
+        if (report->status == Sent) {
+            ++unicastSent;
+        } else {
+            EXPECT_EQ(report->status, TooSoon) << i;
+            EXPECT_GT(report->sentRealtimeNs, 0) << i;
+            EXPECT_LE(report->sentRealtimeNs, UnicastIntervalNs) << i;
+        }
+    }
+    const qint64 took = nowNs(CLOCK_MONOTONIC) - start;
+    EXPECT_LE(unicastSent, RateBurst + took / UnicastIntervalNs) << "in " << took << " ns";
+
+    // Only what was reported Sent reached the host.
+    EXPECT_EQ(limited.drain(300).size(), size_t(RateBurst + unicastSent));
+    EXPECT_EQ(requestsSeen(*m_network, 1, Burst), RateBurst) << qPrintable(m_network->responderLog());
+    EXPECT_EQ(requestsSeen(*m_network, 101, 100 + Burst), unicastSent) << qPrintable(m_network->responderLog());
+
+    // Started by root, the same burst all goes out.
+    HelperProcess unlimited;
+    ASSERT_TRUE(unlimited.ready());
+    EXPECT_FALSE(unlimited.hello().flags & HelloRateLimited);
+    for (int i = 1; i <= Burst; ++i)
+        ASSERT_TRUE(unlimited.write(echoRequest(FamilyIpv4, host, std::uint16_t(200 + i), 16, 64, RequestBroadcast)));
+    for (int i = 1; i <= Burst; ++i) {
+        const auto report = unlimited.report();
+        ASSERT_TRUE(report.has_value()) << i;
+        EXPECT_EQ(report->status, Sent) << i << ": " << std::strerror(report->errnoValue);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(TestNetwork, HelperProcessTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
