@@ -472,8 +472,9 @@ int serve(Session &session)
 
 int main(int argc, char **)
 {
-    // Whether root started this process, who is not rate-limited, before
-    // anything can change it.
+    // Who started this process, before anything can change it: the parent
+    // whose death ends it, and whether it is root, who is not rate-limited.
+    const pid_t parent = getppid();
     const bool startedByRoot = getuid() == 0;
     // Die with the parent, even while something else holds the channels. The
     // exec that gave this process its capability cleared any earlier setting.
@@ -497,6 +498,14 @@ int main(int argc, char **)
         | (session.rateLimited ? HelloRateLimited : 0);
     if (!dropPrivileges())
         return fail("could not give up its capabilities");
+    // Set-user-ID root, the change of effective user id just now made the
+    // kernel forget the parent-death signal and reset dumpable from the
+    // fs.suid_dumpable sysctl: set both again. A parent that died before the
+    // signal was set again will never send it; then it has gone already.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || prctl(PR_SET_DUMPABLE, 0) != 0)
+        return fail("could not set its parent-death signal or make itself undumpable");
+    if (getppid() != parent)
+        return 0;
 
     unsigned char out[HelloSize];
     encodeHello(hello, out);

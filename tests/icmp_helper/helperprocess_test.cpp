@@ -787,6 +787,59 @@ TEST_F(GrantedHelperTest, ACallerOtherThanRootIsHeldToTheRateLimits)
     }
 }
 
+// The exit from set-user-ID root to the caller's user id made the kernel
+// forget the parent-death signal; the helper sets it again.
+TEST_F(GrantedHelperTest, ASetUserIdCopyExitsWhenItsParentDiesWhileOthersHoldTheChannels)
+{
+    QString skipReason;
+    const QByteArray copy = grantedCopy(Grant::SetUserId, &skipReason);
+    if (!skipReason.isEmpty())
+        GTEST_SKIP() << qPrintable(skipReason);
+    ASSERT_FALSE(copy.isEmpty());
+    int requests[2];
+    int packets[2];
+    int pidPipe[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
+    ASSERT_EQ(::pipe2(pidPipe, O_CLOEXEC), 0);
+    // The parent, user nobody, starts the helper and waits to be killed; this
+    // process keeps the channels open, so only the parent-death signal can
+    // end the helper.
+    const pid_t parent = fork();
+    if (parent == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
+            || ::setresuid(Nobody, Nobody, Nobody) != 0)
+            ::_exit(1);
+        const pid_t helper = startHelper(requests[1], packets[1], Launch{copy.constData()});
+        const bool written = ::write(pidPipe[1], &helper, sizeof helper) == sizeof helper;
+        while (written)
+            ::pause();
+        ::_exit(1);
+    }
+    ::close(pidPipe[1]);
+    pid_t helper = -1;
+    ASSERT_EQ(::read(pidPipe[0], &helper, sizeof helper), ssize_t(sizeof helper));
+    ::close(pidPipe[0]);
+    const auto message = readMessage(requests[0], 5000);
+    HelloFields hello;
+    ASSERT_TRUE(message && decodeHello(message->data(), message->size(), &hello)) << "no Hello";
+    // Its raw socket opened: it did run as root.
+    EXPECT_EQ(hello.ipv4Errno, 0) << std::strerror(hello.ipv4Errno);
+    EXPECT_TRUE(hello.flags & HelloRateLimited);
+    EXPECT_EQ(statusField(helper, QStringLiteral("Uid")), QString::number(Nobody));
+    const int exited = int(syscall(SYS_pidfd_open, helper, 0));
+    ASSERT_GE(exited, 0) << std::strerror(errno);
+
+    ::kill(parent, SIGKILL);
+    ::waitpid(parent, nullptr, 0);
+    pollfd gone{exited, POLLIN, 0};
+    EXPECT_EQ(::poll(&gone, 1, 3000), 1) << "the helper outlived its parent";
+    ::close(exited);
+    // Closing the channels ends a helper that did outlive it.
+    for (int fd : {requests[0], requests[1], packets[0], packets[1]})
+        ::close(fd);
+}
+
 INSTANTIATE_TEST_SUITE_P(TestNetwork, HelperProcessTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
                          [](const auto &info) { return std::string(info.param == IpFamily::IPv4 ? "V4" : "V6"); });
 
