@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 
 // How the packet fuzzers read their input; the seed writer writes the same.
@@ -42,8 +43,9 @@ constexpr int ErrorPrefixSize = 8;
 // A request is one message on the helper's request channel. A packet is what
 // the helper's raw sockets read, checked against the requests its filter
 // remembers: sequences 1 and 2 to HelperTarget4 / HelperTarget6, and sequence
-// 3 to HelperBroadcast4 / ff02::1, which any host may answer. IPv6 packets
-// start with the 16 bytes of the sender's address.
+// 3 to HelperBroadcast4 / ff02::1, which any host may answer, each with the
+// payload helperPayload() gives. IPv6 packets start with the 16 bytes of the
+// sender's address.
 enum HelperWay : quint8 {
     HelperRequest = 0,
     HelperIpv4Datagram = 1, // IP header included
@@ -54,5 +56,17 @@ constexpr quint32 HelperTarget4 = 0xc0000264;    // 192.0.2.100
 constexpr quint32 HelperBroadcast4 = 0xc00002ff; // 192.0.2.255
 constexpr char HelperTarget6[] = "2001:db8::64";
 constexpr char HelperMulticast6[] = "ff02::1";
+
+// The pattern of a remembered request's payload (16 bytes), and the payload:
+// sequence 2's pattern repeated to 21 bytes, the others' to 40.
+inline QByteArray helperPattern(quint16 sequence)
+{
+    return QByteArray(sequence == 2 ? "fedcba9876543210" : "0123456789abcdef");
+}
+
+inline QByteArray helperPayload(quint16 sequence)
+{
+    return helperPattern(sequence).repeated(3).left(sequence == 2 ? 21 : 40);
+}
 
 } // namespace FuzzInput

@@ -2,7 +2,8 @@
 // sends, and what its raw sockets read, which it passes on only when it
 // concerns a request of its own. Beyond not crashing: an accepted request is
 // what its bytes say and within the limits; a packet passed on names a request
-// the filter remembers, and every reply or error that plainly does is passed.
+// the filter remembers and carries (or quotes) nothing but its payload, and
+// every reply or error that plainly does is passed.
 #include "fuzzcheck.h"
 #include "fuzzinput.h"
 #include "fuzzreference.h"
@@ -45,6 +46,7 @@ struct Remembered
     quint16 sequence;
     QByteArray destination;
     bool anySource;
+    QByteArray payload = FuzzInput::helperPayload(sequence);
 };
 
 const QList<Remembered> &remembered(Family family)
@@ -65,62 +67,96 @@ const ReplyFilter &filter()
         for (Family family : {V4, V6}) {
             for (const Remembered &request : remembered(family))
                 made.remember(family == V4 ? Protocol::FamilyIpv4 : Protocol::FamilyIpv6, request.sequence,
-                              raw(request.destination), request.anySource);
+                              raw(request.destination), request.anySource,
+                              raw(FuzzInput::helperPattern(request.sequence)), size_t(request.payload.size()));
         }
         return made;
     }();
     return filter;
 }
 
-// Whether a reply with this sequence from source, or (errors) a quote of a
-// request with it to destination, answers a remembered request.
-bool answersRemembered(Family family, quint16 sequence, QByteArrayView address, bool fromAnyHost)
+// Whether a reply with this sequence and payload from source, or (errors) a
+// quote of a request with it to destination, answers a remembered request. A
+// reply carries the whole payload; a quote the first bytes of it, or fewer,
+// and what follows them is not the request's.
+bool answersRemembered(Family family, quint16 sequence, QByteArrayView address, bool fromAnyHost,
+                       QByteArrayView payload, bool whole)
 {
     for (const Remembered &request : remembered(family)) {
-        if (request.sequence == sequence && ((fromAnyHost && request.anySource) || request.destination == address))
+        const bool payloadFits = whole ? payload == request.payload
+                                       : request.payload.startsWith(payload.first(qMin(payload.size(),
+                                                                                        request.payload.size())));
+        if (request.sequence == sequence && ((fromAnyHost && request.anySource) || request.destination == address)
+            && payloadFits)
             return true;
     }
     return false;
 }
 
-bool isGroupAddress(Family family, QByteArrayView address)
+// The part of an error's body that quotes the request: RFC 4884 errors with
+// extensions after the quote give its length (ICMP destination unreachable,
+// time exceeded and parameter problem in byte 5, in 4-byte units; ICMPv6
+// destination unreachable and time exceeded in byte 4, in 8-byte units).
+QByteArrayView quoteOf(Family family, QByteArrayView icmp)
 {
-    if (family == V4)
-        return (byteAt(address, 0) & 0xf0) == 0xe0 || be32(address, 0) == 0xffffffff;
-    return byteAt(address, 0) == 0xff;
+    const QByteArrayView body = icmp.sliced(8);
+    const quint8 type = byteAt(icmp, 0);
+    qsizetype length = 0;
+    if (family == V4 && (type == 3 || type == 11 || type == 12))
+        length = qsizetype(byteAt(icmp, 5)) * 4;
+    else if (family == V6 && (type == 1 || type == 3))
+        length = qsizetype(byteAt(icmp, 4)) * 8;
+    return length > 0 && length < body.size() ? body.first(length) : body;
+}
+
+// The payload bytes of the echo request a quote holds, past its echo header.
+QByteArrayView quotedPayload(Family family, QByteArrayView quote)
+{
+    const qsizetype icmp = family == V4 ? (byteAt(quote, 0) & 0x0f) * 4 : icmpv6Offset(quote).value_or(0);
+    return quote.sliced(icmp + 8);
+}
+
+bool isMulticast(Family family, QByteArrayView address)
+{
+    return family == V4 ? (byteAt(address, 0) & 0xf0) == 0xe0 : byteAt(address, 0) == 0xff;
 }
 
 void fuzzRequest(QByteArrayView message)
 {
     const HelperRequest request = HelperRequest::parse(raw(message), size_t(message.size()));
     FUZZ_CHECK(request.ok() == (request.refusalErrno() == 0));
+    FUZZ_CHECK(request.sequence == (message.size() >= 6 ? be16(message, 4) : 0));
     if (!request.ok())
         return;
-    const size_t size = size_t(message.size());
-    FUZZ_CHECK(size >= Protocol::EchoRequestHeaderSize && size <= Protocol::MaxRequestSize);
+    FUZZ_CHECK(size_t(message.size()) == Protocol::EchoRequestSize);
     FUZZ_CHECK(byteAt(message, 0) == Protocol::EchoRequest && byteAt(message, 1) == Protocol::Version);
     FUZZ_CHECK(request.hopLimit >= 1 && request.hopLimit == byteAt(message, 6));
-    FUZZ_CHECK(request.sequence == be16(message, 4));
-    FUZZ_CHECK(request.payload == raw(message) + Protocol::EchoRequestHeaderSize);
-    FUZZ_CHECK(request.payloadSize == size - Protocol::EchoRequestHeaderSize
-               && request.payloadSize <= Protocol::MaxPayload);
+    FUZZ_CHECK(request.payloadSize == be16(message, 28) && request.payloadSize <= Protocol::MaxPayload);
+    FUZZ_CHECK(std::memcmp(request.pattern, raw(message) + 32, EchoPattern::Size) == 0);
     const Family family = request.family == Protocol::FamilyIpv4 ? V4 : V6;
     FUZZ_CHECK(request.family == Protocol::FamilyIpv4 || request.family == Protocol::FamilyIpv6);
     const QByteArrayView address(reinterpret_cast<const char *>(request.address), family == V4 ? 4 : 16);
-    FUZZ_CHECK(request.allowsBroadcast || !isGroupAddress(family, address));
-    FUZZ_CHECK(address != QByteArray(address.size(), '\0'));
+    // The flag alone turns SO_BROADCAST on; 255.255.255.255 needs it.
+    FUZZ_CHECK(request.broadcast == bool(byteAt(message, 3) & Protocol::RequestBroadcast));
+    FUZZ_CHECK(request.broadcast || family == V6 || be32(address, 0) != 0xffffffff);
+    FUZZ_CHECK(request.group == (request.broadcast || isMulticast(family, address)));
+    FUZZ_CHECK(request.anySource == (request.group || address == QByteArray(address.size(), '\0')));
+    // ::ffff:a.b.c.d would leave as IPv4.
+    FUZZ_CHECK(family == V4 || !address.startsWith(QByteArray::fromHex("00000000000000000000ffff")));
 
-    // What the parent's encoder makes of the fields is the very header.
+    // What the parent's encoder makes of the fields is the very message.
     Protocol::EchoRequestFields fields;
     fields.family = request.family;
-    fields.flags = request.allowsBroadcast ? Protocol::RequestAllowsBroadcast : 0;
+    fields.flags = request.broadcast ? Protocol::RequestBroadcast : 0;
     fields.sequence = request.sequence;
     fields.hopLimit = request.hopLimit;
     fields.scopeId = request.scopeId;
     std::memcpy(fields.address, request.address, sizeof fields.address);
-    unsigned char header[Protocol::EchoRequestHeaderSize];
-    Protocol::encodeEchoRequestHeader(fields, header);
-    FUZZ_CHECK(std::memcmp(header, raw(message), Protocol::EchoRequestHeaderSize) == 0);
+    fields.payloadSize = quint16(request.payloadSize);
+    std::memcpy(fields.pattern, request.pattern, EchoPattern::Size);
+    unsigned char encoded[Protocol::EchoRequestSize];
+    Protocol::encodeEchoRequest(fields, encoded);
+    FUZZ_CHECK(std::memcmp(encoded, raw(message), Protocol::EchoRequestSize) == 0);
 }
 
 // icmp: the ICMP message; source: its sender; passed: the filter's verdict.
@@ -133,7 +169,7 @@ void checkPacket(Family family, QByteArrayView icmp, QByteArrayView source, bool
     const quint8 type = byteAt(icmp, 0);
     if (type == echoReply(family)) {
         const bool ours = be16(icmp, 4) == FuzzInput::Identifier
-            && answersRemembered(family, be16(icmp, 6), source, true);
+            && answersRemembered(family, be16(icmp, 6), source, true, icmp.sliced(8), true);
         FUZZ_CHECK(passed == ours);
         return;
     }
@@ -141,18 +177,18 @@ void checkPacket(Family family, QByteArrayView icmp, QByteArrayView source, bool
         FUZZ_CHECK(!passed);
         return;
     }
-    // An error quoting a remembered request straight after its IP header must
-    // pass; one the reference cannot read (extension headers, a fragment) may
-    // pass only if our identifier and a remembered sequence follow an echo
-    // request type somewhere in the quote.
-    const QByteArrayView quote = icmp.sliced(8);
+    // An error quoting a remembered request straight after its IP header, and
+    // as much of its payload as it quotes, must pass; one the reference cannot
+    // read (a fragment) may pass only if our identifier and a remembered
+    // sequence follow an echo request type somewhere in the quote.
+    const QByteArrayView quote = quoteOf(family, icmp);
     const auto quoted = quotedEcho(family, quote);
     const QByteArrayView destination = quote.size() >= (family == V4 ? 20 : 40)
         ? quote.sliced(family == V4 ? 16 : 24, family == V4 ? 4 : 16)
         : QByteArrayView();
     if (quoted && !mayBeFragment) {
         const bool ours = quoted->first == FuzzInput::Identifier
-            && answersRemembered(family, quoted->second, destination, false);
+            && answersRemembered(family, quoted->second, destination, false, quotedPayload(family, quote), false);
         FUZZ_CHECK(passed == ours);
         return;
     }
@@ -161,7 +197,7 @@ void checkPacket(Family family, QByteArrayView icmp, QByteArrayView source, bool
     bool found = false;
     for (qsizetype at = 0; !found && at + 8 <= quote.size(); ++at) {
         found = byteAt(quote, at) == echoRequest(family) && be16(quote, at + 4) == FuzzInput::Identifier
-            && answersRemembered(family, be16(quote, at + 6), destination, false);
+            && answersRemembered(family, be16(quote, at + 6), destination, false, quote.sliced(at + 8), false);
     }
     FUZZ_CHECK(found);
 }

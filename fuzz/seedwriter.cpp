@@ -90,7 +90,26 @@ QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint
     return input.append(infoBytes, sizeof infoBytes);
 }
 
-// A request on the ICMP helper's request channel, with a 32-byte payload.
+// What the ICMP helper's raw sockets read about its requests: replies and
+// quotes carrying the payload its filter remembers for the sequence.
+QByteArray helperEcho4(quint8 type, quint16 sequence)
+{
+    return IcmpMessage::echo(type, Ours, sequence, FuzzInput::helperPayload(sequence)).encodeWithChecksum();
+}
+
+QByteArray helperEcho6(quint8 type, quint16 sequence)
+{
+    return IcmpMessage::echo(type, Ours, sequence, FuzzInput::helperPayload(sequence)).encode();
+}
+
+QByteArray helperQuote4(quint16 sequence, qsizetype icmpBytes)
+{
+    const QByteArray request = helperEcho4(Icmp4::EchoRequest, sequence);
+    return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + request.left(icmpBytes);
+}
+
+// A request on the ICMP helper's request channel: a 32-byte payload of a
+// pattern of its own.
 QByteArray helperRequest(const HostAddress &to, quint16 sequence, quint8 flags = 0, quint32 scopeId = 0)
 {
     IcmpHelperProtocol::EchoRequestFields fields;
@@ -105,9 +124,11 @@ QByteArray helperRequest(const HostAddress &to, quint16 sequence, quint8 flags =
         const Ipv6Bytes address = to.toIPv6Address();
         std::copy(address.c, address.c + 16, fields.address);
     }
-    QByteArray message(qsizetype(IcmpHelperProtocol::EchoRequestHeaderSize), '\0');
-    IcmpHelperProtocol::encodeEchoRequestHeader(fields, reinterpret_cast<unsigned char *>(message.data()));
-    return message + Payload;
+    fields.payloadSize = 32;
+    std::copy(Payload.begin(), Payload.begin() + EchoPattern::Size, fields.pattern);
+    QByteArray message(qsizetype(IcmpHelperProtocol::EchoRequestSize), '\0');
+    IcmpHelperProtocol::encodeEchoRequest(fields, reinterpret_cast<unsigned char *>(message.data()));
+    return message;
 }
 
 QByteArray address6(const HostAddress &address)
@@ -197,6 +218,12 @@ int main(int argc, char **argv)
     // The helper's filter remembers sequences 1 and 2 to Target and Target6,
     // and 3 to broadcast addresses (see fuzzinput.h).
     HostAddress linkLocal(QStringLiteral("fe80::1"));
+    // An RFC 4884 time exceeded: the quote, cut inside the payload, padded to
+    // 128 bytes, its length in 32-bit words in byte 5, then an extension
+    // structure (version 2, checksum, one object: class 1, type 1, 4 bytes).
+    const QByteArray cutQuote = helperQuote4(1, 8 + 24);
+    const QByteArray extension("\x20\x00\x00\x00\x00\x08\x01\x01\x00\x00\x00\x07", 12);
+    const QByteArray paddedQuote = cutQuote + QByteArray(128 - cutQuote.size(), '\0');
     // A Fragment header: next header ICMPv6, offset 0 with more fragments to come.
     const QByteArray firstFragment("\x3a\x00\x00\x01\x00\x00\x00\x07", 8);
     // Ten empty hop-by-hop headers, the last leading to ICMPv6.
@@ -207,21 +234,25 @@ int main(int argc, char **argv)
         {"request4", way(HelperRequest) + helperRequest(HostAddress(Target), 1)},
         {"request6-link-local", way(HelperRequest) + helperRequest(linkLocal, 2, 0, 2)},
         {"request4-broadcast-asked", way(HelperRequest)
-             + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3,
-                             IcmpHelperProtocol::RequestAllowsBroadcast)},
+             + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3, IcmpHelperProtocol::RequestBroadcast)},
         {"request6-multicast-not-asked", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("ff02::1")), 3)},
-        {"packet4-echo-reply", way(HelperIpv4Datagram) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
+        {"request4-unspecified", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("0.0.0.0")), 4)},
+        {"packet4-echo-reply", way(HelperIpv4Datagram) + datagram4(Target, Here, 57, helperEcho4(Icmp4::EchoReply, 1))},
         {"packet4-broadcast-reply",
-         way(HelperIpv4Datagram) + datagram4(Router, Here, 64, echo4(Icmp4::EchoReply, 3))},
+         way(HelperIpv4Datagram) + datagram4(Router, Here, 64, helperEcho4(Icmp4::EchoReply, 3))},
         {"packet4-time-exceeded", way(HelperIpv4Datagram)
-             + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(2, false)))},
-        {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + echo6(Icmp6::EchoReply, 1)},
+             + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, helperQuote4(2, 8)))},
+        {"packet4-time-exceeded-extensions", way(HelperIpv4Datagram)
+             + datagram4(Router, Here, 255,
+                         error(Icmp4::TimeExceeded, 0, quint32(paddedQuote.size() / 4) << 16, paddedQuote + extension))},
+        {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + helperEcho6(Icmp6::EchoReply, 1)},
         {"packet6-too-big-fragment", way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
              + error(Icmp6::PacketTooBig, 0, 1280,
-                     ipv6Header(Here6, Target6, 44) + firstFragment + echo6(Icmp6::EchoRequest, 2))},
+                     ipv6Header(Here6, Target6, 44) + firstFragment + helperEcho6(Icmp6::EchoRequest, 2))},
         {"packet6-too-big-many-extension-headers",
          way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
-             + error(Icmp6::PacketTooBig, 0, 1280, ipv6Header(Here6, Target6, 0) + hopByHops + echo6(Icmp6::EchoRequest, 2))},
+             + error(Icmp6::PacketTooBig, 0, 1280,
+                     ipv6Header(Here6, Target6, 0) + hopByHops + helperEcho6(Icmp6::EchoRequest, 2))},
     });
 
     SavedState state;
