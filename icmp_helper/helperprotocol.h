@@ -9,29 +9,34 @@
 //
 //   descriptor 0 of the helper, the request channel:
 //     helper -> parent  one Hello, as soon as the helper is ready
-//     parent -> helper  EchoRequest messages, one at a time
-//     helper -> parent  one SendReport for each request, in order
+//     parent -> helper  EchoRequest messages
+//     helper -> parent  one SendReport for each request, in order, written
+//                       before anything the helper passes on about it
 //   descriptor 1 of the helper, the packet channel:
 //     helper -> parent  Packet messages: what came back for the requests, and
 //                       SendStamp messages: when the kernel sent a request
 //
-// The packet channel is a channel of its own so that a parent waiting for a
-// send report never has to set packets aside (which would leave the
-// descriptor it watches quiet while packets wait), and so that the helper,
-// which writes packets without waiting, can drop them when the parent does
-// not read, as a full socket buffer drops them, and still answer requests.
+// The packet channel is a channel of its own so that the helper, which writes
+// packets without waiting, can drop them when the parent does not read, as a
+// full socket buffer drops them, and still answer requests. A parent that
+// reads the request channel before the packet channel sees each request's
+// report before its reply.
 //
 // The helper chooses the echo identifier of the session and says which in its
-// Hello; requests cannot name one. Multi-byte fields are big-endian.
+// Hello; requests cannot name one, nor the bytes of a payload (only a pattern
+// and a size, echopattern.h). The parent need not wait for the Hello before it
+// writes requests: they wait in the channel until the helper serves them.
+// Multi-byte fields are big-endian.
+
+#include "echopattern.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 namespace IcmpHelperProtocol {
 
-constexpr std::uint8_t Version = 2;
+constexpr std::uint8_t Version = 3;
 
 // The first byte of every message.
 enum MessageKind : std::uint8_t {
@@ -52,36 +57,54 @@ enum Family : std::uint8_t {
 //   [0]      EchoRequest
 //   [1]      Version
 //   [2]      family
-//   [3]      flags: RequestAllowsBroadcast, nothing else
+//   [3]      flags: RequestBroadcast, nothing else
 //   [4, 6)   sequence
-//   [6]      TTL or unicast hop limit, 1 to 255
+//   [6]      TTL or hop limit, 1 to 255; it applies to multicast too
 //   [7]      0
 //   [8, 12)  IPv6 scope id (interface index) of a link-local target; 0 for IPv4
 //   [12, 28) destination: IPv6, or IPv4 in the first 4 bytes and 12 zero bytes
-//   [28, ..) payload, at most MaxPayload bytes
-constexpr std::uint8_t RequestAllowsBroadcast = 0x01; // broadcast and multicast destinations
-constexpr std::size_t EchoRequestHeaderSize = 28;
+//   [28, 30) payload size, at most MaxPayload
+//   [30, 32) 0
+//   [32, 48) the payload's pattern: EchoPattern::Size bytes, repeated to the size
+// Multicast destinations and the unspecified address (which reaches this host)
+// need no flag; 255.255.255.255 and a subnet's broadcast address do, as
+// `ping -b` asks for them: the flag sets SO_BROADCAST for the request.
+constexpr std::uint8_t RequestBroadcast = 0x01;
+constexpr std::size_t EchoRequestSize = 48;
 // The most one IPv4 datagram carries after its 20-byte header and the 8 bytes
 // of the echo header; IPv6 is held to the same.
 constexpr std::size_t MaxPayload = 65535 - 20 - 8;
-constexpr std::size_t MaxRequestSize = EchoRequestHeaderSize + MaxPayload;
+
+// What a caller other than root may ask of the helper, the limits iputils ping
+// sets for users: one request per UnicastIntervalNs on average, and one per
+// GroupIntervalNs to a broadcast or multicast destination (or any request
+// with RequestBroadcast), each allowing bursts of up to RateBurst requests (as
+// ping's preload does), so that a request that waited in the channel does
+// not make the next one too soon. Requests beyond that are answered TooSoon.
+constexpr std::int64_t UnicastIntervalNs = 2'000'000;
+constexpr std::int64_t GroupIntervalNs = 1'000'000'000;
+constexpr int RateBurst = 3;
 
 // Hello: the session's echo identifier and how opening each raw socket went.
 //   [0] Hello  [1] Version  [2, 4) identifier
 //   [4, 8) errno of the IPv4 raw socket, 0 when open  [8, 12) the same for IPv6
-//   [12] flags: which sockets took transmit timestamps  [13, 16) 0
+//   [12] flags: which sockets took transmit timestamps, and whether the rate
+//        limits hold for this session  [13, 16) 0
 constexpr std::uint8_t HelloSendStampsIpv4 = 0x01;
 constexpr std::uint8_t HelloSendStampsIpv6 = 0x02;
+constexpr std::uint8_t HelloRateLimited = 0x04; // started by a user other than root
 constexpr std::size_t HelloSize = 16;
 
 // SendReport: what became of one EchoRequest.
 //   [0] SendReport  [1] status  [2, 4) the request's sequence (0 when unreadable)
 //   [4, 8) errno: why it was refused or why sendto failed
-//   [8, 16) CLOCK_REALTIME ns and [16, 24) CLOCK_MONOTONIC ns read right before sendto
+//   [8, 16) CLOCK_REALTIME ns and [16, 24) CLOCK_MONOTONIC ns read right before
+//   sendto; for TooSoon, [8, 16) is how long until such a request is taken, in ns
 enum SendStatus : std::uint8_t {
     Sent = 0,
     Refused = 1, // the helper would not send it; nothing went out
     Failed = 2,  // sendto failed
+    TooSoon = 3, // over the rate limit; nothing went out
 };
 constexpr std::size_t SendReportSize = 24;
 
@@ -149,13 +172,14 @@ struct EchoRequestFields
     std::uint8_t hopLimit = 64;
     std::uint32_t scopeId = 0;
     unsigned char address[16] = {};
+    std::uint16_t payloadSize = 0;
+    unsigned char pattern[EchoPattern::Size] = {};
 };
 
-// Writes the header of an EchoRequest to out (EchoRequestHeaderSize bytes);
-// the payload follows it.
-inline void encodeEchoRequestHeader(const EchoRequestFields &fields, unsigned char *out)
+// Writes an EchoRequest to out (EchoRequestSize bytes).
+inline void encodeEchoRequest(const EchoRequestFields &fields, unsigned char *out)
 {
-    std::memset(out, 0, EchoRequestHeaderSize);
+    std::memset(out, 0, EchoRequestSize);
     out[0] = EchoRequest;
     out[1] = Version;
     out[2] = fields.family;
@@ -164,6 +188,8 @@ inline void encodeEchoRequestHeader(const EchoRequestFields &fields, unsigned ch
     out[6] = fields.hopLimit;
     put32(out + 8, fields.scopeId);
     std::memcpy(out + 12, fields.address, fields.family == FamilyIpv4 ? 4 : 16);
+    put16(out + 28, fields.payloadSize);
+    std::memcpy(out + 32, fields.pattern, EchoPattern::Size);
 }
 
 struct HelloFields
@@ -202,7 +228,7 @@ struct SendReportFields
     std::uint8_t status = Refused;
     std::uint16_t sequence = 0;
     std::int32_t errnoValue = 0;
-    std::int64_t sentRealtimeNs = 0;
+    std::int64_t sentRealtimeNs = 0; // TooSoon: the wait until such a request is taken
     std::int64_t sentMonotonicNs = 0;
 };
 
@@ -218,7 +244,7 @@ inline void encodeSendReport(const SendReportFields &fields, unsigned char *out)
 
 inline bool decodeSendReport(const unsigned char *in, std::size_t size, SendReportFields *fields)
 {
-    if (size != SendReportSize || in[0] != SendReport || in[1] > Failed)
+    if (size != SendReportSize || in[0] != SendReport || in[1] > TooSoon)
         return false;
     fields->status = in[1];
     fields->sequence = get16(in + 2);
@@ -297,15 +323,6 @@ inline bool decodeSendStamp(const unsigned char *in, std::size_t size, SendStamp
     fields->sequence = get16(in + 2);
     fields->sentRealtimeNs = get64(in + 8);
     return true;
-}
-
-// The abstract AF_UNIX name (without its leading NUL byte) by which a helper
-// holds its echo identifier. Abstract names belong to a network namespace, as
-// raw sockets do, and each can be bound once: two helpers on one network never
-// share an identifier, so neither can read the other's replies.
-inline std::string identifierLockName(std::uint16_t identifier)
-{
-    return "tarvix-icmp-helper/echo-identifier/" + std::to_string(identifier);
 }
 
 } // namespace IcmpHelperProtocol
