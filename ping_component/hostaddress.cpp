@@ -4,6 +4,7 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -83,6 +84,25 @@ std::optional<HostAddress> HostAddress::fromUserText(const QString &text)
     return address;
 }
 
+std::optional<HostAddress> HostAddress::fromShorthandIpv4(const QString &text)
+{
+    const QString candidate = text.trimmed();
+    if (candidate.isEmpty() || candidate.size() > MaxLiteralLength || fromUserText(candidate))
+        return std::nullopt;
+    // inet_aton also stops at a blank and ignores what follows it; only the
+    // characters of its number forms are taken here.
+    for (QChar c : candidate) {
+        const char latin1 = c.toLatin1();
+        if (c.unicode() > 0x7f || !(std::isxdigit(static_cast<unsigned char>(latin1)) || latin1 == '.'
+                                    || latin1 == 'x' || latin1 == 'X'))
+            return std::nullopt;
+    }
+    in_addr v4{};
+    if (inet_aton(candidate.toLatin1().constData(), &v4) == 0)
+        return std::nullopt;
+    return HostAddress(ntohl(v4.s_addr));
+}
+
 HostAddress HostAddress::fromSockaddr(const sockaddr *address, size_t length)
 {
     if (!address || length < sizeof(sa_family_t))
@@ -151,6 +171,29 @@ bool HostAddress::isLoopback() const
         return std::memcmp(m_ipv6.c, loopback, sizeof loopback) == 0;
     }
     return false;
+}
+
+bool HostAddress::isMulticast() const
+{
+    if (m_family == IpFamily::IPv4)
+        return (m_ipv4 >> 28) == 0xe;
+    return m_family == IpFamily::IPv6 && m_ipv6[0] == 0xff;
+}
+
+bool HostAddress::isUnspecified() const
+{
+    if (m_family == IpFamily::IPv4)
+        return m_ipv4 == 0;
+    if (m_family == IpFamily::IPv6) {
+        static const quint8 unspecified[16] = {};
+        return std::memcmp(m_ipv6.c, unspecified, sizeof unspecified) == 0;
+    }
+    return false;
+}
+
+bool HostAddress::isLimitedBroadcast() const
+{
+    return m_family == IpFamily::IPv4 && m_ipv4 == 0xffffffffu;
 }
 
 void HostAddress::setScopeId(const QString &scopeId)

@@ -45,6 +45,11 @@ public:
     // address, are no literals; nor is a zone that names no interface of this
     // host (sending there would fail anyway).
     static std::optional<HostAddress> fromUserText(const QString &text);
+    // The IPv4 address that the C library's inet_aton, and so other ping
+    // tools, would read from text that fromUserText() refuses: a shortened
+    // ("127.1"), numeric ("2130706433"), octal ("010.0.0.1") or hexadecimal
+    // ("0x7f.0.0.1") form. Nothing for any other text, blanks around it aside.
+    static std::optional<HostAddress> fromShorthandIpv4(const QString &text);
 
     // From a socket address of that length (AF_INET or AF_INET6; the zone
     // from its scope id, as the interface's name where it exists, else as its
@@ -62,6 +67,12 @@ public:
     IpFamily protocol() const { return m_family; }
     bool isNull() const { return m_family == IpFamily::Unknown; }
     bool isLoopback() const;
+    // 224.0.0.0/4, ff00::/8: every member of the group answers.
+    bool isMulticast() const;
+    // 0.0.0.0 or ::, which the kernel sends to this host.
+    bool isUnspecified() const;
+    // 255.255.255.255. A subnet's broadcast address only the routing table knows.
+    bool isLimitedBroadcast() const;
 
     // The IPv4 address in host byte order; 0 for IPv6.
     quint32 toIPv4Address() const { return m_family == IpFamily::IPv4 ? m_ipv4 : 0; }

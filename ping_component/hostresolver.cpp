@@ -139,6 +139,14 @@ HostResolver::Result HostResolver::resolveBlocking(const QString &host, bool rev
             result.hostName = reverseName(*literal);
         return result;
     }
+    // Other ping tools take "127.1" or "2130706433" for an address, the C
+    // library's resolver too; here it is neither an address nor a name, and
+    // the user is told what they would have pinged.
+    if (const std::optional<HostAddress> shorthand = HostAddress::fromShorthandIpv4(result.host)) {
+        result.status = Result::Status::Shorthand;
+        result.address = *shorthand;
+        return result;
+    }
     if (!isPlausibleName(result.host))
         return result;
     const std::optional<HostAddress> address = firstAddress(result.host);

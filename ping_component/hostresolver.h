@@ -25,6 +25,7 @@ public:
             Resolved,
             NoHost,    // nothing but blanks was typed
             NotFound,  // not an address, and no name the resolver knows
+            Shorthand, // a shortened or numeric IPv4 form ("127.1"), which address holds as others read it
             Cancelled, // the wait was ended first: cancel(), the resolver destroyed, or the application quitting
         };
         Status status = Status::NotFound;

@@ -22,13 +22,39 @@ QString percent(double value)
 
 QString PingText::echoed(const QString &text)
 {
-    if (text.size() <= MaxEchoedLength)
-        return text;
-    qsizetype length = MaxEchoedLength;
+    qsizetype length = qMin(text.size(), MaxEchoedLength);
     // Never half of a character outside the Basic Multilingual Plane.
-    if (text.at(length - 1).isHighSurrogate())
+    if (length < text.size() && text.at(length - 1).isHighSurrogate())
         --length;
-    return text.left(length) + QChar(0x2026); // …
+    // One line, shown as typed: control characters (a pasted line feed), line
+    // and paragraph separators and invisible format characters (which turn
+    // text around on screen) are written as escapes, never carried into a log.
+    QString shown;
+    shown.reserve(length);
+    for (qsizetype i = 0; i < length; ++i) {
+        const QChar c = text.at(i);
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            if (c == QLatin1Char('\n'))
+                shown += QLatin1String("\\n");
+            else if (c == QLatin1Char('\r'))
+                shown += QLatin1String("\\r");
+            else if (c == QLatin1Char('\t'))
+                shown += QLatin1String("\\t");
+            else
+                shown += (c.unicode() < 0x100 ? QLatin1String("\\x") : QLatin1String("\\u"))
+                    + QString::number(c.unicode(), 16).rightJustified(c.unicode() < 0x100 ? 2 : 4, QLatin1Char('0')).toUpper();
+            break;
+        default:
+            shown += c;
+        }
+    }
+    if (length < text.size())
+        shown += QChar(0x2026); // …
+    return shown;
 }
 
 QString PingText::milliseconds(qint64 ns)
@@ -152,6 +178,21 @@ QString PingText::unknownHost(const QString &host)
     return QStringLiteral("Ping request could not find host %1. Please check the name and try again.")
                .arg(echoed(host))
         + crlf;
+}
+
+QString PingText::shorthandAddress(const QString &host, const HostAddress &address)
+{
+    return QStringLiteral("Ping request could not start: %1 is not an IP address as written here; other programs "
+                          "read it as %2. Type %2 to ping that address.")
+               .arg(echoed(host), address.toString())
+        + crlf;
+}
+
+QString PingText::broadcastNotAllowed(const HostAddress &address)
+{
+    return QStringLiteral("%1 is a broadcast address, which every host on its network answers; this program "
+                          "does not ping broadcast addresses.")
+        .arg(address.toString());
 }
 
 QString PingText::noHost()

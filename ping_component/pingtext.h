@@ -27,7 +27,9 @@ public:
     // name) that any of its texts repeats: a host may pass megabytes through
     // the contract, and its error event must not carry them all back.
     static constexpr qsizetype MaxEchoedLength = 255;
-    // text itself, or its first MaxEchoedLength characters and an ellipsis.
+    // text itself, or its first MaxEchoedLength characters and an ellipsis,
+    // on one line: control and invisible format characters as escapes
+    // ("\n", "\x1B", "\u202E").
     static QString echoed(const QString &text);
 
     static QString milliseconds(qint64 ns);
@@ -52,6 +54,11 @@ public:
     static QString timeOfDay(qint64 ns);
 
     static QString unknownHost(const QString &host);
+    // host is a shortened or numeric IPv4 form (HostAddress::fromShorthandIpv4)
+    // that other programs read as address.
+    static QString shorthandAddress(const QString &host, const HostAddress &address);
+    // Why a run to a broadcast address does not start (no line end).
+    static QString broadcastNotAllowed(const HostAddress &address);
     static QString noHost();
     static QString errorLine(const QString &message);
     // "Reply from A: Destination host unreachable." and the like, for ICMP errors

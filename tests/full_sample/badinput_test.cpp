@@ -88,7 +88,8 @@ QList<BadInput> hostCases()
         {"Text6", u"[::1]"_s, Outcome::Run, u"Reply from ::1: bytes=32"_s},
         {"Text6", u"127.0.0.1"_s, Outcome::Run, u"Reply from 127.0.0.1: bytes=32"_s},
         {"Text6", u"256.1.1.1"_s, Outcome::ComponentMessage, couldNotFind.arg(u"256.1.1.1"_s)},
-        {"Text6", u"999"_s, Outcome::ComponentMessage, couldNotFind.arg(u"999"_s)},
+        // What other tools would take for 0.0.3.231.
+        {"Text6", u"999"_s, Outcome::ComponentMessage, u"999 is not an IP address as written here; other programs read it as 0.0.3.231."_s},
         // The component repeats 255 characters of what it was given, then an ellipsis.
         {"Text6", longName, Outcome::ComponentMessage, couldNotFind.arg(longName.left(255) + u'\u2026')},
         {"Text6", u"my host"_s, Outcome::ComponentMessage, couldNotFind.arg(u"my host"_s)},

@@ -47,10 +47,24 @@ TEST(HostResolver, ResolvesFromTheHostsFileWithoutDns)
 TEST(HostResolver, MistakesFailAtOnce)
 {
     EXPECT_EQ(HostResolver::resolveBlocking(QStringLiteral("   "), false).status, Status::NoHost);
-    for (const char *text : {"999", "256.1.1.1", "my host", "127.1"}) {
+    for (const char *text : {"256.1.1.1", "my host", "1.2.3.4.5", "127.1 x"}) {
         const HostResolver::Result result = HostResolver::resolveBlocking(QString::fromLatin1(text), false);
         EXPECT_EQ(result.status, Status::NotFound) << text;
         EXPECT_TRUE(result.address.isNull());
+    }
+    // What other tools read as an address, in the C library's old forms, is
+    // neither an address nor a name here: the answer says which address
+    // they would have pinged.
+    const struct
+    {
+        const char *text;
+        const char *address;
+    } shorthands[] = {{"127.1", "127.0.0.1"}, {"2130706433", "127.0.0.1"}, {"0x7f.0.0.1", "127.0.0.1"},
+                      {" 010.0.0.1 ", "8.0.0.1"}, {"999", "0.0.3.231"}};
+    for (const auto &shorthand : shorthands) {
+        const HostResolver::Result result = HostResolver::resolveBlocking(QString::fromLatin1(shorthand.text), false);
+        EXPECT_EQ(result.status, Status::Shorthand) << shorthand.text;
+        EXPECT_EQ(result.address, HostAddress(QString::fromLatin1(shorthand.address))) << shorthand.text;
     }
 }
 

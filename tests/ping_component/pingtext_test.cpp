@@ -154,4 +154,11 @@ TEST(PingText, GivenTextsAreEchoedUpToTheLimitAndAnEllipsis)
                     .startsWith(QStringLiteral("\r\n--- %1 ping statistics ---\r\n").arg(shown)));
     EXPECT_EQ(PingText::unknownHost(longName),
               QStringLiteral("Ping request could not find host %1. Please check the name and try again.\r\n").arg(shown));
+
+    // One line, whatever was pasted: control characters, line separators and
+    // the marks that turn text around on screen come as escapes.
+    const QString pasted = QStringLiteral("host\nname\r\t\u001b[31m\u007f\u0085\u2028\u202egro.\u00e9x");
+    EXPECT_EQ(PingText::unknownHost(pasted),
+              QStringLiteral("Ping request could not find host host\\nname\\r\\t\\x1B[31m\\x7F\\x85\\u2028\\u202Egro.\u00e9x. "
+                             "Please check the name and try again.\r\n"));
 }
