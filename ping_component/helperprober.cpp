@@ -4,7 +4,6 @@
 #include "helperprotocol.h"
 #include "icmpfamily.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +18,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/eventfd.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -30,9 +29,6 @@ namespace {
 using namespace IcmpHelperProtocol;
 
 const QString HelperName = QStringLiteral("tarvix-icmp-helper");
-constexpr int HelloTimeoutMs = 5000;  // an exec and two sockets: milliseconds, even on a busy machine
-constexpr int ReportTimeoutMs = 2000; // a report follows its request at once
-constexpr int ExitTimeoutMs = 1000;   // the helper exits as soon as its channels close
 
 // A function of ours, to find the file that holds the component.
 void componentAnchor() {}
@@ -105,10 +101,34 @@ int spawnHelper(const QString &path, int requestEnd, int packetEnd, pid_t *pid)
     return result;
 }
 
+// How a process ended, for a user: "killed by signal 9 (Killed)", "exit status 1".
+QString describeExit(int status)
+{
+    if (WIFSIGNALED(status)) {
+        return QStringLiteral("killed by signal %1 (%2)")
+            .arg(WTERMSIG(status))
+            .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
+    }
+    if (WIFEXITED(status))
+        return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
+    return QStringLiteral("wait status %1").arg(status);
+}
+
+void watch(int set, int fd)
+{
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    epoll_ctl(set, EPOLL_CTL_ADD, fd, &event);
+}
+
 } // namespace
 
-HelperProber::HelperProber(IpFamily family, pid_t pid, int requests, int packets)
+HelperProber::HelperProber(IpFamily family, const QString &path, pid_t pid, int requests, int packets,
+                           Wording wording)
     : m_family(family)
+    , m_path(path)
+    , m_wording(std::move(wording))
     , m_pid(pid)
     , m_requests(requests)
     , m_packets(packets)
@@ -116,25 +136,37 @@ HelperProber::HelperProber(IpFamily family, pid_t pid, int requests, int packets
 {
     for (int fd : {m_requests, m_packets})
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    // To wait for the exit with a time limit; without one the exit is not awaited.
+    // The process itself, to hear of its exit at once and to signal it
+    // without the risk of a reused process id.
     m_pidFd = int(syscall(SYS_pidfd_open, pid, 0));
+    // One descriptor for the caller to watch: readable while either channel
+    // is, or once the process has exited.
+    m_watch = epoll_create1(EPOLL_CLOEXEC);
+    if (m_watch >= 0)
+        fcntl(m_watch, F_SETFL, O_NONBLOCK);
+    for (int fd : {m_requests, m_packets, m_pidFd}) {
+        if (fd >= 0 && m_watch >= 0)
+            watch(m_watch, fd);
+    }
 }
 
 HelperProber::~HelperProber()
 {
-    // End of file on both channels: the helper exits at once.
     ::close(m_requests);
     ::close(m_packets);
-    if (m_pidFd >= 0) {
-        pollfd exited{m_pidFd, POLLIN, 0};
-        while (::poll(&exited, 1, ExitTimeoutMs) < 0 && errno == EINTR) {
+    // Without waiting for a helper that may be stopped: SIGKILL ends even a
+    // stopped process at once, and the wait that follows is the kernel's.
+    if (!m_reaped) {
+        if (m_pidFd < 0 || syscall(SYS_pidfd_send_signal, m_pidFd, SIGKILL, nullptr, 0) != 0) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == 0)
+                ::kill(m_pid, SIGKILL);
         }
-        ::close(m_pidFd);
-    }
-    if (::waitpid(m_pid, nullptr, WNOHANG) == 0) {
-        ::kill(m_pid, SIGKILL);
         while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
         }
+    }
+    for (int fd : {m_pidFd, m_watch}) {
+        if (fd >= 0)
+            ::close(fd);
     }
 }
 
@@ -171,7 +203,7 @@ QString HelperProber::helperPath()
     return paths.value(0);
 }
 
-HelperProber::Opened HelperProber::open(IpFamily family)
+HelperProber::Opened HelperProber::open(IpFamily family, Wording wording)
 {
     const auto fail = [](const QString &why, bool capabilityWouldHelp) {
         return Opened::failure({why, capabilityWouldHelp});
@@ -211,29 +243,9 @@ HelperProber::Opened HelperProber::open(IpFamily family)
         return fail(QStringLiteral("the ICMP helper %1 could not be started (%2)").arg(path, qt_error_string(spawned)),
                     false);
     }
-
-    // From here on the prober owns the process and ends it if anything fails.
-    std::unique_ptr<HelperProber> prober(new HelperProber(family, pid, requests[0], packets[0]));
-    unsigned char message[HelloSize + 1];
-    const Result<qsizetype, int> size = prober->readRequestChannel(message, sizeof message, HelloTimeoutMs);
-    HelloFields hello;
-    if (!size || !decodeHello(message, size_t(size.value()), &hello)) {
-        return fail(!size && size.error() == ETIMEDOUT
-                        ? QStringLiteral("the ICMP helper %1 did not answer").arg(path)
-                        : QStringLiteral("the ICMP helper %1 exited without serving").arg(path),
-                    false);
-    }
-    const int socketErrno = family == IpFamily::IPv4 ? hello.ipv4Errno : hello.ipv6Errno;
-    if (socketErrno == EPERM || socketErrno == EACCES)
-        return fail(QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(path), true);
-    if (socketErrno != 0) {
-        return fail(QStringLiteral("the ICMP helper %1 cannot open a raw %2 socket (%3)")
-                        .arg(path, QLatin1String(IcmpFamily::of(family)->protocolName), qt_error_string(socketErrno)),
-                    false);
-    }
-    prober->m_identifier = hello.identifier;
-    prober->m_sendStamps = hello.flags & (family == IpFamily::IPv4 ? HelloSendStampsIpv4 : HelloSendStampsIpv6);
-    return prober;
+    // From here on the prober owns the process, and ends it when it goes.
+    return std::unique_ptr<HelperProber>(
+        new HelperProber(family, path, pid, requests[0], packets[0], std::move(wording)));
 }
 
 bool HelperProber::setHopLimit(int hops)
@@ -244,39 +256,27 @@ bool HelperProber::setHopLimit(int hops)
     return true;
 }
 
-Result<qsizetype, int> HelperProber::readRequestChannel(unsigned char *buffer, qsizetype capacity, int timeoutMs)
+bool HelperProber::setBroadcast(bool on)
 {
-    using Size = Result<qsizetype, int>;
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        const ssize_t size = ::recv(m_requests, buffer, size_t(capacity), MSG_DONTWAIT);
-        if (size > 0)
-            return qsizetype(size);
-        if (size == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-            return Size::failure(EPIPE);
-        const qint64 left = deadline.remainingTime();
-        if (left == 0)
-            return Size::failure(ETIMEDOUT);
-        pollfd readable{m_requests, POLLIN, 0};
-        ::poll(&readable, 1, int(left));
-    }
+    // IPv6 has no broadcast; the helper refuses the flag for no address.
+    m_broadcast = on;
+    return true;
 }
 
-void HelperProber::markGone()
+qint64 HelperProber::minimumIntervalNs(TargetKind kind) const
 {
-    if (m_gone)
-        return;
-    m_gone = true;
-    const int quiet = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (quiet >= 0) {
-        ::dup3(quiet, m_packets, O_CLOEXEC);
-        ::close(quiet);
-    }
+    if (!m_rateLimited)
+        return 0;
+    return kind == TargetKind::Multicast || kind == TargetKind::Broadcast ? GroupIntervalNs : UnicastIntervalNs;
 }
 
 SendResult HelperProber::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
 {
     SendResult result;
+    if (m_state != State::Ready) {
+        result.errnoValue = m_state == State::Gone ? EPIPE : EAGAIN;
+        return result;
+    }
     if (target.protocol() != m_family) {
         result.errnoValue = EAFNOSUPPORT;
         return result;
@@ -284,6 +284,7 @@ SendResult HelperProber::send(const HostAddress &target, quint16 sequence, const
     EchoRequestFields fields;
     fields.sequence = sequence;
     fields.hopLimit = m_hopLimit;
+    fields.flags = m_broadcast ? RequestBroadcast : 0;
     sockaddr_storage to;
     if (target.toSockaddr(to) == 0) {
         result.errnoValue = ENODEV; // a zone that names no interface
@@ -298,54 +299,155 @@ SendResult HelperProber::send(const HostAddress &target, quint16 sequence, const
         std::memcpy(fields.address, &in6->sin6_addr, 16);
         fields.scopeId = in6->sin6_scope_id;
     }
-    if (m_gone) {
-        result.errnoValue = EPIPE;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(payload.constData());
+    if (payload.size() > qsizetype(MaxPayload) || !EchoPattern::extract(bytes, size_t(payload.size()), fields.pattern)) {
+        result.errnoValue = EINVAL; // the helper sends nothing but a repeated pattern
         return result;
     }
+    fields.payloadSize = quint16(payload.size());
+    unsigned char request[EchoRequestSize];
+    encodeEchoRequest(fields, request);
 
-    QByteArray request(qsizetype(EchoRequestHeaderSize) + payload.size(), Qt::Uninitialized);
-    encodeEchoRequestHeader(fields, reinterpret_cast<unsigned char *>(request.data()));
-    std::memcpy(request.data() + EchoRequestHeaderSize, payload.constData(), size_t(payload.size()));
+    const ClockReading before = ClockReading::now();
     ssize_t written;
     do {
-        written = ::send(m_requests, request.constData(), size_t(request.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        written = ::send(m_requests, request, sizeof request, MSG_DONTWAIT | MSG_NOSIGNAL);
     } while (written < 0 && errno == EINTR);
-    if (written != request.size()) {
+    if (written != ssize_t(sizeof request)) {
+        // A helper that has gone shows on the channel too: its end of file
+        // comes as a ProberFailed event from the next receive().
         result.errnoValue = written < 0 ? errno : EMSGSIZE;
-        if (result.errnoValue == EPIPE || result.errnoValue == ECONNRESET)
-            markGone();
         return result;
     }
-
-    unsigned char message[SendReportSize + 1];
-    const Result<qsizetype, int> size = readRequestChannel(message, sizeof message, ReportTimeoutMs);
-    SendReportFields report;
-    if (!size || !decodeSendReport(message, size_t(size.value()), &report) || report.sequence != sequence) {
-        markGone();
-        result.errnoValue = size ? EPROTO : size.error();
-        return result;
-    }
-    result.ok = report.status == Sent;
-    result.errnoValue = result.ok ? 0 : report.errnoValue;
-    result.sentRealtimeNs = report.sentRealtimeNs;
-    result.sentMonotonicNs = report.sentMonotonicNs;
+    m_unreported.push_back(sequence);
+    result.ok = true;
+    result.confirmed = false;
+    result.sentRealtimeNs = before.realtimeNs;
+    result.sentMonotonicNs = before.monotonicNs;
     return result;
 }
 
 std::optional<ProbeEvent> HelperProber::receive()
 {
+    // Reports first: the helper writes a request's report before anything it
+    // passes on about the request.
+    if (m_state != State::Gone && !m_channelsClosed) {
+        if (std::optional<ProbeEvent> event = readRequestChannel())
+            return event;
+    }
+    if (m_state == State::Ready && !m_channelsClosed) {
+        if (std::optional<ProbeEvent> event = readPacketChannel())
+            return event;
+    }
+    // Both channels are quiet; the process may have ended without a word.
+    if (m_state != State::Gone && hasExited())
+        return giveUp(QString());
+    return std::nullopt;
+}
+
+bool HelperProber::hasExited() const
+{
+    pollfd exited{m_pidFd, POLLIN, 0};
+    return m_pidFd >= 0 && ::poll(&exited, 1, 0) == 1;
+}
+
+std::optional<ProbeEvent> HelperProber::channelClosed()
+{
+    // The helper closes its channels as it exits, a moment before the kernel
+    // can say how it ended: that is worth the moment, which the process's
+    // own descriptor, still watched, ends.
+    if (m_pidFd >= 0 && m_watch >= 0 && !hasExited()) {
+        m_channelsClosed = true;
+        for (int fd : {m_requests, m_packets})
+            epoll_ctl(m_watch, EPOLL_CTL_DEL, fd, nullptr);
+        return std::nullopt;
+    }
+    return giveUp(QString());
+}
+
+std::optional<ProbeEvent> HelperProber::readRequestChannel()
+{
+    unsigned char message[SendReportSize + HelloSize + 1];
+    for (;;) {
+        const ssize_t size = ::recv(m_requests, message, sizeof message, MSG_DONTWAIT);
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return std::nullopt;
+        if (size <= 0)
+            return channelClosed();
+        return m_state == State::Starting ? takeHello(message, size) : takeReport(message, size);
+    }
+}
+
+ProbeEvent HelperProber::takeHello(const unsigned char *message, qsizetype size)
+{
+    HelloFields hello;
+    if (!decodeHello(message, size_t(size), &hello)) {
+        if (size >= 2 && message[0] == Hello && message[1] != Version) {
+            return refuse({QStringLiteral("the ICMP helper %1 speaks version %2 of its protocol, not %3: it is not "
+                                          "the helper this component was built with")
+                               .arg(m_path)
+                               .arg(message[1])
+                               .arg(Version),
+                           false});
+        }
+        return refuse({QStringLiteral("the ICMP helper %1 did not greet as it should").arg(m_path), false});
+    }
+    const int socketErrno = m_family == IpFamily::IPv4 ? hello.ipv4Errno : hello.ipv6Errno;
+    if (socketErrno == EPERM || socketErrno == EACCES)
+        return refuse({QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(m_path), true});
+    if (socketErrno != 0) {
+        return refuse({QStringLiteral("the ICMP helper %1 cannot open a raw %2 socket (%3)")
+                           .arg(m_path, QLatin1String(IcmpFamily::of(m_family)->protocolName),
+                                qt_error_string(socketErrno)),
+                       false});
+    }
+    m_state = State::Ready;
+    m_identifier = hello.identifier;
+    m_sendStamps = hello.flags & (m_family == IpFamily::IPv4 ? HelloSendStampsIpv4 : HelloSendStampsIpv6);
+    m_rateLimited = hello.flags & HelloRateLimited;
+    ProbeEvent ready;
+    ready.kind = ProbeEvent::Kind::Ready;
+    ready.identifier = m_identifier;
+    return ready;
+}
+
+ProbeEvent HelperProber::takeReport(const unsigned char *message, qsizetype size)
+{
+    SendReportFields report;
+    if (!decodeSendReport(message, size_t(size), &report) || m_unreported.empty()
+        || m_unreported.front() != report.sequence)
+        return giveUp(QStringLiteral("Pinging stopped: the ICMP helper %1 broke its protocol.").arg(m_path));
+    m_unreported.pop_front();
+    ProbeEvent event;
+    event.identifier = m_identifier;
+    event.sequence = report.sequence;
+    if (report.status == Sent) {
+        event.kind = ProbeEvent::Kind::SendConfirmed;
+        event.sentNs = report.sentRealtimeNs;
+        event.sentMonotonicNs = report.sentMonotonicNs;
+        return event;
+    }
+    event.kind = ProbeEvent::Kind::SendFailed;
+    // Over its rate limit, which the engine keeps to: as a socket says it
+    // when it cannot take a datagram now.
+    event.localErrno = report.status == TooSoon ? EAGAIN : report.errnoValue;
+    return event;
+}
+
+std::optional<ProbeEvent> HelperProber::readPacketChannel()
+{
     const auto *data = reinterpret_cast<const unsigned char *>(m_buffer.constData());
-    while (!m_gone) {
+    const quint8 ourFamily = m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6;
+    for (;;) {
         const ssize_t size = ::recv(m_packets, m_buffer.data(), size_t(m_buffer.size()), MSG_DONTWAIT);
         if (size < 0 && errno == EINTR)
             continue;
         if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return std::nullopt;
-        if (size <= 0) {
-            markGone();
-            return std::nullopt;
-        }
-        const quint8 ourFamily = m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6;
+        if (size <= 0)
+            return channelClosed();
         SendStampFields stamp;
         if (decodeSendStamp(data, size_t(size), &stamp)) {
             if (stamp.family != ourFamily)
@@ -358,8 +460,7 @@ std::optional<ProbeEvent> HelperProber::receive()
             return event;
         }
         PacketFields packet;
-        if (!decodePacketHeader(data, size_t(size), &packet)
-            || packet.family != (m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6))
+        if (!decodePacketHeader(data, size_t(size), &packet) || packet.family != ourFamily)
             continue;
         const QByteArrayView bytes(m_buffer.constData() + PacketHeaderSize, size - qsizetype(PacketHeaderSize));
         // Raw IPv4 reads carry the sender in their IP header; IPv6 ones come
@@ -373,7 +474,53 @@ std::optional<ProbeEvent> HelperProber::receive()
         applyReceiveTimes(*event, packet);
         return event;
     }
-    return std::nullopt;
+}
+
+QString HelperProber::exitReason()
+{
+    if (m_reaped)
+        return {};
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) != m_pid)
+        return {};
+    m_reaped = true;
+    return describeExit(status);
+}
+
+ProbeEvent HelperProber::giveUp(const QString &why)
+{
+    QString text = why;
+    if (text.isEmpty()) {
+        // The channels closed, or the process ended: it has gone.
+        const QString reason = exitReason();
+        const QString detail = reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason);
+        if (m_state == State::Starting)
+            return refuse({QStringLiteral("the ICMP helper %1 exited without serving%2").arg(m_path, detail), false});
+        text = QStringLiteral("Pinging stopped: the ICMP helper %1 ended unexpectedly%2.").arg(m_path, detail);
+    }
+    m_state = State::Gone;
+    for (int fd : {m_requests, m_packets, m_pidFd}) {
+        if (fd >= 0 && m_watch >= 0)
+            epoll_ctl(m_watch, EPOLL_CTL_DEL, fd, nullptr);
+    }
+    ProbeEvent event;
+    event.kind = ProbeEvent::Kind::ProberFailed;
+    event.failure = text;
+    return event;
+}
+
+ProbeEvent HelperProber::refuse(const Refusal &refusal)
+{
+    return giveUp(m_wording ? m_wording(refusal) : refusal.why);
+}
+
+QString HelperProber::silenceReason(bool starting) const
+{
+    if (starting) {
+        const Refusal refusal{QStringLiteral("the ICMP helper %1 did not answer").arg(m_path), false};
+        return m_wording ? m_wording(refusal) : refusal.why;
+    }
+    return QStringLiteral("Pinging stopped: the ICMP helper %1 stopped answering.").arg(m_path);
 }
 
 void HelperProber::applyReceiveTimes(ProbeEvent &event, const PacketFields &packet)

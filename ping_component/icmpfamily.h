@@ -31,8 +31,10 @@ struct IcmpFamily
     // "ICMP" or "ICMPv6", as error texts name the socket.
     const char *protocolName;
 
-    // Outgoing TTL (IP_TTL) or unicast hop limit (IPV6_UNICAST_HOPS).
+    // Outgoing TTL (IP_TTL) or unicast hop limit (IPV6_UNICAST_HOPS), and
+    // their multicast counterparts (IP_MULTICAST_TTL, IPV6_MULTICAST_HOPS).
     Option hopLimit;
+    Option multicastHopLimit;
     // Set after the timestamp option, in this order: the error queue's reports
     // (IP_RECVERR, IPV6_RECVERR) and each read's TTL or hop limit
     // (IP_RECVTTL, IPV6_RECVHOPLIMIT), as the family lists them.

@@ -19,6 +19,7 @@ PingEngine::PingEngine(ProberOpener openProber, Clock &clock, QObject *parent)
     , m_sendAlarm(clock.createAlarm([this] { onSendDue(); }))
     , m_deadlineAlarm(clock.createAlarm([this] { onDeadline(); }))
     , m_stampAlarm(clock.createAlarm([this] { onStampWait(); }))
+    , m_answerAlarm(clock.createAlarm([this] { onAnswerDue(); }))
 {
 }
 
@@ -30,7 +31,7 @@ PingEngine::~PingEngine()
 
 bool PingEngine::isActive() const
 {
-    return m_run && !m_run->hasEnded();
+    return m_starting || (m_run && !m_run->hasEnded());
 }
 
 std::optional<QString> PingEngine::start(const PingSettings &settings, const RunState::Target &target,
@@ -43,23 +44,51 @@ std::optional<QString> PingEngine::start(const PingSettings &settings, const Run
     std::unique_ptr<Prober> prober = std::move(opened).value();
     if (!prober->setHopLimit(settings.timeToLive))
         return QStringLiteral("Could not set the time to live to %1.").arg(settings.timeToLive);
+    Starting starting{settings, target};
+    starting.target.kind = prober->targetKind(target.address);
+    if (starting.target.kind == TargetKind::Broadcast) {
+        if (!settings.allowBroadcast)
+            return PingText::broadcastNotAllowed(target.address);
+        if (!prober->setBroadcast(true))
+            return QStringLiteral("Could not allow broadcast on the socket (%1).").arg(qt_error_string(errno));
+    }
 
     m_prober = std::move(prober);
     m_socketKind = m_prober->socketKind();
+    m_notifier = new QSocketNotifier(m_prober->descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PingEngine::readPending);
+    if (!m_prober->isReady()) {
+        m_starting = std::move(starting);
+        m_answerAlarm->setAt(m_clock.now().monotonicNs + ProberStartLimitNs);
+        return std::nullopt;
+    }
+    beginRun(std::move(starting));
+    return std::nullopt;
+}
+
+void PingEngine::beginRun(Starting starting)
+{
+    m_starting.reset();
+    m_answerAlarm->cancel();
     m_asksForSendStamps = m_prober->asksForSendStamps();
     m_waitForStamps = m_asksForSendStamps;
     m_waitingReply.reset();
-    m_run = std::make_unique<RunState>(settings, target, m_prober->identifier(),
+    // Never closer than the prober serves: the helper holds users to iputils' limits.
+    m_intervalNs = qMax(qint64(starting.settings.intervalMs) * 1000000,
+                        m_prober->minimumIntervalNs(starting.target.kind));
+    m_run = std::make_unique<RunState>(starting.settings, starting.target, m_prober->identifier(),
                                        QRandomGenerator::global()->generate64());
-    m_notifier = new QSocketNotifier(m_prober->descriptor(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &PingEngine::readPending);
     emit started();
     sendNext();
-    return std::nullopt;
 }
 
 void PingEngine::stop()
 {
+    if (m_starting) {
+        m_starting.reset();
+        closeSocket();
+        return;
+    }
     if (!isActive())
         return;
     // A reply that came is reported, stamp or not.
@@ -73,11 +102,45 @@ void PingEngine::stop()
     emit finished();
 }
 
+void PingEngine::failProber(const QString &why)
+{
+    if (m_starting) {
+        // No run began: the last one stays the last.
+        m_starting.reset();
+        closeSocket();
+        emit proberFailed(why);
+        return;
+    }
+    if (!isActive())
+        return;
+    // A reply that came is reported first; it may have been the run's last.
+    if (m_waitingReply) {
+        finishWaitingReply();
+        if (!isActive())
+            return;
+    }
+    emit proberFailed(why);
+    stop(); // unless a listener ended the run already
+}
+
+void PingEngine::onAnswerDue()
+{
+    // What the prober said meanwhile may be waiting to be read.
+    readPending();
+    if (!m_prober)
+        return;
+    if (m_starting)
+        failProber(m_prober->silenceReason(true));
+    else if (isActive() && m_run->inFlight() && !m_run->inFlight()->confirmed)
+        failProber(m_prober->silenceReason(false));
+}
+
 void PingEngine::closeSocket()
 {
     m_sendAlarm->cancel();
     m_deadlineAlarm->cancel();
     m_stampAlarm->cancel();
+    m_answerAlarm->cancel();
     m_waitingReply.reset();
     if (m_notifier) {
         // This may run inside the notifier's own signal: disable it now, free it later.
@@ -114,8 +177,10 @@ void PingEngine::sendNext()
         return;
     }
     m_lastSendMonotonicNs = sent.sentMonotonicNs;
-    m_run->markSent(sequence, sent.sentRealtimeNs, sent.sentMonotonicNs);
+    m_run->markSent(sequence, sent.sentRealtimeNs, sent.sentMonotonicNs, sent.confirmed);
     m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
+    if (!sent.confirmed)
+        m_answerAlarm->setAt(sent.sentMonotonicNs + ProberAnswerLimitNs);
 }
 
 void PingEngine::onSendDue()
@@ -140,8 +205,39 @@ void PingEngine::readPending()
 
 void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
 {
+    if (event.kind == ProbeEvent::Kind::ProberFailed) {
+        failProber(event.failure);
+        return;
+    }
+    if (m_starting) {
+        if (event.kind == ProbeEvent::Kind::Ready)
+            beginRun(std::move(*m_starting));
+        return;
+    }
     if (!isActive())
         return;
+    switch (event.kind) {
+    case ProbeEvent::Kind::SendConfirmed:
+        if (m_run->confirmSend(event)) {
+            m_answerAlarm->cancel();
+            // Its time-out runs from when it went out.
+            m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
+        }
+        return;
+    case ProbeEvent::Kind::SendFailed:
+        if (m_run->awaitsConfirmation(event.sequence)) {
+            m_answerAlarm->cancel();
+            m_deadlineAlarm->cancel();
+            m_run->completeLost(true, PingText::transmitFailed(event.sequence, event.localErrno));
+            emit transmitFailed(event.sequence, event.localErrno);
+            afterRequest();
+        }
+        return;
+    case ProbeEvent::Kind::Ready:
+        return;
+    default:
+        break;
+    }
     if (event.kind == ProbeEvent::Kind::SendStamp) {
         if (m_run->takeSendStamp(event) && m_waitingReply)
             finishWaitingReply();
@@ -223,6 +319,10 @@ void PingEngine::onDeadline()
     readPending();
     if (!isActive() || !m_run->inFlight())
         return;
+    // Not known to have gone out: it times out once it has, or the prober
+    // is given up.
+    if (!m_run->inFlight()->confirmed)
+        return;
     // Early (a coarse timer): wait for the rest.
     if (m_clock.now().monotonicNs < m_run->deadlineMonotonicNs()) {
         m_deadlineAlarm->setAt(m_run->deadlineMonotonicNs());
@@ -244,6 +344,6 @@ void PingEngine::afterRequest()
         return;
     }
     // Requests start one interval apart; after a long wait the next goes at once.
-    const qint64 nextNs = m_lastSendMonotonicNs + qint64(m_run->settings().intervalMs) * 1000000;
+    const qint64 nextNs = m_lastSendMonotonicNs + m_intervalNs;
     m_sendAlarm->setAt(nextNs);
 }

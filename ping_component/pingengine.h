@@ -25,9 +25,17 @@ class QSocketNotifier;
 // little for its request's stamp, should it be read first; without one the
 // round trip starts at the clock read before the send.
 //
+// A prober that starts another process (the ICMP helper) is not ready at
+// once: the run is starting until it is, and sends nothing before. Such a
+// prober reports each send later; a request whose send is not confirmed does
+// not time out, and a prober that says nothing for ProberAnswerLimitNs (while
+// starting, or about a send) is given up, as is one that fails: one
+// proberFailed(), and the run ends. Nothing ever waits for the prober.
+//
 // Sockets and time come in from outside: a prober opener (the real one tries
-// the datagram socket, then raw) and a clock (the system's). Tests give it
-// fakes and run every rule of scheduling without a socket or a sleep.
+// the datagram socket, then raw, then the helper) and a clock (the system's).
+// Tests give it fakes and run every rule of scheduling without a socket or a
+// sleep.
 class PingEngine : public QObject
 {
     Q_OBJECT
@@ -43,20 +51,33 @@ public:
     ~PingEngine() override;
 
     // Opens a socket for the target's family and sends the first request at
-    // once. Gives an error text, and starts nothing, when no socket opens.
+    // once, or once the prober is ready. Gives an error text, and starts
+    // nothing, when no socket opens or the target may not be pinged (a
+    // broadcast address without PingSettings::allowBroadcast). The target's
+    // kind is the prober's to say.
     std::optional<QString> start(const PingSettings &settings, const RunState::Target &target,
                                  Prober::Preference preference = Prober::Preference::Auto);
 
     // Ends the run at once: the socket is closed when this returns. Emits
-    // finished() before returning if a run was active.
+    // finished() before returning if a run was active; a run still starting
+    // ends without a word.
     void stop();
 
+    // A run is starting or in progress.
     bool isActive() const;
+    // A run waits for its prober to be ready; run() is still the last one.
+    bool isStarting() const { return m_starting.has_value(); }
     // The current run, or the last one once it ended; null before the first.
     const RunState *run() const { return m_run.get(); }
     Prober::SocketKind socketKind() const { return m_socketKind; }
     // Whether the current or last run's prober asked the kernel for transmit timestamps.
     bool asksForSendStamps() const { return m_asksForSendStamps; }
+
+    // How long a prober may say nothing: while it starts (an exec and two
+    // sockets: milliseconds, even on a busy machine), and about a send it
+    // took (its report follows at once).
+    static constexpr qint64 ProberStartLimitNs = 5'000'000'000;
+    static constexpr qint64 ProberAnswerLimitNs = 2'000'000'000;
 
     // How long an accepted reply waits for its request's transmit timestamp.
     // The kernel queues a software stamp as it hands the request to the
@@ -65,7 +86,7 @@ public:
     static constexpr qint64 SendStampWaitNs = 2'000'000;
 
 signals:
-    // A run began; nothing of it has been reported yet.
+    // A run began (its prober is ready); nothing of it has been reported yet.
     void started();
     // The request in flight got its reply.
     void replied(const ProbeEvent &reply, qint64 rttNs);
@@ -77,10 +98,23 @@ signals:
     void requestFailed(const ProbeEvent &error);
     // The request could not be handed to the kernel at all.
     void transmitFailed(quint16 sequence, int errnoValue);
+    // The prober can serve no more, or never could: why is worded for the
+    // user. The run ends: finished() follows for one that had started.
+    void proberFailed(const QString &why);
     // The run ended: count reached or stopped.
     void finished();
 
 private:
+    // What start() was asked, while the prober gets ready.
+    struct Starting
+    {
+        PingSettings settings;
+        RunState::Target target;
+    };
+
+    void beginRun(Starting starting);
+    void failProber(const QString &why);
+    void onAnswerDue();
     void sendNext();
     void onSendDue();
     void readPending();
@@ -103,6 +137,9 @@ private:
     std::unique_ptr<Alarm> m_sendAlarm;
     std::unique_ptr<Alarm> m_deadlineAlarm;
     std::unique_ptr<Alarm> m_stampAlarm;
+    std::unique_ptr<Alarm> m_answerAlarm;
+    std::optional<Starting> m_starting;
+    qint64 m_intervalNs = 0;
     bool m_asksForSendStamps = false;
     // Whether replies still wait for stamps: a run stops waiting once a
     // stamp did not come in time, and takes what it reads before the reply.

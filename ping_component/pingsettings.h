@@ -19,6 +19,9 @@ struct PingSettings
     qint32 resolveAddresses = 0;  // check-box state: non-zero resolves addresses to names
     qint32 display = 0;           // 0 a compact indicator, non-zero the full run display
     qint32 intervalMs = 1000;     // gap between the starts of two requests
+    // Whether a broadcast address may be pinged (as `ping -b` asks): every
+    // host on the link answers. Off, a run to one does not start.
+    bool allowBroadcast = false;
 
     bool isContinuous() const { return continuous != 0; }
     bool resolvesAddresses() const { return resolveAddresses != 0; }

@@ -99,13 +99,15 @@ Prober::Opened Prober::open(Family family, Preference preference)
         return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
 
     if (preference == Preference::HelperOnly) {
-        HelperProber::Opened helper = HelperProber::open(family);
+        const HelperProber::Wording onlyHelper = [](const HelperProber::Refusal &refusal) {
+            return QStringLiteral("Cannot ping through the ICMP helper: %1.%2")
+                .arg(refusal.why, refusal.capabilityWouldHelp ? QStringLiteral(" Allow it with: ") + helperRemedy()
+                                                              : QString());
+        };
+        HelperProber::Opened helper = HelperProber::open(family, onlyHelper);
         if (helper)
             return std::move(helper).value();
-        const HelperProber::Refusal &refusal = helper.error();
-        return fail(QStringLiteral("Cannot ping through the ICMP helper: %1.%2")
-                        .arg(refusal.why, refusal.capabilityWouldHelp ? QStringLiteral(" Allow it with: ") + helperRemedy()
-                                                                      : QString()));
+        return fail(onlyHelper(helper.error()));
     }
 
     int datagramErrno = 0;
@@ -126,23 +128,27 @@ Prober::Opened Prober::open(Family family, Preference preference)
     if (preference != Preference::Auto || !isPermissionError(failure.errnoValue) || failure.step)
         return fail(describeFailure(family, SocketKind::Raw, failure));
 
-    // Neither socket may be opened by this process: the helper's raw sockets, last.
-    HelperProber::Opened helper = HelperProber::open(family);
+    // Neither socket may be opened by this process: the helper's raw sockets,
+    // last. Whether it can serve is known once it has started; why it cannot
+    // is worded with why the sockets of this process would not open.
+    const HelperProber::Wording afterSockets = [family, datagramErrno](const HelperProber::Refusal &refusal) {
+        const QString helperAdvice = !refusal.capabilityWouldHelp ? QString()
+            : QFileInfo(HelperProber::helperPath()).isFile()
+            ? QStringLiteral("give the ICMP helper its capability: %1").arg(helperRemedy())
+            : QStringLiteral("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
+        if (isPermissionError(datagramErrno)) {
+            return QStringLiteral("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
+                                  "capability, and %2. Allow it with: %3%4")
+                .arg(groupRangeReason(), refusal.why, groupRangeRemedy(),
+                     helperAdvice.isEmpty() ? QString() : QStringLiteral(", or ") + helperAdvice);
+        }
+        return QStringLiteral("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
+                              "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
+            .arg(familyName(family), qt_error_string(datagramErrno), refusal.why,
+                 helperAdvice.isEmpty() ? QString() : QStringLiteral(" Allow it: ") + helperAdvice);
+    };
+    HelperProber::Opened helper = HelperProber::open(family, afterSockets);
     if (helper)
         return std::move(helper).value();
-    const HelperProber::Refusal &refusal = helper.error();
-    const QString helperAdvice = !refusal.capabilityWouldHelp ? QString()
-        : QFileInfo(HelperProber::helperPath()).isFile()
-        ? QStringLiteral("give the ICMP helper its capability: %1").arg(helperRemedy())
-        : QStringLiteral("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
-    if (isPermissionError(datagramErrno)) {
-        return fail(QStringLiteral("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
-                                   "capability, and %2. Allow it with: %3%4")
-                        .arg(groupRangeReason(), refusal.why, groupRangeRemedy(),
-                             helperAdvice.isEmpty() ? QString() : QStringLiteral(", or ") + helperAdvice));
-    }
-    return fail(QStringLiteral("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
-                               "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
-                    .arg(familyName(family), qt_error_string(datagramErrno), refusal.why,
-                         helperAdvice.isEmpty() ? QString() : QStringLiteral(" Allow it: ") + helperAdvice));
+    return fail(afterSockets(helper.error()));
 }

@@ -3,6 +3,7 @@
 #include "hostaddress.h"
 #include "probeevent.h"
 #include "result.h"
+#include "targetkind.h"
 
 #include <QByteArray>
 #include <QString>
@@ -39,11 +40,42 @@ public:
     // clock read before the send.
     virtual bool asksForSendStamps() const = 0;
 
-    // Outgoing TTL (IPv4) or unicast hop limit (IPv6), 1 to 255.
+    // Outgoing TTL (IPv4) or hop limit (IPv6), 1 to 255, unicast and multicast alike.
     virtual bool setHopLimit(int hops) = 0;
+    // Lets requests go to broadcast addresses (SO_BROADCAST), which the kernel
+    // refuses otherwise, as `ping -b` does.
+    virtual bool setBroadcast(bool on) = 0;
 
-    // Sends one echo request with this sequence number and payload.
+    // Whether the prober can send. One that starts another process first (the
+    // helper's) is not ready until receive() gives its Ready event, or gives a
+    // ProberFailed one instead; send nothing before. identifier() and
+    // asksForSendStamps() hold from then on.
+    virtual bool isReady() const { return true; }
+
+    // What kind of destination an address is (targetKindOf(), which asks the
+    // kernel's routing table).
+    virtual TargetKind targetKind(const HostAddress &target) const { return targetKindOf(target); }
+    // The shortest time between two requests that this prober serves to a
+    // destination of the kind; 0 for no limit. The helper holds users other
+    // than root to the limits of iputils ping.
+    virtual qint64 minimumIntervalNs(TargetKind kind) const
+    {
+        Q_UNUSED(kind);
+        return 0;
+    }
+
+    // Sends one echo request with this sequence number and payload (which
+    // EchoPattern::fill made: a 16-byte pattern repeated).
     virtual SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) = 0;
+
+    // Why nothing came from the prober for too long, worded for the user,
+    // after which it is given up: while it was starting, or about a send it
+    // took (one that SendResult::confirmed left open).
+    virtual QString silenceReason(bool starting) const
+    {
+        Q_UNUSED(starting);
+        return QStringLiteral("The ICMP socket stopped answering.");
+    }
 
     // Reads what is waiting, from the data queue and the error queue, until
     // something concerns this socket's own requests; gives nothing once the

@@ -25,6 +25,7 @@ RunReporter::RunReporter(PingEngine *engine, EventQueue *queue, QObject *parent)
     connect(engine, &PingEngine::timedOut, this, &RunReporter::onTimedOut);
     connect(engine, &PingEngine::requestFailed, this, &RunReporter::onRequestFailed);
     connect(engine, &PingEngine::transmitFailed, this, &RunReporter::onTransmitFailed);
+    connect(engine, &PingEngine::proberFailed, this, &RunReporter::onProberFailed);
     connect(engine, &PingEngine::finished, this, &RunReporter::onFinished);
 }
 
@@ -82,6 +83,11 @@ void RunReporter::onTransmitFailed(quint16 sequence, int errnoValue)
 {
     postLost();
     postError(PingText::transmitFailed(sequence, errnoValue), PingText::TransmitFailed);
+}
+
+void RunReporter::onProberFailed(const QString &why)
+{
+    postError(PingText::errorLine(why), PingText::SocketUnavailable);
 }
 
 void RunReporter::onFinished()

@@ -11,7 +11,8 @@ struct ProbeEvent;
 // request, whatever became of it; the component's own line for each reply,
 // duplicate and time-out, the header first (with a line on where round trips
 // start) and the statistics last; an
-// OnPingError with its code for each error. Each line also goes to
+// OnPingError with its code for each error, and one when the prober fails
+// (a run still starting has no header and no statistics). Each line also goes to
 // lineReported, for the surface.
 class RunReporter : public QObject
 {
@@ -31,6 +32,7 @@ private:
     void onTimedOut(quint16 sequence);
     void onRequestFailed(const ProbeEvent &error);
     void onTransmitFailed(quint16 sequence, int errnoValue);
+    void onProberFailed(const QString &why);
     void onFinished();
     void postLost();
     void postLine(const QString &line);

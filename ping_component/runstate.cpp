@@ -1,5 +1,7 @@
 #include "runstate.h"
 
+#include "echopattern.h"
+
 #include <cstring>
 
 RunState::RunState(const PingSettings &settings, const Target &target, quint16 identifier, quint64 payloadSeed)
@@ -20,30 +22,27 @@ void RunState::end()
 
 QByteArray RunState::payloadFor(quint16 sequence) const
 {
-    QByteArray payload(m_settings.packetSize, Qt::Uninitialized);
     // xorshift64*: cheap, and distinct per run and sequence.
     quint64 state = m_payloadSeed ^ (quint64(sequence) * 0x9e3779b97f4a7c15ULL);
     if (state == 0)
         state = 0x2545f4914f6cdd1dULL;
-    char *out = payload.data();
-    qsizetype remaining = payload.size();
-    while (remaining > 0) {
+    unsigned char pattern[EchoPattern::Size];
+    for (std::size_t at = 0; at < EchoPattern::Size; at += sizeof(quint64)) {
         state ^= state >> 12;
         state ^= state << 25;
         state ^= state >> 27;
         const quint64 word = state * 0x2545f4914f6cdd1dULL;
-        const qsizetype chunk = qMin<qsizetype>(remaining, sizeof word);
-        std::memcpy(out, &word, chunk);
-        out += chunk;
-        remaining -= chunk;
+        std::memcpy(pattern + at, &word, sizeof word);
     }
+    QByteArray payload(m_settings.packetSize, Qt::Uninitialized);
+    EchoPattern::fill(pattern, reinterpret_cast<unsigned char *>(payload.data()), size_t(payload.size()));
     return payload;
 }
 
-void RunState::markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs)
+void RunState::markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs, bool confirmed)
 {
     setOutcome(sequence, Outcome::None);
-    m_inFlight = Request{sequence, sentRealtimeNs, sentMonotonicNs};
+    m_inFlight = Request{sequence, sentRealtimeNs, sentMonotonicNs, 0, confirmed};
     m_nextSequence = quint16(sequence + 1);
     ++m_requestsSent;
 }
@@ -74,6 +73,16 @@ void RunState::setOutcome(quint16 sequence, Outcome outcome)
     m_lost->set(sequence, outcome == Outcome::Lost);
 }
 
+bool RunState::confirmSend(const ProbeEvent &confirmation)
+{
+    if (confirmation.kind != ProbeEvent::Kind::SendConfirmed || !awaitsConfirmation(confirmation.sequence))
+        return false;
+    m_inFlight->sentRealtimeNs = confirmation.sentNs;
+    m_inFlight->sentMonotonicNs = confirmation.sentMonotonicNs;
+    m_inFlight->confirmed = true;
+    return true;
+}
+
 bool RunState::takeSendStamp(const ProbeEvent &stamp)
 {
     if (stamp.kind != ProbeEvent::Kind::SendStamp || !m_inFlight || m_inFlight->sequence != stamp.sequence
@@ -85,7 +94,8 @@ bool RunState::takeSendStamp(const ProbeEvent &stamp)
 
 RunState::Verdict RunState::classifyReply(const ProbeEvent &reply) const
 {
-    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier || !reply.source.matches(m_target.address))
+    if (reply.kind != ProbeEvent::Kind::EchoReply || reply.identifier != m_identifier
+        || (!anyHostAnswers(m_target.kind) && !reply.source.matches(m_target.address)))
         return Verdict::NotOurs;
     const quint16 sequence = reply.sequence;
     const bool inFlight = m_inFlight && m_inFlight->sequence == sequence;

@@ -5,6 +5,7 @@
 #include "probeevent.h"
 #include "runhistory.h"
 #include "runstatistics.h"
+#include "targetkind.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +25,9 @@ public:
         QString hostText;   // as the host passed it to Ping
         QString hostName;   // the HostName property of this run, may be empty
         HostAddress address;
+        // Who answers: a group or broadcast address is answered by each host
+        // that hears it, the unspecified address by this host's loopback.
+        TargetKind kind = TargetKind::Unicast;
     };
 
     // The request in flight. Requests go out one at a time: the next waits for
@@ -35,6 +39,10 @@ public:
         qint64 sentMonotonicNs = 0;
         // The kernel's transmit timestamp, CLOCK_REALTIME, once it came; 0 before.
         qint64 stampedSentNs = 0;
+        // Whether it is known to have gone out. A request handed on to the
+        // ICMP helper is not until the helper says so, with the times it
+        // read right before the send, which then replace the ones above.
+        bool confirmed = true;
     };
 
     enum class Verdict {
@@ -42,7 +50,8 @@ public:
         Duplicate,  // another copy of a reply already counted
         Late,       // for a request that already timed out or ended, or received after its time-out
         Corrupted,  // our sequence, but the payload (or an error's quote of it) is not what we sent
-        NotOurs,    // another source, a sequence we never sent, another identifier, an error about another destination
+        NotOurs,    // another source (where only the target answers), a sequence we never sent, another
+                    // identifier, an error about another destination
     };
 
     RunState(const PingSettings &settings, const Target &target, quint16 identifier, quint64 payloadSeed);
@@ -62,11 +71,20 @@ public:
     // Ends the run; a request still in flight is dropped uncounted.
     void end();
     quint16 nextSequence() const { return m_nextSequence; }
-    // The payload of a sequence: pseudo-random bytes from the run's seed, so a
-    // reply to another run, or one corrupted on the way, does not match.
+    // The payload of a sequence: a pattern of pseudo-random bytes from the
+    // run's seed, repeated (echopattern.h), so a reply to another run, or one
+    // corrupted on the way, does not match.
     QByteArray payloadFor(quint16 sequence) const;
 
-    void markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs);
+    void markSent(quint16 sequence, qint64 sentRealtimeNs, qint64 sentMonotonicNs, bool confirmed = true);
+    // Takes a SendConfirmed event for the request in flight: it went out,
+    // at the times the event gives. False for any other.
+    bool confirmSend(const ProbeEvent &confirmation);
+    // Whether the request in flight has this sequence and is not known to have gone out.
+    bool awaitsConfirmation(quint16 sequence) const
+    {
+        return m_inFlight && m_inFlight->sequence == sequence && !m_inFlight->confirmed;
+    }
     // A request that could not be sent at all still counts as sent and lost;
     // text says why, for the run's history.
     void markUnsendable(quint16 sequence, qint64 realtimeNs = 0, const QString &text = {});

@@ -34,6 +34,7 @@ QString phaseText(RunView::Phase phase)
     switch (phase) {
     case RunView::Phase::Idle: return QStringLiteral("Idle");
     case RunView::Phase::Resolving: return QStringLiteral("Resolving\u2026");
+    case RunView::Phase::Starting: return QStringLiteral("Starting\u2026");
     case RunView::Phase::Running: return QStringLiteral("Running");
     case RunView::Phase::Finished: return QStringLiteral("Finished");
     }
@@ -246,7 +247,7 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
     // Header: the run's host on the left, its phase on the right.
     const QString phase = phaseText(snapshot.phase);
     const int phaseWidth = metrics.horizontalAdvance(phase);
-    painter.setPen(snapshot.phase == Phase::Running || snapshot.phase == Phase::Resolving ? runningColor : quietText);
+    painter.setPen(snapshot.phase != Phase::Idle && snapshot.phase != Phase::Finished ? runningColor : quietText);
     painter.drawText(parts.header, Qt::AlignRight | Qt::AlignVCenter, phase);
     painter.save();
     QFont bold = painter.font();
@@ -364,7 +365,7 @@ RunView::LampLook RunView::lampLook(const Snapshot &snapshot)
     look.fill = idleLamp.rgb();
     if (snapshot.run && snapshot.run->statistics().sent() > 0)
         look.fill = (snapshot.run->lastRequestReplied() ? replyColor : lostMark).rgb();
-    look.busy = snapshot.phase == Phase::Running || snapshot.phase == Phase::Resolving;
+    look.busy = snapshot.phase != Phase::Idle && snapshot.phase != Phase::Finished;
     return look;
 }
 

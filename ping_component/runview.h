@@ -29,7 +29,7 @@ class QPalette;
 class RunView
 {
 public:
-    enum class Phase { Idle, Resolving, Running, Finished };
+    enum class Phase { Idle, Resolving, Starting, Running, Finished }; // Starting: its prober gets ready
 
     struct Snapshot
     {

@@ -119,7 +119,14 @@ bool SocketProber::setHopLimit(int hops)
 {
     if (hops < 1 || hops > 255)
         return false;
-    return m_socket.setOption(m_family.hopLimit.level, m_family.hopLimit.name, hops);
+    // Multicast has a hop limit of its own, 1 unless set.
+    return m_socket.setOption(m_family.hopLimit.level, m_family.hopLimit.name, hops)
+        && m_socket.setOption(m_family.multicastHopLimit.level, m_family.multicastHopLimit.name, hops);
+}
+
+bool SocketProber::setBroadcast(bool on)
+{
+    return m_socket.setOption(SOL_SOCKET, SO_BROADCAST, on ? 1 : 0);
 }
 
 SendResult SocketProber::send(const HostAddress &target, quint16 sequence, const QByteArray &payload)
@@ -131,8 +138,12 @@ SendResult SocketProber::send(const HostAddress &target, quint16 sequence, const
     }
     // On a datagram socket the kernel puts in its own identifier and checksum.
     const IcmpMessage request = IcmpMessage::echo(m_family.echoRequestType, m_identifier, sequence, payload);
-    const SendResult sent = m_socket.sendTo(target, m_family.checksumIsOurs ? request.encodeWithChecksum()
-                                                                            : request.encode());
+    // The kernel sends to :: as to ::1 from raw sockets (and 0.0.0.0 to this
+    // host from both kinds), but not from ICMPv6 datagram sockets: the same here.
+    const bool unspecified6 = m_kind == SocketKind::Datagram && target.protocol() == IpFamily::IPv6
+        && target.isUnspecified();
+    const SendResult sent = m_socket.sendTo(unspecified6 ? HostAddress(QStringLiteral("::1")) : target,
+                                            m_family.checksumIsOurs ? request.encodeWithChecksum() : request.encode());
     if (sent.ok)
         m_stampKeys.sent(sequence);
     else

@@ -32,6 +32,7 @@ public:
     quint16 identifier() const override { return m_identifier; }
     bool asksForSendStamps() const override { return m_sendStamps; }
     bool setHopLimit(int hops) override;
+    bool setBroadcast(bool on) override;
     // A link-local IPv6 target needs its zone (interface name or number).
     SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) override;
     std::optional<ProbeEvent> receive() override;

@@ -61,6 +61,8 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     connect(m_events, &PingEvents::OnPingError, this, &TarvixWidget::pingError);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::notifyChanges);
     connect(m_engine, &PingEngine::finished, this, &TarvixCtl::notifyChanges);
+    // A run that was still starting ends with its failure alone.
+    connect(m_engine, &PingEngine::proberFailed, this, &TarvixCtl::notifyChanges);
 }
 
 TarvixCtl::~TarvixCtl()
@@ -241,6 +243,9 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     case HostResolver::Result::Status::NotFound:
         postError(PingText::unknownHost(resolved.host), PingText::UnknownHost);
         break;
+    case HostResolver::Result::Status::Shorthand:
+        postError(PingText::shorthandAddress(resolved.host, resolved.address), PingText::UnknownHost);
+        break;
     case HostResolver::Result::Status::Resolved: {
         m_hostName = resolved.hostName;
         m_ipAddress = resolved.address.toString();
@@ -352,6 +357,7 @@ QString TarvixCtl::description() const
     switch (now.phase) {
     case RunView::Phase::Idle: text = m_lastLine.isEmpty() ? tr("Idle, no run yet") : tr("Idle"); break;
     case RunView::Phase::Resolving: text = tr("Looking up the host"); break;
+    case RunView::Phase::Starting: text = tr("Starting"); break;
     case RunView::Phase::Running: text = tr("Running"); break;
     case RunView::Phase::Finished: text = tr("Finished"); break;
     }
@@ -378,6 +384,8 @@ RunView::Snapshot TarvixCtl::snapshot() const
     snapshot.run = m_engine->run();
     if (m_starting)
         snapshot.phase = RunView::Phase::Resolving;
+    else if (m_engine->isStarting())
+        snapshot.phase = RunView::Phase::Starting;
     else if (m_engine->isActive())
         snapshot.phase = RunView::Phase::Running;
     else if (snapshot.run)

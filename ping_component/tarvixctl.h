@@ -45,6 +45,9 @@ public:
     const PingSettings &settings() const { return m_settings; }
     // Gap between requests. The contract has none; its default is one second.
     void setIntervalMs(qint32 intervalMs) { m_settings.intervalMs = intervalMs; }
+    // Whether broadcast addresses may be pinged; the contract has no such
+    // setting, and a run to one does not start.
+    void setAllowsBroadcast(bool allow) { m_settings.allowBroadcast = allow; }
     // Which kind of ICMP socket runs may use (tests pin one path).
     void setSocketPreference(Prober::Preference preference) { m_preference = preference; }
     // How names are looked up (tests put slow or hanging lookups here); the

@@ -23,6 +23,20 @@ public:
     quint16 identifier() const override { return m_network.m_identifier; }
     bool asksForSendStamps() const override { return m_sendStamps; }
 
+    bool isReady() const override { return m_ready; }
+    TargetKind targetKind(const HostAddress &) const override { return m_network.m_targetKind; }
+    qint64 minimumIntervalNs(TargetKind) const override { return m_network.m_minimumIntervalNs; }
+    QString silenceReason(bool starting) const override
+    {
+        return starting ? QStringLiteral("silent while starting") : QStringLiteral("silent about a send");
+    }
+
+    bool setBroadcast(bool on) override
+    {
+        m_network.m_broadcast = on;
+        return true;
+    }
+
     bool setHopLimit(int hops) override
     {
         if (m_network.m_hopLimitRefused || hops < 1 || hops > 255)
@@ -50,6 +64,7 @@ public:
         if (m_network.m_answer)
             m_network.m_answer(m_network.m_sent.last());
         result.ok = true;
+        result.confirmed = !m_network.m_confirmLater;
         return result;
     }
 
@@ -63,12 +78,15 @@ public:
         }
         ProbeEvent event = m_network.m_arrivals.front();
         m_network.m_arrivals.pop_front();
+        if (event.kind == ProbeEvent::Kind::Ready)
+            m_ready = true;
         return event;
     }
 
 private:
     FakeNetwork &m_network;
     bool m_sendStamps = m_network.m_sendStamps;
+    bool m_ready = !m_network.m_startLater;
     int m_hopLimit = 64;
 };
 
@@ -141,4 +159,41 @@ ProbeEvent FakeNetwork::errorAbout(const Sent &request, quint8 type, quint8 code
     error.quotedDestination = request.target;
     error.quotedPayload = request.payload.left(8);
     return error;
+}
+
+void FakeNetwork::becomeReady()
+{
+    ProbeEvent ready;
+    ready.kind = ProbeEvent::Kind::Ready;
+    ready.identifier = m_identifier;
+    arrive(ready, m_clock.monotonicNs());
+}
+
+void FakeNetwork::confirm(const Sent &request, qint64 sentMonotonicNs)
+{
+    ProbeEvent confirmed;
+    confirmed.kind = ProbeEvent::Kind::SendConfirmed;
+    confirmed.identifier = m_identifier;
+    confirmed.sequence = request.sequence;
+    confirmed.sentNs = m_clock.wallClockAt(sentMonotonicNs);
+    confirmed.sentMonotonicNs = sentMonotonicNs;
+    arrive(confirmed, m_clock.monotonicNs());
+}
+
+void FakeNetwork::refuseSend(const Sent &request, int errnoValue)
+{
+    ProbeEvent failed;
+    failed.kind = ProbeEvent::Kind::SendFailed;
+    failed.identifier = m_identifier;
+    failed.sequence = request.sequence;
+    failed.localErrno = errnoValue;
+    arrive(failed, m_clock.monotonicNs());
+}
+
+void FakeNetwork::failProber(const QString &why)
+{
+    ProbeEvent failed;
+    failed.kind = ProbeEvent::Kind::ProberFailed;
+    failed.failure = why;
+    arrive(failed, m_clock.monotonicNs());
 }

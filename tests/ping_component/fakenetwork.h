@@ -43,6 +43,16 @@ public:
     void answerSends(std::function<void(const Sent &request)> answer) { m_answer = std::move(answer); }
     // Whether probers opened from now on say they asked for transmit timestamps.
     void askForSendStamps(bool ask) { m_sendStamps = ask; }
+    // As the ICMP helper's prober does: probers opened from now on are ready
+    // only once a Ready event arrives (becomeReady()), and their sends are
+    // confirmed only by a SendConfirmed or SendFailed event (confirm(), refuseSend()).
+    void startLater(bool later) { m_startLater = later; }
+    void confirmLater(bool later) { m_confirmLater = later; }
+    // What probers say of destinations, and the shortest interval they serve.
+    void setTargetKind(TargetKind kind) { m_targetKind = kind; }
+    void setMinimumIntervalNs(qint64 ns) { m_minimumIntervalNs = ns; }
+    // Whether the open prober was told to allow broadcast.
+    bool broadcastAllowed() const { return m_broadcast; }
 
     // Whether a prober is open now, and how many were opened in all.
     bool isOpen() const { return m_open > 0; }
@@ -61,6 +71,11 @@ public:
     ProbeEvent sendStampOf(const Sent &request, qint64 sentMonotonicNs) const;
     // An ICMP error from a router, quoting a request.
     ProbeEvent errorAbout(const Sent &request, quint8 type, quint8 code) const;
+    // What a prober that starts later or confirms later reads, arrived now.
+    void becomeReady();
+    void confirm(const Sent &request, qint64 sentMonotonicNs);
+    void refuseSend(const Sent &request, int errnoValue);
+    void failProber(const QString &why);
     // What arrived and was not read yet.
     int unread() const { return int(m_arrivals.size()); }
 
@@ -78,6 +93,11 @@ private:
     int m_sendErrno = 0;
     bool m_hopLimitRefused = false;
     bool m_sendStamps = false;
+    bool m_startLater = false;
+    bool m_confirmLater = false;
+    bool m_broadcast = false;
+    TargetKind m_targetKind = TargetKind::Unicast;
+    qint64 m_minimumIntervalNs = 0;
     int m_open = 0;
     int m_opened = 0;
     QList<Sent> m_sent;

@@ -46,6 +46,8 @@ protected:
         QObject::connect(&engine, &PingEngine::transmitFailed, [this](quint16 sequence, int errnoValue) {
             log << QStringLiteral("unsent %1 errno %2").arg(sequence).arg(errnoValue);
         });
+        QObject::connect(&engine, &PingEngine::proberFailed,
+                         [this](const QString &why) { log << QStringLiteral("failed: ") + why; });
         QObject::connect(&engine, &PingEngine::finished, [this] { log << QStringLiteral("finished"); });
     }
 
@@ -494,6 +496,126 @@ TEST_P(PingEngineTest, ADuplicateOrAStopEndsTheWaitForAStampWithTheReplyFirst)
     engine.stop();
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({"reply 1 4000us", "finished"}));
     EXPECT_EQ(engine.run()->statistics().received(), 1);
+}
+
+// A prober that starts another process first, as the ICMP helper's does.
+TEST_P(PingEngineTest, ARunWaitsForItsProberToBeReadyAndEndsQuietlyWhenItNeverIs)
+{
+    network.startLater(true);
+    start();
+    EXPECT_TRUE(engine.isActive());
+    EXPECT_TRUE(engine.isStarting());
+    EXPECT_EQ(engine.run(), nullptr);
+    clock.advance(100 * ms);
+    EXPECT_TRUE(network.sent().isEmpty());
+    network.becomeReady();
+    processEvents();
+    EXPECT_FALSE(engine.isStarting());
+    ASSERT_EQ(network.sent().size(), 1);
+    EXPECT_EQ(request(0).at.monotonicNs, t0() + 100 * ms);
+    EXPECT_EQ(log, QStringList({"started"}));
+    engine.stop();
+
+    // One that refuses: its word, and no run (the last one stays the last).
+    log.clear();
+    const RunState *last = engine.run();
+    start();
+    network.failProber(QStringLiteral("no capability"));
+    processEvents();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_EQ(engine.run(), last);
+    EXPECT_FALSE(network.isOpen());
+    EXPECT_EQ(log, QStringList({"failed: no capability"}));
+
+    // One that says nothing at all is given up, and closed.
+    log.clear();
+    start();
+    clock.advance(PingEngine::ProberStartLimitNs - 1);
+    EXPECT_TRUE(engine.isActive());
+    clock.advance(1);
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_FALSE(network.isOpen());
+    EXPECT_EQ(log, QStringList({"failed: silent while starting"}));
+}
+
+TEST_P(PingEngineTest, AHandedOnSendTimesOutFromWhenItWentOutAndASilentProberEndsTheRun)
+{
+    network.confirmLater(true);
+    m_settings.continuous = 1;
+    start();
+    // It went out 300 ms after it was handed on: its time-out runs from then.
+    clock.advance(1 * s);
+    EXPECT_EQ(log, QStringList({"started"}));
+    network.confirm(request(0), t0() + 300 * ms);
+    processEvents();
+    clock.advanceTo(t0() + 1300 * ms - 1);
+    EXPECT_EQ(log, QStringList({"started"}));
+    clock.advanceTo(t0() + 1300 * ms);
+    EXPECT_EQ(log, QStringList({"started", "timeout 1"}));
+
+    // Refused by the prober: as a send that failed.
+    ASSERT_EQ(network.sent().size(), 2);
+    network.refuseSend(request(1), EAGAIN);
+    processEvents();
+    EXPECT_EQ(log.last(), QStringLiteral("unsent 2 errno %1").arg(EAGAIN));
+
+    // Nothing said of a send for the limit: one failure, and the run ends.
+    clock.advanceTo(request(1).at.monotonicNs + 1 * s);
+    ASSERT_EQ(network.sent().size(), 3);
+    clock.advanceTo(request(2).at.monotonicNs + PingEngine::ProberAnswerLimitNs - 1);
+    EXPECT_TRUE(engine.isActive());
+    clock.advance(1);
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_FALSE(network.isOpen());
+    EXPECT_EQ(log.mid(3), QStringList({"failed: silent about a send", "finished"}));
+    EXPECT_EQ(engine.run()->statistics().sent(), 2);
+
+    // A prober that fails mid-run: the same, at once.
+    log.clear();
+    start();
+    network.confirm(request(3), clock.monotonicNs());
+    network.failProber(QStringLiteral("it went"));
+    processEvents();
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_EQ(log, QStringList({"started", "failed: it went", "finished"}));
+}
+
+TEST_P(PingEngineTest, AGroupAddressIsAnsweredByEveryHostTheFirstAnswerCounting)
+{
+    network.setTargetKind(TargetKind::Multicast);
+    start();
+    ProbeEvent first = network.replyTo(request(0));
+    first.source = family() == IpFamily::IPv4 ? HostAddress(QStringLiteral("192.0.2.8"))
+                                              : HostAddress(QStringLiteral("2001:db8::8"));
+    ProbeEvent second = first;
+    second.source = target();
+    network.arrive(first, t0() + 2 * ms);
+    network.arrive(second, t0() + 3 * ms);
+    clock.advance(3 * ms);
+    processEvents();
+    EXPECT_EQ(log, QStringList({"started", "reply 1 2000us", "duplicate 1 3000us"}));
+    EXPECT_EQ(engine.run()->target().kind, TargetKind::Multicast);
+}
+
+TEST_P(PingEngineTest, ABroadcastAddressIsPingedOnlyWhenAllowedAndNoFasterThanTheProberServes)
+{
+    network.setTargetKind(TargetKind::Broadcast);
+    const auto refused = engine.start(m_settings, {target().toString(), {}, target()});
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->contains(QStringLiteral("is a broadcast address"))) << qPrintable(*refused);
+    EXPECT_FALSE(engine.isActive());
+    EXPECT_FALSE(network.isOpen());
+
+    m_settings.allowBroadcast = true;
+    m_settings.intervalMs = 10;
+    m_settings.timeout = 5;
+    network.setMinimumIntervalNs(1 * s);
+    start();
+    EXPECT_TRUE(network.broadcastAllowed());
+    clock.advance(999 * ms);
+    EXPECT_EQ(network.sent().size(), 1);
+    clock.advance(1 * ms);
+    EXPECT_EQ(network.sent().size(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fake, PingEngineTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),

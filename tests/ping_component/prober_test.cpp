@@ -11,6 +11,7 @@
 #include "testpackets.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QTemporaryDir>
@@ -59,11 +60,12 @@ int defaultHopLimit(Family family)
     return QString::fromLatin1(file.readAll()).trimmed().toInt();
 }
 
+// A payload as runs make them: 16 bytes repeated (the helper sends nothing else).
 QByteArray pattern(int size, int seed)
 {
     QByteArray data(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        data[i] = char(i * 7 + seed);
+        data[i] = char(i % 16 * 7 + seed);
     return data;
 }
 
@@ -102,6 +104,7 @@ QList<ProbeEvent> drain(Prober &prober, int forMs = 200)
     return events;
 }
 
+// A prober that is ready to send: the helper's once it said so.
 std::unique_ptr<Prober> openOrExplain(Family family, Prober::Preference preference, QString *why)
 {
     Prober::Opened opened = Prober::open(family, preference);
@@ -109,14 +112,24 @@ std::unique_ptr<Prober> openOrExplain(Family family, Prober::Preference preferen
         *why = opened.error();
         return nullptr;
     }
-    return std::move(opened).value();
+    std::unique_ptr<Prober> prober = std::move(opened).value();
+    if (prober->isReady())
+        return prober;
+    const auto said = waitForEvent(*prober, [](const ProbeEvent &event) {
+        return event.kind == ProbeEvent::Kind::Ready || event.kind == ProbeEvent::Kind::ProberFailed;
+    });
+    if (said && said->kind == ProbeEvent::Kind::Ready)
+        return prober;
+    *why = said ? said->failure : QStringLiteral("the prober did not become ready");
+    return nullptr;
 }
 
-// Why Prober::open refused, or "opened" where it did not.
+// Why Prober::open refused, or the helper's prober said it could not serve;
+// "opened" where neither.
 QString openError(Family family, Prober::Preference preference)
 {
-    const Prober::Opened opened = Prober::open(family, preference);
-    return opened ? QStringLiteral("opened") : opened.error();
+    QString why;
+    return openOrExplain(family, preference, &why) ? QStringLiteral("opened") : why;
 }
 
 // The kernel stamps received packets only while some socket asks it to, and
@@ -334,27 +347,38 @@ INSTANTIATE_TEST_SUITE_P(Loopback, RawProberTest,
 TEST(HelperProber, ClosingTheProberEndsTheHelper)
 {
     HelperProber::Opened opened = HelperProber::open(V4);
-    if (!opened)
-        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(opened.error().why);
+    ASSERT_TRUE(opened) << qPrintable(opened.error().why);
     std::unique_ptr<HelperProber> prober = std::move(opened).value();
+    // Stopped, too, it would never read the end of its channels.
+    ::kill(prober->processId(), SIGSTOP);
     const pid_t pid = prober->processId();
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid, 0), 0);
+    QElapsedTimer closing;
+    closing.start();
     prober.reset();
+    // Not a wait for the helper (it would never come): a kill, and the kernel's reaping.
+    EXPECT_LT(closing.elapsed(), 500);
     // Exited and reaped: no process, not even a zombie, is left.
     EXPECT_EQ(::kill(pid, 0), -1);
     EXPECT_EQ(errno, ESRCH);
 }
 
-TEST(HelperProber, AfterTheHelperDiedSendsFailAndTheDescriptorIsQuiet)
+TEST(HelperProber, AHelperThatDiesSaysSoOnceThenSendsFailAndTheDescriptorIsQuiet)
 {
-    HelperProber::Opened opened = HelperProber::open(V4);
-    if (!opened)
-        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(opened.error().why);
-    const std::unique_ptr<HelperProber> prober = std::move(opened).value();
-    ASSERT_EQ(::kill(prober->processId(), SIGKILL), 0);
+    QString why;
+    const std::unique_ptr<Prober> prober = openOrExplain(V4, Prober::Preference::HelperOnly, &why);
+    if (!prober)
+        GTEST_SKIP() << "the ICMP helper needs root or its capability here: " << qPrintable(why);
+    ASSERT_EQ(::kill(static_cast<HelperProber &>(*prober).processId(), SIGKILL), 0);
     pollfd readable{prober->descriptor(), POLLIN, 0};
-    ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "the helper's end of file should wake the watcher once";
+    ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "the helper's end should wake the watcher";
+    const auto failed = waitForEvent(*prober, [](const ProbeEvent &) { return true; });
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_EQ(failed->kind, ProbeEvent::Kind::ProberFailed);
+    EXPECT_EQ(failed->failure, QStringLiteral("Pinging stopped: the ICMP helper %1 ended unexpectedly (killed by signal 9 "
+                                              "(Killed)).")
+                                   .arg(HelperProber::helperPath()));
     EXPECT_FALSE(prober->receive().has_value());
     // Not woken again and again by the end of file.
     EXPECT_EQ(::poll(&readable, 1, 100), 0);
@@ -405,8 +429,9 @@ protected:
 
     // Sends an ICMP error to loopback that quotes an echo request with this
     // identifier and sequence, as a router would about our request; the
-    // quoted request went to quotedDestination, or to loopback.
-    void injectError(quint16 identifier, quint16 sequence, const HostAddress &quotedDestination = {})
+    // quoted request went to quotedDestination, or to loopback, and carried payload.
+    void injectError(quint16 identifier, quint16 sequence, const HostAddress &quotedDestination = {},
+                     const QByteArray &payload = "quoted")
     {
         const Family family = GetParam();
         const HostAddress destination = quotedDestination.isNull() ? loopback(family) : quotedDestination;
@@ -417,7 +442,7 @@ protected:
         IcmpMessage message;
         QByteArray wire;
         if (family == V4) {
-            const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, identifier, sequence, "quoted").encodeWithChecksum();
+            const QByteArray request = IcmpMessage::echo(Icmp4::EchoRequest, identifier, sequence, payload).encodeWithChecksum();
             message.type = Icmp4::DestinationUnreachable;
             message.code = 1; // host unreachable
             message.body = TestPackets::ipv4Header(0x7f000001, destination.toIPv4Address(), 64, 5,
@@ -425,7 +450,7 @@ protected:
                 + request;
             wire = message.encodeWithChecksum();
         } else {
-            const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier, sequence, "quoted").encode();
+            const QByteArray request = IcmpMessage::echo(Icmp6::EchoRequest, identifier, sequence, payload).encode();
             QByteArray quotedHeader = TestPackets::ipv6Header(loopback(V6), destination, Ipv6Header::NextHeaderIcmpv6);
             quotedHeader[5] = char(request.size());
             message.type = Icmp6::DestinationUnreachable;
@@ -444,7 +469,10 @@ protected:
         const auto error = waitForEvent(
             prober, [](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::IcmpError; }, 3000, &skipped);
         ASSERT_TRUE(error.has_value());
-        skipped.removeIf([](const ProbeEvent &e) { return e.kind == ProbeEvent::Kind::SendStamp; });
+        const auto aboutTheSend = [](const ProbeEvent &e) {
+            return e.kind == ProbeEvent::Kind::SendStamp || e.kind == ProbeEvent::Kind::SendConfirmed;
+        };
+        skipped.removeIf(aboutTheSend);
         EXPECT_TRUE(skipped.isEmpty());
         EXPECT_EQ(error->sequence, sequence);
         EXPECT_EQ(error->identifier, prober.identifier());
@@ -453,7 +481,9 @@ protected:
                   GetParam() == V4 ? quint8(Icmp4::DestinationUnreachable) : quint8(Icmp6::DestinationUnreachable));
         EXPECT_EQ(error->icmpCode, GetParam() == V4 ? 1 : 3);
         EXPECT_TRUE(error->kernelTimestamp);
-        EXPECT_TRUE(drain(prober).isEmpty());
+        QList<ProbeEvent> more = drain(prober);
+        more.removeIf(aboutTheSend);
+        EXPECT_TRUE(more.isEmpty());
     }
 
     ClientNetwork m_client;
@@ -616,11 +646,11 @@ TEST_P(NamespaceProberTest, WithNeitherSocketAutoTurnsToTheHelper)
         const auto prober = openOrExplain(family, Prober::Preference::Auto, &error);
         if (!prober)
             return QStringList{error};
-        const SendResult sent = prober->send(loopback(family), 3, "through the helper");
+        const SendResult sent = prober->send(loopback(family), 3, "via the helper");
         const auto reply = waitForEvent(*prober, replyTo(3));
         return QStringList{prober->socketKind() == Prober::SocketKind::Helper ? QStringLiteral("helper")
                                                                               : QStringLiteral("another kind"),
-                           sent.ok && reply && reply->payload == "through the helper" && reply->kernelTimestamp
+                           sent.ok && reply && reply->payload == "via the helper" && reply->kernelTimestamp
                                ? QStringLiteral("replied")
                                : QStringLiteral("no reply")};
     });
@@ -686,11 +716,13 @@ TEST_P(NamespaceProberTest, TheHelperPassesOnlyErrorsAboutItsOwnRequests)
     auto prober = openOrExplain(GetParam(), Prober::Preference::HelperOnly, &why);
     ASSERT_TRUE(prober) << qPrintable(why);
     const HostAddress host = TestNetwork::hostAddress(GetParam());
-    ASSERT_TRUE(prober->send(host, 41, "unanswered").ok);
-    injectError(prober->identifier(), 40, host);                      // never sent
-    injectError(prober->identifier(), 41);                            // sent elsewhere
-    injectError(quint16(prober->identifier() + 1), 41, host);         // someone else's
-    injectError(prober->identifier(), 41, host);
+    const QByteArray payload = "unanswered";
+    ASSERT_TRUE(prober->send(host, 41, payload).ok);
+    injectError(prober->identifier(), 40, host, payload);              // never sent
+    injectError(prober->identifier(), 41, {}, payload);                // sent elsewhere
+    injectError(quint16(prober->identifier() + 1), 41, host, payload); // someone else's
+    injectError(prober->identifier(), 41, host, "unanswerex");         // another payload
+    injectError(prober->identifier(), 41, host, payload);
     expectOnlyTheInjectedError(*prober, 41);
 }
 

@@ -2,20 +2,25 @@
 // host network namespace joined by veth, and a responder on the host that
 // answers late, twice, wrongly or with errors as each test asks.
 #include "eventrecorder.h"
+#include "helperprober.h"
 #include "pingengine.h"
 #include "savedstate.h"
 #include "tarvixctl.h"
 #include "clientnetwork.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTimer>
 #include <QRegularExpression>
 
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -431,6 +436,157 @@ TEST_P(NetworkRunTest, StopInTheMiddleOfATimeout)
     EXPECT_TRUE(statistics().contains(QStringLiteral("0 packets transmitted"))) << qPrintable(statistics());
 }
 
+TEST_P(NetworkRunTest, AGroupAddressIsAnsweredByEveryHostOnTheLinkWithTheTtlSet)
+{
+    ASSERT_TRUE(m_network->answerGroupPings()) << qPrintable(m_network->error());
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
+    const QString group = family() == IpFamily::IPv4 ? QStringLiteral("224.0.0.1") : QStringLiteral("ff02::1%veth0");
+    put(DispId::Count, 3);
+    put(DispId::TimeToLive, 9);
+    ping(group);
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    // The host's responder and the client itself answer each request: the
+    // first answer is its reply, the other a duplicate (the last one's may
+    // come after the run ended).
+    const auto replies = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(replies.size(), 3) << qPrintable(m_recorder->allText());
+    for (const auto &reply : replies)
+        EXPECT_EQ(reply.bytes, 32);
+    EXPECT_GE(m_recorder->allText().count(QStringLiteral("(DUP!)")), 2) << qPrintable(m_recorder->allText());
+    EXPECT_TRUE(statistics().contains(QStringLiteral("3 packets transmitted, 3 received"))) << qPrintable(statistics());
+    // The TTL applies to multicast too, which leaves with 1 unless set.
+    const QStringList requests = m_network->responderLog().split(QLatin1Char('\n')).filter(QStringLiteral("request v"));
+    ASSERT_EQ(requests.size(), 3) << qPrintable(m_network->responderLog());
+    for (const QString &request : requests)
+        EXPECT_TRUE(request.contains(QStringLiteral(" hops=9"))) << qPrintable(request);
+}
+
+TEST_P(NetworkRunTest, TheUnspecifiedAddressIsAnsweredByThisHost)
+{
+    put(DispId::Count, 2);
+    ping(family() == IpFamily::IPv4 ? QStringLiteral("0.0.0.0") : QStringLiteral("::"));
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto replies = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(replies.size(), 2) << qPrintable(m_recorder->allText());
+    for (const auto &reply : replies) {
+        EXPECT_EQ(reply.text, family() == IpFamily::IPv4 ? QStringLiteral("127.0.0.1") : QStringLiteral("::1"));
+        EXPECT_EQ(reply.bytes, 32);
+    }
+}
+
+// IPv4 alone has broadcast addresses.
+class Ipv4RunTest : public NetworkRunTest
+{
+};
+
+// A broadcast address is pinged only when asked, as `ping -b` does: the
+// contract has no such setting, so the programs never ping one.
+TEST_P(Ipv4RunTest, ABroadcastAddressIsPingedOnlyWhenAsked)
+{
+    ASSERT_TRUE(m_network->answerGroupPings()) << qPrintable(m_network->error());
+    for (const QString &broadcast : {QStringLiteral("10.231.0.255"), QStringLiteral("255.255.255.255")}) {
+        const qsizetype before = m_recorder->events().size();
+        ping(broadcast);
+        EXPECT_EQ(get(DispId::Active), DispValue(0));
+        settle();
+        ASSERT_EQ(m_recorder->events().size(), before + 1) << qPrintable(m_recorder->allText());
+        EXPECT_EQ(m_recorder->events().last().text,
+                  QStringLiteral("%1 is a broadcast address, which every host on its network answers; this program "
+                                 "does not ping broadcast addresses.\r\n")
+                      .arg(broadcast));
+    }
+
+    m_control->setAllowsBroadcast(true);
+    put(DispId::Count, 3);
+    ping(QStringLiteral("10.231.0.255"));
+    ASSERT_TRUE(waitUntilIdle());
+    settle();
+    const auto replies = m_recorder->of(Id::OnPing);
+    ASSERT_EQ(replies.size(), 3) << qPrintable(m_recorder->allText());
+    for (const auto &reply : replies)
+        EXPECT_EQ(reply.bytes, 32);
+    EXPECT_GE(m_recorder->allText().count(QStringLiteral("(DUP!)")), 2) << qPrintable(m_recorder->allText());
+}
+
+// A helper that stops answering, or dies, mid-run.
+class HelperRunTest : public NetworkRunTest
+{
+protected:
+    // The helper this process started: its child named tarvix-icmp-helper.
+    static pid_t helperProcess()
+    {
+        const QStringList children =
+            QString::fromLatin1(readFile(QStringLiteral("/proc/%1/task/%1/children").arg(getpid()))).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString &child : children) {
+            if (readFile(QStringLiteral("/proc/%1/comm").arg(child)).trimmed() == "tarvix-icmp-hel")
+                return pid_t(child.toInt());
+        }
+        return -1;
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Runs continuously until two replies came, then does something to the
+    // helper; the longest the event loop was kept from a 10 ms timer until
+    // the run ended.
+    qint64 runThenDoToTheHelper(int signal)
+    {
+        put(DispId::Continuous, 1);
+        ping(host());
+        if (!QTest::qWaitFor([this] { return m_recorder->of(Id::OnPing).size() >= 2; }, 5000))
+            return -1;
+        const pid_t helper = helperProcess();
+        if (helper <= 0 || ::kill(helper, signal) != 0)
+            return -1;
+        QElapsedTimer sinceTick;
+        qint64 longestGapMs = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longestGapMs = qMax(longestGapMs, sinceTick.restart());
+        });
+        sinceTick.start();
+        ticks.start(10);
+        const bool ended = waitUntilIdle(10000);
+        longestGapMs = qMax(longestGapMs, sinceTick.elapsed());
+        settle();
+        return ended ? longestGapMs : -1;
+    }
+};
+
+TEST_P(HelperRunTest, AStoppedHelperEndsTheRunWithOneErrorAndTheWindowNeverWaitsForIt)
+{
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
+    const qint64 longestGapMs = runThenDoToTheHelper(SIGSTOP);
+    ASSERT_GE(longestGapMs, 0) << qPrintable(m_recorder->allText());
+    // Its silence is noticed within the limit, and nothing waited for it meanwhile.
+    EXPECT_LT(longestGapMs, 500);
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 1) << qPrintable(m_recorder->allText());
+    EXPECT_EQ(errors.first().text, QStringLiteral("Pinging stopped: the ICMP helper %1 stopped answering.\r\n")
+                                       .arg(HelperProber::helperPath()));
+    EXPECT_TRUE(statistics().contains(QStringLiteral("packets transmitted"))) << qPrintable(statistics());
+    // Closed, it was killed, stopped as it was: no process is left.
+    EXPECT_EQ(helperProcess(), -1);
+}
+
+TEST_P(HelperRunTest, AHelperThatDiesEndsTheRunWithOneError)
+{
+    ASSERT_TRUE(m_network->startResponder()) << qPrintable(m_network->error());
+    ASSERT_GE(runThenDoToTheHelper(SIGKILL), 0) << qPrintable(m_recorder->allText());
+    const auto errors = m_recorder->of(Id::OnPingError);
+    ASSERT_EQ(errors.size(), 1) << qPrintable(m_recorder->allText());
+    EXPECT_EQ(errors.first().text,
+              QStringLiteral("Pinging stopped: the ICMP helper %1 ended unexpectedly (killed by signal 9 (Killed)).\r\n")
+                  .arg(HelperProber::helperPath()));
+    EXPECT_TRUE(statistics().contains(QStringLiteral("packets transmitted"))) << qPrintable(statistics());
+    EXPECT_EQ(helperProcess(), -1);
+}
+
 // Only the datagram path can be forbidden here: as root the raw socket opens.
 class DatagramOnlyTest : public NetworkRunTest
 {
@@ -455,6 +611,17 @@ INSTANTIATE_TEST_SUITE_P(TestNetwork, NetworkRunTest,
                                            Path{IpFamily::IPv6, Prober::SocketKind::Datagram},
                                            Path{IpFamily::IPv6, Prober::SocketKind::Raw},
                                            Path{IpFamily::IPv4, Prober::SocketKind::Helper},
+                                           Path{IpFamily::IPv6, Prober::SocketKind::Helper}),
+                         [](const auto &info) { return pathName(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(TestNetwork, Ipv4RunTest,
+                         ::testing::Values(Path{IpFamily::IPv4, Prober::SocketKind::Datagram},
+                                           Path{IpFamily::IPv4, Prober::SocketKind::Raw},
+                                           Path{IpFamily::IPv4, Prober::SocketKind::Helper}),
+                         [](const auto &info) { return pathName(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(TestNetwork, HelperRunTest,
+                         ::testing::Values(Path{IpFamily::IPv4, Prober::SocketKind::Helper},
                                            Path{IpFamily::IPv6, Prober::SocketKind::Helper}),
                          [](const auto &info) { return pathName(info.param); });
 

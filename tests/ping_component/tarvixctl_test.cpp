@@ -95,20 +95,29 @@ TEST_F(TarvixCtlTest, EachBadSettingGivesOneErrorAndNoRun)
 
 TEST_F(TarvixCtlTest, UnknownAndEmptyHostsEndTheRunWithOneError)
 {
-    ASSERT_TRUE(ping(QStringLiteral("999")).ok());
+    ASSERT_TRUE(ping(QStringLiteral("256.1.1.1")).ok());
     EXPECT_EQ(get(DispId::Active), DispValue(0));
     EXPECT_EQ(get(DispId::HostName), DispValue(QString()));
     EXPECT_EQ(get(DispId::IpAddress), DispValue(QString()));
     settle();
     ASSERT_EQ(recorder.events().size(), 1);
     EXPECT_EQ(recorder.events().first().text,
-              QStringLiteral("Ping request could not find host 999. Please check the name and try again.\r\n"));
+              QStringLiteral("Ping request could not find host 256.1.1.1. Please check the name and try again.\r\n"));
 
     ASSERT_TRUE(ping(QStringLiteral("   ")).ok());
     settle();
     ASSERT_EQ(recorder.events().size(), 2);
     EXPECT_EQ(recorder.events().last().id, Id::OnPingError);
     EXPECT_TRUE(recorder.events().last().text.contains(QStringLiteral("enter a host name")));
+
+    // Another tool's address is no name that could not be found.
+    ASSERT_TRUE(ping(QStringLiteral("127.1")).ok());
+    EXPECT_EQ(get(DispId::Active), DispValue(0));
+    settle();
+    ASSERT_EQ(recorder.events().size(), 3);
+    EXPECT_EQ(recorder.events().last().text,
+              QStringLiteral("Ping request could not start: 127.1 is not an IP address as written here; other "
+                             "programs read it as 127.0.0.1. Type 127.0.0.1 to ping that address.\r\n"));
 }
 
 TEST_F(TarvixCtlTest, AMegabyteHostTextComesBackCutShort)

@@ -11,7 +11,7 @@
 //   reply ADDRESS seq=N bytes=N ttl=N rtt_ns=N kernel_timestamp=0|1
 //   caps child PID NAME Uid=R,E,S,F CapEff=... CapPrm=... NoNewPrivs=...   (at each first reply)
 //   timeout ADDRESS seq=N | failed ADDRESS seq=N | transmit-failed ADDRESS seq=N errno=N
-//   error ADDRESS TEXT      (no socket of any kind could be opened)
+//   error ADDRESS TEXT      (no socket of any kind could be opened, or the helper failed)
 //   end ADDRESS
 // Exits with 0 once every address was pinged, 2 on bad arguments.
 #include "hostaddress.h"
@@ -125,6 +125,12 @@ void ping(PingEngine &engine, const QString &text)
         QObject::connect(&engine, &PingEngine::transmitFailed, [&](quint16 sequence, int errnoValue) {
             say(QStringLiteral("transmit-failed %1 seq=%2 errno=%3").arg(text).arg(sequence).arg(errnoValue));
         });
+    // A run whose helper could not serve ends with this alone, before it began.
+    const auto proberFailed = QObject::connect(&engine, &PingEngine::proberFailed, [&](const QString &why) {
+        say(QStringLiteral("error %1 %2").arg(text, why));
+        if (!engine.isActive())
+            loop.quit();
+    });
     const auto finished = QObject::connect(&engine, &PingEngine::finished, &loop, &QEventLoop::quit);
 
     const std::optional<QString> error = engine.start(settings, target, Prober::Preference::Auto);
@@ -134,7 +140,7 @@ void ping(PingEngine &engine, const QString &text)
         say(QStringLiteral("run %1 kind=%2").arg(text, kindName(engine.socketKind())));
         loop.exec();
     }
-    for (const auto &connection : {replied, timedOut, failed, transmitFailed, finished})
+    for (const auto &connection : {replied, timedOut, failed, transmitFailed, proberFailed, finished})
         QObject::disconnect(connection);
     say(QStringLiteral("end %1").arg(text));
 }
