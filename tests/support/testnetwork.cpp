@@ -401,6 +401,13 @@ bool TestNetwork::setHostKernelEcho(bool on)
                            QStringLiteral("net.ipv6.icmp.echo_ignore_all=") + ignore});
 }
 
+bool TestNetwork::answerGroupPings()
+{
+    const QString answer = QStringLiteral("net.ipv4.icmp_echo_ignore_broadcasts=0");
+    return sysctl(m_client, {answer}) && sysctl(m_host, {answer})
+        && ip(m_client, {QStringLiteral("route add 224.0.0.0/4 dev veth0")});
+}
+
 bool TestNetwork::startResponder(const ResponderOptions &options)
 {
     stopResponder();

@@ -114,6 +114,11 @@ public:
     // Whether the host's kernel answers echo requests itself (IPv4 and IPv6).
     // On at first.
     bool setHostKernelEcho(bool on);
+    // Lets both kernels answer echo requests to broadcast and multicast
+    // addresses (net.ipv4.icmp_echo_ignore_broadcasts=0; IPv6 answers its
+    // groups anyway), and routes IPv4 multicast from the client onto the
+    // link. The client answers its own such requests too: they loop back.
+    bool answerGroupPings();
 
     // Runs tarvix_test_responder in the host namespace and waits for it to be
     // ready; the host kernel's own echo is off while it runs. A running

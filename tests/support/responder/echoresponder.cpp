@@ -431,15 +431,21 @@ void EchoResponder::send(const Outgoing &outgoing)
     message.msg_iovlen = 1;
     message.msg_control = control;
 
-    // Answer from the address the request was sent to, as a host does.
+    // Answer from the address the request was sent to, as a host does; a
+    // request to a group is answered from the host's own address, which the
+    // kernel picks.
+    const bool group = route.local.isMulticast() || route.local.isLimitedBroadcast();
     if (route.family == AF_INET) {
-        in_pktinfo info{};
-        info.ipi_spec_dst.s_addr = qToBigEndian(route.local.toIPv4Address());
-        attachControl(message, IPPROTO_IP, IP_PKTINFO, info);
+        if (!group) {
+            in_pktinfo info{};
+            info.ipi_spec_dst.s_addr = qToBigEndian(route.local.toIPv4Address());
+            attachControl(message, IPPROTO_IP, IP_PKTINFO, info);
+        }
     } else {
         in6_pktinfo info{};
         const Ipv6Bytes local = route.local.toIPv6Address();
-        std::memcpy(&info.ipi6_addr, local.c, 16);
+        if (!group)
+            std::memcpy(&info.ipi6_addr, local.c, 16);
         info.ipi6_ifindex = unsigned(route.interfaceIndex);
         attachControl(message, IPPROTO_IPV6, IPV6_PKTINFO, info);
     }
