@@ -584,39 +584,95 @@ TEST_P(HelperProcessTest, ExitsWhenItsParentClosesEitherChannel)
     ::waitpid(pid, nullptr, WNOHANG);
 }
 
+namespace {
+
+// A helper whose parent, a child of this process, starts it and waits to be
+// killed, while this process holds the helper's channels: only the
+// parent-death signal can end the helper once the parent is gone. However the
+// test ends, the parent goes and the channels close, which ends a helper that
+// outlived it.
+class OrphanedHelper
+{
+public:
+    // The parent runs as nobody when launch says so, and then so does the helper.
+    explicit OrphanedHelper(Launch launch)
+    {
+        int pidPipe[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, m_requests) != 0
+            || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, m_packets) != 0
+            || ::pipe2(pidPipe, O_CLOEXEC) != 0)
+            return;
+        const bool asNobody = std::exchange(launch.asNobody, false);
+        m_parent = fork();
+        if (m_parent == 0) {
+            if (asNobody
+                && (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
+                    || ::setresuid(Nobody, Nobody, Nobody) != 0))
+                ::_exit(1);
+            const pid_t helper = startHelper(m_requests[1], m_packets[1], launch);
+            const bool written = ::write(pidPipe[1], &helper, sizeof helper) == sizeof helper;
+            while (written)
+                ::pause();
+            ::_exit(1);
+        }
+        ::close(pidPipe[1]);
+        if (::read(pidPipe[0], &m_helper, sizeof m_helper) != ssize_t(sizeof m_helper))
+            m_helper = -1;
+        ::close(pidPipe[0]);
+        const auto message = readMessage(m_requests[0], 5000);
+        m_ready = m_helper > 0 && message && decodeHello(message->data(), message->size(), &m_hello);
+        m_exited = m_ready ? int(syscall(SYS_pidfd_open, m_helper, 0)) : -1;
+    }
+    OrphanedHelper(const OrphanedHelper &) = delete;
+    OrphanedHelper &operator=(const OrphanedHelper &) = delete;
+    ~OrphanedHelper()
+    {
+        killParent();
+        for (int fd : {m_requests[0], m_requests[1], m_packets[0], m_packets[1], m_exited}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    // Said its Hello, and can be watched.
+    bool ready() const { return m_ready && m_exited >= 0; }
+    const HelloFields &hello() const { return m_hello; }
+    pid_t helper() const { return m_helper; }
+
+    // Kills the parent; whether the helper exited within the time.
+    bool helperEndsWithItsParent(int timeoutMs)
+    {
+        killParent();
+        pollfd gone{m_exited, POLLIN, 0};
+        return ::poll(&gone, 1, timeoutMs) == 1;
+    }
+
+private:
+    void killParent()
+    {
+        if (m_parent > 0) {
+            ::kill(m_parent, SIGKILL);
+            ::waitpid(m_parent, nullptr, 0);
+        }
+        m_parent = -1;
+    }
+
+    int m_requests[2] = {-1, -1};
+    int m_packets[2] = {-1, -1};
+    pid_t m_parent = -1;
+    pid_t m_helper = -1;
+    int m_exited = -1;
+    bool m_ready = false;
+    HelloFields m_hello;
+};
+
+} // namespace
+
 TEST_P(HelperProcessTest, ExitsWhenItsParentDiesWhileOthersHoldTheChannels)
 {
-    int requests[2];
-    int packets[2];
-    int pidPipe[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
-    ASSERT_EQ(::pipe2(pidPipe, O_CLOEXEC), 0);
-    // The parent starts the helper and waits to be killed; this process keeps
-    // the channels open, so only the parent-death signal can end the helper.
-    const pid_t parent = fork();
-    if (parent == 0) {
-        const pid_t helper = startHelper(requests[1], packets[1]);
-        const bool written = ::write(pidPipe[1], &helper, sizeof helper) == sizeof helper;
-        while (written)
-            ::pause();
-        ::_exit(1);
-    }
-    ::close(pidPipe[1]);
-    pid_t helper = -1;
-    ASSERT_EQ(::read(pidPipe[0], &helper, sizeof helper), ssize_t(sizeof helper));
-    ::close(pidPipe[0]);
-    ASSERT_TRUE(readMessage(requests[0], 5000).has_value()) << "no Hello";
-    const int exited = int(syscall(SYS_pidfd_open, helper, 0));
-    ASSERT_GE(exited, 0) << std::strerror(errno);
-
-    ::kill(parent, SIGKILL);
-    ::waitpid(parent, nullptr, 0);
-    pollfd gone{exited, POLLIN, 0};
-    EXPECT_EQ(::poll(&gone, 1, 3000), 1) << "the helper outlived its parent";
-    ::close(exited);
-    for (int fd : {requests[0], requests[1], packets[0], packets[1]})
-        ::close(fd);
+    OrphanedHelper orphan{Launch{}};
+    ASSERT_TRUE(orphan.ready()) << "no Hello";
+    EXPECT_TRUE(orphan.helperEndsWithItsParent(3000)) << "the helper outlived its parent";
 }
 
 namespace {
@@ -794,59 +850,13 @@ TEST_F(GrantedHelperTest, ASetUserIdCopyExitsWhenItsParentDiesWhileOthersHoldThe
     if (!skipReason.isEmpty())
         GTEST_SKIP() << qPrintable(skipReason);
     ASSERT_FALSE(copy.isEmpty());
-    int requests[2];
-    int packets[2];
-    int pidPipe[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests), 0);
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets), 0);
-    ASSERT_EQ(::pipe2(pidPipe, O_CLOEXEC), 0);
-    // The parent, user nobody, starts the helper and waits to be killed; this
-    // process keeps the channels open, so only the parent-death signal can
-    // end the helper.
-    const pid_t parent = fork();
-    if (parent == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0
-            || ::setresuid(Nobody, Nobody, Nobody) != 0)
-            ::_exit(1);
-        const pid_t helper = startHelper(requests[1], packets[1], Launch{copy.constData()});
-        const bool written = ::write(pidPipe[1], &helper, sizeof helper) == sizeof helper;
-        while (written)
-            ::pause();
-        ::_exit(1);
-    }
-    // However the test ends, the parent goes, and the channels close, which
-    // ends a helper that outlived it.
-    struct Cleanup
-    {
-        pid_t parent;
-        std::vector<int> channels;
-        ~Cleanup()
-        {
-            ::kill(parent, SIGKILL);
-            ::waitpid(parent, nullptr, 0);
-            for (int fd : channels)
-                ::close(fd);
-        }
-    } cleanup{parent, {requests[0], requests[1], packets[0], packets[1]}};
-    ::close(pidPipe[1]);
-    pid_t helper = -1;
-    ASSERT_EQ(::read(pidPipe[0], &helper, sizeof helper), ssize_t(sizeof helper));
-    ::close(pidPipe[0]);
-    const auto message = readMessage(requests[0], 5000);
-    HelloFields hello;
-    ASSERT_TRUE(message && decodeHello(message->data(), message->size(), &hello)) << "no Hello";
+    OrphanedHelper orphan{Launch{copy.constData(), nullptr, true}};
+    ASSERT_TRUE(orphan.ready()) << "no Hello";
     // Its raw socket opened: it did run as root.
-    EXPECT_EQ(hello.ipv4Errno, 0) << std::strerror(hello.ipv4Errno);
-    EXPECT_TRUE(hello.flags & HelloRateLimited);
-    EXPECT_EQ(statusField(helper, QStringLiteral("Uid")), QString::number(Nobody));
-    const int exited = int(syscall(SYS_pidfd_open, helper, 0));
-    ASSERT_GE(exited, 0) << std::strerror(errno);
-
-    ::kill(parent, SIGKILL);
-    ::waitpid(parent, nullptr, 0);
-    pollfd gone{exited, POLLIN, 0};
-    EXPECT_EQ(::poll(&gone, 1, 3000), 1) << "the helper outlived its parent";
-    ::close(exited);
+    EXPECT_EQ(orphan.hello().ipv4Errno, 0) << std::strerror(orphan.hello().ipv4Errno);
+    EXPECT_TRUE(orphan.hello().flags & HelloRateLimited);
+    EXPECT_EQ(statusField(orphan.helper(), QStringLiteral("Uid")), QString::number(Nobody));
+    EXPECT_TRUE(orphan.helperEndsWithItsParent(3000)) << "the helper outlived its parent";
 }
 
 INSTANTIATE_TEST_SUITE_P(TestNetwork, HelperProcessTest, ::testing::Values(IpFamily::IPv4, IpFamily::IPv6),
