@@ -114,6 +114,20 @@ QString describeExit(int status)
     return QStringLiteral("wait status %1").arg(status);
 }
 
+// One message from a channel, without waiting: its size, -1 when none waits,
+// 0 once the helper has closed its end (a message is never empty).
+qsizetype readChannel(int fd, void *buffer, size_t capacity)
+{
+    for (;;) {
+        const ssize_t size = ::recv(fd, buffer, capacity, MSG_DONTWAIT);
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return -1;
+        return size < 0 ? 0 : qsizetype(size);
+    }
+}
+
 void watch(int set, int fd)
 {
     epoll_event event{};
@@ -368,16 +382,12 @@ std::optional<ProbeEvent> HelperProber::channelClosed()
 std::optional<ProbeEvent> HelperProber::readRequestChannel()
 {
     unsigned char message[SendReportSize + HelloSize + 1];
-    for (;;) {
-        const ssize_t size = ::recv(m_requests, message, sizeof message, MSG_DONTWAIT);
-        if (size < 0 && errno == EINTR)
-            continue;
-        if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return std::nullopt;
-        if (size <= 0)
-            return channelClosed();
-        return m_state == State::Starting ? takeHello(message, size) : takeReport(message, size);
-    }
+    const qsizetype size = readChannel(m_requests, message, sizeof message);
+    if (size < 0)
+        return std::nullopt;
+    if (size == 0)
+        return channelClosed();
+    return m_state == State::Starting ? takeHello(message, size) : takeReport(message, size);
 }
 
 ProbeEvent HelperProber::takeHello(const unsigned char *message, qsizetype size)
@@ -441,12 +451,10 @@ std::optional<ProbeEvent> HelperProber::readPacketChannel()
     const auto *data = reinterpret_cast<const unsigned char *>(m_buffer.constData());
     const quint8 ourFamily = m_family == IpFamily::IPv4 ? FamilyIpv4 : FamilyIpv6;
     for (;;) {
-        const ssize_t size = ::recv(m_packets, m_buffer.data(), size_t(m_buffer.size()), MSG_DONTWAIT);
-        if (size < 0 && errno == EINTR)
-            continue;
-        if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        const qsizetype size = readChannel(m_packets, m_buffer.data(), size_t(m_buffer.size()));
+        if (size < 0)
             return std::nullopt;
-        if (size <= 0)
+        if (size == 0)
             return channelClosed();
         SendStampFields stamp;
         if (decodeSendStamp(data, size_t(size), &stamp)) {
