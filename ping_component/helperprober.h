@@ -21,7 +21,7 @@ struct PacketFields;
 // Qt must never hold a capability, so CAP_NET_RAW goes on the helper alone: a
 // small program of ours without Qt, started here with an empty environment,
 // that opens its raw sockets, drops the capability and serves this prober over
-// two socket pairs (icmp_helper/helperprotocol.h). It chooses the session's
+// two socket pairs (icmp/helperprotocol.h). It chooses the session's
 // echo identifier itself and passes on only what concerns its own requests;
 // this side parses that as the raw sockets' own reads are parsed.
 //
