@@ -25,7 +25,8 @@ TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::in
 TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent)
     : TarvixWidget(parent)
     , m_events(new PingEvents(this))
-    , m_engine(new PingEngine(std::move(openProber), clock, this))
+    , m_session(new PingSession(std::move(openProber), clock, this))
+    , m_engine(m_session->engine())
     , m_queue(new EventQueue(m_events, this))
     , m_navigator(new ChartNavigator(
           this, m_view, [this] { return m_engine->run(); },
@@ -59,6 +60,8 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
     connect(m_events, &PingEvents::OnPing, this, &TarvixWidget::pinged);
     connect(m_events, &PingEvents::OnPingStr, this, &TarvixWidget::pingLine);
     connect(m_events, &PingEvents::OnPingError, this, &TarvixWidget::pingError);
+    connect(m_session, &PingSession::refused, this, &TarvixCtl::onStartRefused);
+    connect(m_session, &PingSession::resolving, this, &TarvixCtl::onResolving);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::notifyChanges);
     connect(m_engine, &PingEngine::finished, this, &TarvixCtl::notifyChanges);
     // A run that was still starting ends with its failure alone.
@@ -67,11 +70,11 @@ TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget 
 
 TarvixCtl::~TarvixCtl()
 {
-    // The engine, a child, closes its socket when it goes; nothing is reported
-    // any more, and a Ping still resolving (a handler run during its wait
-    // destroyed us) stops waiting and sees that it was overtaken.
-    ++m_pingGeneration;
-    m_resolver.cancel();
+    // The session and its engine, children, go after this: the engine closes
+    // its socket, nothing is reported any more, and a Ping still resolving (a
+    // handler run during its wait destroyed us) stops waiting and sees that
+    // it was overtaken.
+    disconnect(m_session, nullptr, this, nullptr);
     disconnect(m_engine, nullptr, nullptr, nullptr);
     m_queue->dropUnraised();
     // QWidget's destructor still sends events (a focus out): the navigator,
@@ -81,7 +84,7 @@ TarvixCtl::~TarvixCtl()
 
 bool TarvixCtl::isActive() const
 {
-    return m_starting || m_engine->isActive();
+    return m_session->isActive();
 }
 
 bool TarvixCtl::showsFullDisplay() const
@@ -119,13 +122,13 @@ void TarvixCtl::notifyChanges()
         m_notifiedActive = active;
         emit activeChanged(active);
     }
-    if (self && m_hostName != m_notifiedHostName) {
-        m_notifiedHostName = m_hostName;
-        emit hostNameChanged(m_hostName);
+    if (self && hostName() != m_notifiedHostName) {
+        m_notifiedHostName = hostName();
+        emit hostNameChanged(m_notifiedHostName);
     }
-    if (self && m_ipAddress != m_notifiedIpAddress) {
-        m_notifiedIpAddress = m_ipAddress;
-        emit ipAddressChanged(m_ipAddress);
+    if (self && ipAddress() != m_notifiedIpAddress) {
+        m_notifiedIpAddress = ipAddress();
+        emit ipAddressChanged(m_notifiedIpAddress);
     }
 }
 
@@ -163,9 +166,9 @@ DispResult TarvixCtl::getProperty(DispId id) const
     case DispId::Continuous: return DispResult::success(m_settings.continuous);
     case DispId::Active: return DispResult::success(isActive() ? 1 : 0);
     case DispId::Count: return DispResult::success(m_settings.count);
-    case DispId::HostName: return DispResult::success(m_hostName);
+    case DispId::HostName: return DispResult::success(hostName());
     case DispId::ResolveAddresses: return DispResult::success(m_settings.resolveAddresses);
-    case DispId::IpAddress: return DispResult::success(m_ipAddress);
+    case DispId::IpAddress: return DispResult::success(ipAddress());
     case DispId::Ping: break;
     }
     return DispResult::wrongAccess(qint32(id), DispKind::PropertyGet);
@@ -205,72 +208,38 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
         return DispResult::typeMismatch(qint32(DispId::Ping), DispValue::Kind::Text, args.first());
 
     endRun();
-    const quint64 generation = ++m_pingGeneration;
     // Old events of earlier runs that were not raised yet would land after this
     // Ping returns and be taken for the new run's.
     m_queue->dropUnraised();
-    m_hostName.clear();
-    m_ipAddress.clear();
     m_lastLine.clear(); // the last run's, or why the last Ping started none
-
-    if (const std::optional<QString> problem = m_settings.validationError()) {
-        postError(PingText::errorLine(*problem), PingText::BadSetting);
-        refresh();
-        return DispResult::success();
-    }
-
-    // A name waits for the resolver in a local event loop that takes every
-    // event, user input included: a handler may run meanwhile and stop this
-    // Ping (a write of 0 to Active), start another one, which overtakes it, or
-    // destroy us; each ends the wait at once. Until then Active reads non-zero.
-    m_starting = true;
-    refresh();
     QPointer<TarvixCtl> self(this);
-    notifyChanges();
-    if (!self || generation != m_pingGeneration)
-        return DispResult::success();
-    const HostResolver::Result resolved = m_resolver.resolve(args.first().toText(), m_settings.resolvesAddresses());
-    if (!self || generation != m_pingGeneration)
-        return DispResult::success(); // destroyed, stopped, or overtaken by another Ping meanwhile
-    m_starting = false;
-
-    switch (resolved.status) {
-    case HostResolver::Result::Status::Cancelled:
-        break; // the application is quitting
-    case HostResolver::Result::Status::NoHost:
-        postError(PingText::noHost(), PingText::UnknownHost);
-        break;
-    case HostResolver::Result::Status::NotFound:
-        postError(PingText::unknownHost(resolved.host), PingText::UnknownHost);
-        break;
-    case HostResolver::Result::Status::Shorthand:
-        postError(PingText::shorthandAddress(resolved.host, resolved.address), PingText::UnknownHost);
-        break;
-    case HostResolver::Result::Status::Resolved: {
-        m_hostName = resolved.hostName;
-        m_ipAddress = resolved.address.toString();
-        const RunState::Target target{resolved.host, resolved.hostName, resolved.address};
-        if (const std::optional<QString> error = m_engine->start(m_settings, target, m_preference))
-            postError(PingText::errorLine(*error), PingText::SocketUnavailable);
-        break;
-    }
-    }
-    refresh();
+    m_session->start(args.first().toText(), m_settings);
+    if (self)
+        refresh();
     return DispResult::success();
+}
+
+void TarvixCtl::onResolving()
+{
+    // Active reads non-zero from here until the wait ends; a handler told of
+    // it may stop this Ping, start another one or destroy us.
+    refresh();
+    notifyChanges();
+}
+
+void TarvixCtl::onStartRefused(const QString &text, qint32 code)
+{
+    postError(text, code);
+    refresh();
 }
 
 void TarvixCtl::endRun()
 {
-    if (m_starting) {
-        ++m_pingGeneration;
-        m_starting = false;
-        m_resolver.cancel();
-    }
     if (m_engine->isActive()) {
         // What the run has not reported goes, but for the statistics its stop posts.
         m_queue->dropUnraised();
-        m_engine->stop();
     }
+    m_session->stop();
     refresh();
 }
 
@@ -280,8 +249,7 @@ bool TarvixCtl::loadState(const QByteArray &stream)
     if (!state)
         return false;
     m_settings = state->settings;
-    m_hostName = state->hostName;
-    m_ipAddress = state->ipAddress;
+    m_session->setHost(state->hostName, state->ipAddress);
     m_extentX = state->extentX;
     m_extentY = state->extentY;
     m_lampLook.reset(); // the surface may now be another size
@@ -296,8 +264,8 @@ QByteArray TarvixCtl::saveState() const
     state.extentX = m_extentX;
     state.extentY = m_extentY;
     state.settings = m_settings;
-    state.hostName = m_hostName;
-    state.ipAddress = m_ipAddress;
+    state.hostName = hostName();
+    state.ipAddress = ipAddress();
     return state.encode();
 }
 
@@ -382,7 +350,7 @@ RunView::Snapshot TarvixCtl::snapshot() const
 {
     RunView::Snapshot snapshot;
     snapshot.run = m_engine->run();
-    if (m_starting)
+    if (m_session->isResolving())
         snapshot.phase = RunView::Phase::Resolving;
     else if (m_engine->isStarting())
         snapshot.phase = RunView::Phase::Starting;

@@ -4,6 +4,7 @@
 #include "pingcontrol.h"
 #include "pingengine.h"
 #include "pingevents.h"
+#include "pingsession.h"
 #include "pingsettings.h"
 #include "prober.h"
 #include "runview.h"
@@ -22,9 +23,10 @@ class EventQueue;
 // surface of its own. Hosts drive it through invoke() and hear from it through
 // events(); TarvixWidget is its typed Qt interface over the same dispatch, and
 // the C++ interface below is for programs and tests that need more.
-// It does the dispatch and the surface; the engine runs the pings, a
-// RunReporter words what happens as events, and an EventQueue raises them
-// from the event loop, never from inside a dispatch call.
+// It does the dispatch and the surface; a PingSession starts and ends the
+// runs, the engine runs the pings, a RunReporter words what happens as
+// events, and an EventQueue raises them from the event loop, never from
+// inside a dispatch call.
 class TarvixCtl : public TarvixWidget, public PingControl
 {
     Q_OBJECT
@@ -49,10 +51,10 @@ public:
     // setting, and a run to one does not start.
     void setAllowsBroadcast(bool allow) { m_settings.allowBroadcast = allow; }
     // Which kind of ICMP socket runs may use (tests pin one path).
-    void setSocketPreference(Prober::Preference preference) { m_preference = preference; }
+    void setSocketPreference(Prober::Preference preference) { m_session->setSocketPreference(preference); }
     // How names are looked up (tests put slow or hanging lookups here); the
     // system resolver by default.
-    void setHostLookup(HostResolver::Lookup lookup) { m_resolver.setLookup(std::move(lookup)); }
+    void setHostLookup(HostResolver::Lookup lookup) { m_session->setHostLookup(std::move(lookup)); }
     const PingEngine *engine() const { return m_engine; }
     bool isActive() const override;
 
@@ -70,8 +72,8 @@ public:
     void setCount(int count) override { put(DispId::Count, count); }
     bool resolvesAddresses() const override { return readInt(DispId::ResolveAddresses) != 0; }
     void setResolveAddresses(bool resolve) override { put(DispId::ResolveAddresses, resolve ? 1 : 0); }
-    QString hostName() const override { return m_hostName; }
-    QString ipAddress() const override { return m_ipAddress; }
+    QString hostName() const override { return m_session->hostName(); }
+    QString ipAddress() const override { return m_session->ipAddress(); }
     void ping(const QString &host) override;
     void stop() override { put(DispId::Active, 0); }
 
@@ -100,6 +102,10 @@ private:
     // once); drops what that run has not yet reported except its closing
     // statistics.
     void endRun();
+    // The session began no run: says why, as an error event and on the surface.
+    void onStartRefused(const QString &text, qint32 code);
+    // A Ping is about to wait for the resolver.
+    void onResolving();
 
     qint32 readInt(DispId id) const { return getProperty(id).value().toInt32(); }
     void put(DispId id, qint32 value) { invoke(qint32(id), DispKind::PropertyPut, {value}); }
@@ -116,13 +122,10 @@ private:
     void refresh();
 
     PingEvents *m_events;
+    PingSession *m_session;
     PingEngine *m_engine;
     EventQueue *m_queue;
     PingSettings m_settings;
-    Prober::Preference m_preference = Prober::Preference::Auto;
-    HostResolver m_resolver;
-    QString m_hostName;
-    QString m_ipAddress;
     quint32 m_extentX = 0;
     quint32 m_extentY = 0;
 
@@ -132,8 +135,6 @@ private:
     // What the lamp showed at the last refresh; none while the chart shows.
     std::optional<RunView::LampLook> m_lampLook;
 
-    quint64 m_pingGeneration = 0; // bumped by every Ping and stop, so a resolving Ping sees it was overtaken
-    bool m_starting = false;      // a Ping is resolving its host
     // What the NOTIFY signals last told.
     bool m_notifiedActive = false;
     QString m_notifiedHostName;
