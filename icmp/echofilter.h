@@ -4,9 +4,14 @@
 // replies, shared by the component's raw sockets and the helper's. Plain C++
 // and the kernel's headers only.
 
+#include "address.h"
+#include "icmptypes.h"
+
 #include <linux/filter.h>
 
 #include <cstdint>
+
+namespace Icmp {
 
 // A raw ICMP socket gets a copy of every echo reply that reaches the host, so
 // with many pings about each would wake for all of them. This classic BPF
@@ -19,12 +24,13 @@ struct EchoIdentifierFilter
 {
     sock_filter code[7];
 
-    EchoIdentifierFilter(bool ipv4, std::uint16_t identifier)
+    EchoIdentifierFilter(Family family, std::uint16_t identifier)
         : code{
             // X = offset of the ICMP header: 4 * (IHL) for IPv4, 0 for IPv6.
-            ipv4 ? sock_filter BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0) : sock_filter BPF_STMT(BPF_LDX | BPF_IMM, 0),
+            family == Family::Ipv4 ? sock_filter BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0)
+                                   : sock_filter BPF_STMT(BPF_LDX | BPF_IMM, 0),
             BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                                      // A = type
-            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ipv4 ? 0u : 129u, 0, 3),                // not an echo reply: keep
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, echoReplyType(family), 0, 3),           // not an echo reply: keep
             BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                                      // A = identifier, in host order
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 1, 0),                      // ours: keep
             BPF_STMT(BPF_RET | BPF_K, 0),                                               // someone else's reply: drop
@@ -36,3 +42,5 @@ struct EchoIdentifierFilter
     // For setsockopt(SOL_SOCKET, SO_ATTACH_FILTER); valid while this lives.
     sock_fprog program() { return sock_fprog{sizeof code / sizeof code[0], code}; }
 };
+
+} // namespace Icmp

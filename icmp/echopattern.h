@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstring>
 
-namespace EchoPattern {
+namespace Icmp::EchoPattern {
 
 constexpr std::size_t Size = 16;
 
@@ -41,4 +41,4 @@ inline bool extract(const unsigned char *payload, std::size_t size, unsigned cha
     return matches(pattern, payload, size);
 }
 
-} // namespace EchoPattern
+} // namespace Icmp::EchoPattern

@@ -28,13 +28,15 @@
 // writes requests: they wait in the channel until the helper serves them.
 // Multi-byte fields are big-endian.
 
+#include "address.h"
+#include "bigendian.h"
 #include "echopattern.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-namespace IcmpHelperProtocol {
+namespace Icmp::HelperProtocol {
 
 constexpr std::uint8_t Version = 3;
 
@@ -47,11 +49,13 @@ enum MessageKind : std::uint8_t {
     SendStamp = 5,
 };
 
-// The family byte of requests and packets.
-enum Family : std::uint8_t {
+// The family byte of requests and packets: the version of IP, as
+// Icmp::Family's values are.
+enum FamilyByte : std::uint8_t {
     FamilyIpv4 = 4,
     FamilyIpv6 = 6,
 };
+static_assert(FamilyIpv4 == std::uint8_t(Family::Ipv4) && FamilyIpv6 == std::uint8_t(Family::Ipv6));
 
 // EchoRequest: send one echo request that the helper builds itself.
 //   [0]      EchoRequest
@@ -129,39 +133,6 @@ constexpr std::size_t MaxPacketSize = PacketHeaderSize + MaxPacketBytes;
 //   [0] SendStamp  [1] family  [2, 4) the request's sequence  [4, 8) 0
 //   [8, 16) CLOCK_REALTIME ns: when the kernel handed the request to the device
 constexpr std::size_t SendStampSize = 16;
-
-inline void put16(unsigned char *at, std::uint16_t value)
-{
-    at[0] = std::uint8_t(value >> 8);
-    at[1] = std::uint8_t(value);
-}
-
-inline void put32(unsigned char *at, std::uint32_t value)
-{
-    put16(at, std::uint16_t(value >> 16));
-    put16(at + 2, std::uint16_t(value));
-}
-
-inline void put64(unsigned char *at, std::int64_t value)
-{
-    put32(at, std::uint32_t(std::uint64_t(value) >> 32));
-    put32(at + 4, std::uint32_t(value));
-}
-
-inline std::uint16_t get16(const unsigned char *at)
-{
-    return std::uint16_t(at[0] << 8 | at[1]);
-}
-
-inline std::uint32_t get32(const unsigned char *at)
-{
-    return std::uint32_t(get16(at)) << 16 | get16(at + 2);
-}
-
-inline std::int64_t get64(const unsigned char *at)
-{
-    return std::int64_t(std::uint64_t(get32(at)) << 32 | get32(at + 4));
-}
 
 // The fields of an EchoRequest, as the parent fills them in.
 struct EchoRequestFields
@@ -325,4 +296,4 @@ inline bool decodeSendStamp(const unsigned char *in, std::size_t size, SendStamp
     return true;
 }
 
-} // namespace IcmpHelperProtocol
+} // namespace Icmp::HelperProtocol

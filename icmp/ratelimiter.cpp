@@ -2,7 +2,9 @@
 
 #include "helperprotocol.h"
 
-using namespace IcmpHelperProtocol;
+namespace Icmp {
+
+using namespace HelperProtocol;
 
 std::int64_t RateLimiter::intervalNs(Class rateClass)
 {
@@ -25,3 +27,5 @@ void RateLimiter::take(Class rateClass, std::int64_t nowNs)
     std::int64_t &fullAt = m_fullAtNs[int(rateClass)];
     fullAt = (fullAt > nowNs ? fullAt : nowNs) + intervalNs(rateClass);
 }
+
+} // namespace Icmp

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <limits>
 
+namespace Icmp {
+
 // How often a caller other than root may have the helper send: a token
-// bucket for each rate class, holding up to IcmpHelperProtocol::RateBurst
+// bucket for each rate class, holding up to HelperProtocol::RateBurst
 // tokens and gaining one every UnicastIntervalNs (or GroupIntervalNs). A
 // request that reaches sendto takes a token; without one it waits, or rather
 // its caller is told how long it would have to. Pure: the time is passed in,
@@ -31,3 +33,5 @@ private:
     std::int64_t m_fullAtNs[2] = {std::numeric_limits<std::int64_t>::min(),
                                   std::numeric_limits<std::int64_t>::min()};
 };
+
+} // namespace Icmp

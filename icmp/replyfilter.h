@@ -1,14 +1,21 @@
 #pragma once
 
+#include "address.h"
 #include "echopattern.h"
+#include "packetparser.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+
+namespace Icmp {
 
 // Decides which of the ICMP messages a raw socket receives the helper may pass
 // on to its parent. A raw socket sees every ICMP message that reaches the host,
 // other programs' included; only echo replies to this session's own requests,
-// and errors that quote one, leave the helper. Pure functions over bytes.
+// and errors that quote one, leave the helper. Pure functions over bytes,
+// which the parser of raw reads the component uses as well reads.
 //
 // The identifier alone does not make a reply ours: it is a random 16-bit
 // number, which another user's helper may draw too. A reply must also carry
@@ -23,28 +30,28 @@ public:
 
     explicit ReplyFilter(std::uint16_t identifier) : m_identifier(identifier) {}
 
-    // A request that went out: its family (IcmpHelperProtocol::Family), its
-    // sequence and destination (IPv4 in the first four bytes), whether any
-    // host may answer it (broadcast, multicast, the unspecified address), and
-    // its payload: EchoPattern::Size bytes of pattern repeated to payloadSize.
-    void remember(std::uint8_t family, std::uint16_t sequence, const unsigned char *destination, bool anySource,
-                  const unsigned char *pattern, std::size_t payloadSize);
+    // A request that went out: its sequence and destination (of its family),
+    // whether any host may answer it (broadcast, multicast, the unspecified
+    // address), and its payload: EchoPattern::Size bytes of pattern repeated
+    // to payloadSize.
+    void remember(std::uint16_t sequence, const Address &destination, bool anySource, const std::uint8_t *pattern,
+                  std::size_t payloadSize);
 
     // An IPv4 datagram as a raw socket delivers it, IP header included. Its
-    // checksum is the parent's business.
-    bool passesIpv4(const unsigned char *datagram, std::size_t size) const;
+    // ICMP checksum is checked, as the parent checks it: a corrupted packet
+    // stays inside.
+    bool passesIpv4(std::span<const std::uint8_t> datagram) const;
     // An ICMPv6 message, and the sender's address from recvmsg.
-    bool passesIpv6(const unsigned char *message, std::size_t size, const unsigned char *source) const;
+    bool passesIpv6(std::span<const std::uint8_t> message, const Address &source) const;
 
 private:
     struct Request
     {
         bool used = false;
-        std::uint8_t family = 0;
         std::uint16_t sequence = 0;
-        unsigned char destination[16] = {};
+        Address destination;
         bool anySource = false;
-        unsigned char pattern[EchoPattern::Size] = {};
+        std::uint8_t pattern[EchoPattern::Size] = {};
         std::size_t payloadSize = 0;
     };
 
@@ -52,25 +59,22 @@ private:
     // echo reply), or as much as the quote kept (an error).
     struct Payload
     {
-        const unsigned char *bytes;
-        std::size_t size;
+        std::span<const std::uint8_t> bytes;
         bool whole;
     };
 
-    // Whether an echo reply with this identifier, sequence and payload, from
-    // source, answers a remembered request.
-    bool answers(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                 const unsigned char *source, const Payload &payload) const;
-    // Whether the echo request an error quotes is a remembered one.
-    bool isQuoted(std::uint8_t family, std::uint16_t identifier, std::uint16_t sequence,
-                  const unsigned char *destination, const Payload &payload) const;
-    // Whether a remembered request has this family and sequence, went to
+    // Whether what the parser read, about a request with our identifier,
+    // concerns a remembered request of the family.
+    bool concernsRemembered(Family family, const std::optional<Reading> &reading) const;
+    // Whether a remembered request of the family has this sequence, went to
     // address (or, with orAnySource, was one that any host may answer), and
     // had the payload.
-    bool matches(std::uint8_t family, std::uint16_t sequence, const unsigned char *address, bool orAnySource,
+    bool matches(Family family, std::uint16_t sequence, const Address &address, bool orAnySource,
                  const Payload &payload) const;
 
     std::uint16_t m_identifier;
     Request m_requests[Remembered];
     std::size_t m_next = 0;
 };
+
+} // namespace Icmp

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 
+namespace Icmp {
+
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace HelperProtocol;
 
 bool allZero(const unsigned char *bytes, std::size_t size)
 {
@@ -55,6 +57,11 @@ int HelperRequest::refusalErrno() const
         return EACCES;
     }
     return EINVAL;
+}
+
+Address HelperRequest::destination() const
+{
+    return family == FamilyIpv4 ? Address::ipv4(address) : Address::ipv6(address, scopeId);
 }
 
 HelperRequest HelperRequest::parse(const unsigned char *message, std::size_t size)
@@ -109,3 +116,5 @@ HelperRequest HelperRequest::parse(const unsigned char *message, std::size_t siz
     request.error = Error::None;
     return request;
 }
+
+} // namespace Icmp

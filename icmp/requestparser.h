@@ -1,9 +1,12 @@
 #pragma once
 
+#include "address.h"
 #include "echopattern.h"
 
 #include <cstddef>
 #include <cstdint>
+
+namespace Icmp {
 
 // What the helper makes of one message on its request channel. A pure function
 // over bytes, with no sockets: whatever the parent sends, only a well-formed
@@ -45,5 +48,10 @@ struct HelperRequest
     // asked for, as the kernel says it without SO_BROADCAST.
     int refusalErrno() const;
 
+    // The destination with the family and scope id of the request.
+    Address destination() const;
+
     static HelperRequest parse(const unsigned char *message, std::size_t size);
 };
+
+} // namespace Icmp

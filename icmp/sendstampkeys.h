@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace Icmp {
+
 class SendStampKeys
 {
 public:
@@ -100,3 +102,5 @@ private:
     std::uint32_t m_highest = 0;
     std::uint32_t m_failedSinceLatest = 0;
 };
+
+} // namespace Icmp

@@ -13,9 +13,14 @@
 // and passes on only the echo replies and ICMP errors that concern its own
 // requests. It reads no file, no environment and no locale, and exits when
 // its parent goes.
+#include "address.h"
+#include "checksum.h"
 #include "echofilter.h"
 #include "helperprotocol.h"
+#include "icmpheader.h"
+#include "icmptypes.h"
 #include "ratelimiter.h"
+#include "receivedcontrol.h"
 #include "replyfilter.h"
 #include "requestparser.h"
 #include "sendstampkeys.h"
@@ -25,10 +30,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <span>
 #include <linux/capability.h>
-#include <linux/errqueue.h>
 #include <linux/icmp.h>
-#include <linux/net_tstamp.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -40,7 +45,8 @@
 
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace Icmp;
+using namespace Icmp::HelperProtocol;
 
 constexpr int RequestChannel = 0;
 constexpr int PacketChannel = 1;
@@ -114,62 +120,26 @@ std::uint16_t chooseIdentifier()
     return identifier;
 }
 
-// The kernel's software timestamps of what a socket sends and receives, on
-// one clock (CLOCK_REALTIME). Transmit stamps come on the error queue,
-// without the packet, numbered by send.
-constexpr int TimestampingFlags = SOF_TIMESTAMPING_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE
-    | SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_OPT_TSONLY | SOF_TIMESTAMPING_OPT_ID;
-
-std::int64_t toNs(const timespec &time)
-{
-    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-// The software stamp of an SCM_TIMESTAMPING or SCM_TIMESTAMPNS control
-// message; 0 for any other message, or none in it.
-std::int64_t softwareStamp(const cmsghdr *cmsg)
-{
-    if (cmsg->cmsg_level != SOL_SOCKET)
-        return 0;
-    if (cmsg->cmsg_type == SCM_TIMESTAMPING && cmsg->cmsg_len >= CMSG_LEN(sizeof(scm_timestamping))) {
-        scm_timestamping stamps{};
-        std::memcpy(&stamps, CMSG_DATA(cmsg), sizeof stamps);
-        return toNs(stamps.ts[0]);
-    }
-    if (cmsg->cmsg_type == SCM_TIMESTAMPNS && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
-        timespec stamp{};
-        std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
-        return toNs(stamp);
-    }
-    return 0;
-}
-
 // Opens one raw socket with its filters and receive options; errno on
 // failure. stamps tells whether it took transmit timestamps too.
-int openRawSocket(int domain, std::uint16_t identifier, int *fd, bool *stamps)
+int openRawSocket(Family family, std::uint16_t identifier, int *fd, bool *stamps)
 {
-    const bool ipv4 = domain == AF_INET;
-    *fd = socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, ipv4 ? IPPROTO_ICMP : IPPROTO_ICMPV6);
+    const bool ipv4 = family == Family::Ipv4;
+    *fd = socket(ipv4 ? AF_INET : AF_INET6, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                 ipv4 ? IPPROTO_ICMP : IPPROTO_ICMPV6);
     if (*fd < 0)
         return errno;
-    EchoIdentifierFilter identifierFilter(ipv4, identifier);
+    EchoIdentifierFilter identifierFilter(family, identifier);
     const sock_fprog program = identifierFilter.program();
     *stamps = setOption(*fd, SOL_SOCKET, SO_TIMESTAMPING, TimestampingFlags);
     bool ok = (*stamps || setOption(*fd, SOL_SOCKET, SO_TIMESTAMPNS, 1))
         && setsockopt(*fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    // Echo replies and the errors that quote a request; no looped-back requests.
+    const TypeFilter types = TypeFilter::of(family);
     if (ipv4) {
-        // Echo replies and the errors that quote a request; no looped-back requests.
-        icmp_filter types{};
-        types.data = ~(1u << ICMP_ECHOREPLY | 1u << ICMP_DEST_UNREACH | 1u << ICMP_SOURCE_QUENCH
-                       | 1u << ICMP_TIME_EXCEEDED | 1u << ICMP_PARAMETERPROB);
-        ok = ok && setsockopt(*fd, SOL_RAW, ICMP_FILTER, &types, sizeof types) == 0;
+        ok = ok && setsockopt(*fd, SOL_RAW, ICMP_FILTER, types.blocked, socklen_t(types.size)) == 0;
     } else {
-        icmp6_filter types;
-        ICMP6_FILTER_SETBLOCKALL(&types);
-        for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
-                         ICMP6_PARAM_PROB})
-            ICMP6_FILTER_SETPASS(type, &types);
-        ok = ok && setsockopt(*fd, IPPROTO_ICMPV6, ICMP6_FILTER, &types, sizeof types) == 0
+        ok = ok && setsockopt(*fd, IPPROTO_ICMPV6, ICMP6_FILTER, types.blocked, socklen_t(types.size)) == 0
             && setOption(*fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1);
     }
     if (ok)
@@ -208,16 +178,6 @@ bool dropPrivileges()
             return false;
     }
     return true;
-}
-
-std::uint16_t checksum(const unsigned char *bytes, std::size_t size)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < size; i += 2) {
-        sum += std::uint32_t(bytes[i]) << 8 | (i + 1 < size ? bytes[i + 1] : 0);
-        sum = (sum & 0xffff) + (sum >> 16);
-    }
-    return std::uint16_t(~sum);
 }
 
 // TTL (IPv4) or hop limit (IPv6) of the socket, unicast and multicast alike,
@@ -267,25 +227,22 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     if (ipv4)
         session.broadcast4 = request.broadcast;
 
-    static unsigned char message[8 + MaxPayload];
-    message[0] = ipv4 ? ICMP_ECHO : ICMP6_ECHO_REQUEST;
-    message[1] = 0;
-    put16(message + 2, 0);
-    put16(message + 4, session.identifier);
-    put16(message + 6, request.sequence);
-    EchoPattern::fill(request.pattern, message + 8, request.payloadSize);
-    const std::size_t size = 8 + request.payloadSize;
+    const Address destination = request.destination();
+    static std::uint8_t message[Header::Size + MaxPayload];
+    Header::echo(echoRequestType(destination.family), session.identifier, request.sequence).encode(message);
+    EchoPattern::fill(request.pattern, message + Header::Size, request.payloadSize);
+    const std::size_t size = Header::Size + request.payloadSize;
     // The kernel computes ICMPv6 checksums over its pseudo-header itself.
     if (ipv4)
-        put16(message + 2, checksum(message, size));
+        fillInChecksum({message, size});
 
     sockaddr_in to4{};
     sockaddr_in6 to6{};
     to4.sin_family = AF_INET;
-    std::memcpy(&to4.sin_addr, request.address, 4);
+    std::memcpy(&to4.sin_addr, destination.bytes.data(), 4);
     to6.sin6_family = AF_INET6;
-    std::memcpy(&to6.sin6_addr, request.address, 16);
-    to6.sin6_scope_id = request.scopeId;
+    std::memcpy(&to6.sin6_addr, destination.bytes.data(), 16);
+    to6.sin6_scope_id = destination.scopeId;
     const sockaddr *to = ipv4 ? reinterpret_cast<const sockaddr *>(&to4) : reinterpret_cast<const sockaddr *>(&to6);
     const socklen_t toLength = ipv4 ? sizeof to4 : sizeof to6;
 
@@ -305,8 +262,7 @@ void send(Session &session, ReplyFilter &filter, const HelperRequest &request, S
     }
     keys.sent(request.sequence);
     report->status = Sent;
-    filter.remember(request.family, request.sequence, request.address, request.anySource, request.pattern,
-                    request.payloadSize);
+    filter.remember(request.sequence, destination, request.anySource, request.pattern, request.payloadSize);
 }
 
 // Reads and answers one request; false once the parent has gone.
@@ -332,21 +288,21 @@ bool serveRequest(Session &session, ReplyFilter &filter)
 
 // Reads everything waiting on one raw socket and passes on what concerns our
 // requests; false once the parent has gone.
-bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
+bool forwardPackets(int fd, Family family, const ReplyFilter &filter)
 {
     static unsigned char message[MaxPacketSize];
     unsigned char *bytes = message + PacketHeaderSize;
     for (;;) {
         sockaddr_storage from{};
         iovec iov{bytes, MaxPacketBytes};
-        alignas(cmsghdr) char control[256];
+        alignas(cmsghdr) char controlBuffer[256];
         msghdr msg{};
         msg.msg_name = &from;
         msg.msg_namelen = sizeof from;
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msg.msg_control = controlBuffer;
+        msg.msg_controllen = sizeof controlBuffer;
         const ssize_t size = recvmsg(fd, &msg, MSG_DONTWAIT);
         PacketFields packet;
         packet.readRealtimeNs = nowNs(CLOCK_REALTIME);
@@ -356,27 +312,19 @@ bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
         if (msg.msg_flags & MSG_TRUNC)
             continue;
 
-        packet.family = family;
-        if (family == FamilyIpv4 && from.ss_family == AF_INET) {
-            std::memcpy(packet.source, &reinterpret_cast<const sockaddr_in *>(&from)->sin_addr, 4);
-        } else if (family == FamilyIpv6 && from.ss_family == AF_INET6) {
-            const auto *from6 = reinterpret_cast<const sockaddr_in6 *>(&from);
-            std::memcpy(packet.source, &from6->sin6_addr, 16);
-            packet.scopeId = from6->sin6_scope_id;
-        } else {
+        const std::optional<Address> source =
+            Address::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
+        if (!source || source->family != family)
             continue;
-        }
-        for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-            if (const std::int64_t stamp = softwareStamp(cmsg)) {
-                packet.kernelRealtimeNs = stamp;
-                packet.kernelTimestamp = true;
-            } else if (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_HOPLIMIT
-                       && cmsg->cmsg_len >= CMSG_LEN(sizeof(int))) {
-                std::memcpy(&packet.hopLimit, CMSG_DATA(cmsg), sizeof packet.hopLimit);
-            }
-        }
-        const bool ours = family == FamilyIpv4 ? filter.passesIpv4(bytes, std::size_t(size))
-                                               : filter.passesIpv6(bytes, std::size_t(size), packet.source);
+        packet.family = std::uint8_t(family);
+        std::memcpy(packet.source, source->bytes.data(), source->size());
+        packet.scopeId = source->scopeId;
+        const ReceivedControl control = ReceivedControl::read(msg);
+        packet.kernelTimestamp = control.stampNs.has_value();
+        packet.kernelRealtimeNs = control.stampNs.value_or(0);
+        packet.hopLimit = control.hopLimit;
+        const std::span<const std::uint8_t> read(bytes, std::size_t(size));
+        const bool ours = family == Family::Ipv4 ? filter.passesIpv4(read) : filter.passesIpv6(read, *source);
         if (!ours)
             continue;
         encodePacketHeader(packet, message);
@@ -392,41 +340,29 @@ bool forwardPackets(int fd, std::uint8_t family, const ReplyFilter &filter)
 // Reads the socket's error queue, which holds only transmit timestamps (no
 // IP_RECVERR: ICMP errors come as packets), and passes on each that belongs
 // to a send of this session; false once the parent has gone.
-bool forwardSendStamps(int fd, std::uint8_t family, SendStampKeys &keys)
+bool forwardSendStamps(int fd, Family family, SendStampKeys &keys)
 {
     for (;;) {
         unsigned char ignored[1];
         iovec iov{ignored, sizeof ignored};
-        alignas(cmsghdr) char control[256];
+        alignas(cmsghdr) char controlBuffer[256];
         msghdr msg{};
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msg.msg_control = controlBuffer;
+        msg.msg_controllen = sizeof controlBuffer;
         if (recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
             return true; // empty
-        std::int64_t stamp = 0;
-        const sock_extended_err *entry = nullptr;
-        sock_extended_err copy{};
-        for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-            if (const std::int64_t software = softwareStamp(cmsg)) {
-                stamp = software;
-            } else if (((cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR)
-                        || (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_RECVERR))
-                       && cmsg->cmsg_len >= CMSG_LEN(sizeof copy)) {
-                std::memcpy(&copy, CMSG_DATA(cmsg), sizeof copy);
-                entry = &copy;
-            }
-        }
-        if (!entry || entry->ee_origin != SO_EE_ORIGIN_TIMESTAMPING || entry->ee_info != SCM_TSTAMP_SND || !stamp)
+        const ReceivedControl control = ReceivedControl::read(msg);
+        if (!control.isSendStamp())
             continue;
-        const std::optional<std::uint16_t> sequence = keys.sequenceOf(entry->ee_data);
+        const std::optional<std::uint16_t> sequence = keys.sequenceOf(control.error->data);
         if (!sequence)
             continue;
         SendStampFields fields;
-        fields.family = family;
+        fields.family = std::uint8_t(family);
         fields.sequence = *sequence;
-        fields.sentRealtimeNs = stamp;
+        fields.sentRealtimeNs = *control.stampNs;
         unsigned char out[SendStampSize];
         encodeSendStamp(fields, out);
         const ssize_t written = ::send(PacketChannel, out, sizeof out, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -457,13 +393,13 @@ int serve(Session &session)
         // A transmit timestamp, which the error queue holds, wakes poll with
         // POLLERR; it goes first, before the reply to its request. A pending
         // socket error wakes it so too, and the read of packets takes it.
-        if ((watched[2].revents & POLLERR) && !forwardSendStamps(session.raw4, FamilyIpv4, session.keys4))
+        if ((watched[2].revents & POLLERR) && !forwardSendStamps(session.raw4, Family::Ipv4, session.keys4))
             return 0;
-        if ((watched[3].revents & POLLERR) && !forwardSendStamps(session.raw6, FamilyIpv6, session.keys6))
+        if ((watched[3].revents & POLLERR) && !forwardSendStamps(session.raw6, Family::Ipv6, session.keys6))
             return 0;
-        if ((watched[2].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw4, FamilyIpv4, filter))
+        if ((watched[2].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw4, Family::Ipv4, filter))
             return 0;
-        if ((watched[3].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw6, FamilyIpv6, filter))
+        if ((watched[3].revents & (POLLIN | POLLERR)) && !forwardPackets(session.raw6, Family::Ipv6, filter))
             return 0;
     }
 }
@@ -491,8 +427,8 @@ int main(int argc, char **)
     session.identifier = chooseIdentifier();
     HelloFields hello;
     hello.identifier = session.identifier;
-    hello.ipv4Errno = openRawSocket(AF_INET, session.identifier, &session.raw4, &session.stamps4);
-    hello.ipv6Errno = openRawSocket(AF_INET6, session.identifier, &session.raw6, &session.stamps6);
+    hello.ipv4Errno = openRawSocket(Family::Ipv4, session.identifier, &session.raw4, &session.stamps4);
+    hello.ipv6Errno = openRawSocket(Family::Ipv6, session.identifier, &session.raw6, &session.stamps6);
     hello.flags = (session.raw4 >= 0 && session.stamps4 ? HelloSendStampsIpv4 : 0)
         | (session.raw6 >= 0 && session.stamps6 ? HelloSendStampsIpv6 : 0)
         | (session.rateLimited ? HelloRateLimited : 0);

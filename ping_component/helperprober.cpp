@@ -3,6 +3,7 @@
 #include "clockreading.h"
 #include "helperprotocol.h"
 #include "icmpfamily.h"
+#include "replyparser.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +27,7 @@
 
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace Icmp::HelperProtocol;
 
 const QString HelperName = QStringLiteral("tarvix-icmp-helper");
 
@@ -314,7 +315,8 @@ SendResult HelperProber::send(const HostAddress &target, quint16 sequence, const
         fields.scopeId = in6->sin6_scope_id;
     }
     const auto *bytes = reinterpret_cast<const unsigned char *>(payload.constData());
-    if (payload.size() > qsizetype(MaxPayload) || !EchoPattern::extract(bytes, size_t(payload.size()), fields.pattern)) {
+    if (payload.size() > qsizetype(MaxPayload)
+        || !Icmp::EchoPattern::extract(bytes, size_t(payload.size()), fields.pattern)) {
         result.errnoValue = EINVAL; // the helper sends nothing but a repeated pattern
         return result;
     }
@@ -476,7 +478,7 @@ std::optional<ProbeEvent> HelperProber::readPacketChannel()
         const HostAddress source = m_family == IpFamily::IPv6 ? HostAddress(packet.source, packet.scopeId)
                                                               : HostAddress();
         std::optional<ProbeEvent> event =
-            IcmpFamily::of(m_family)->parseRawRead(bytes, source, packet.hopLimit, m_identifier);
+            ReplyParser::parseRawRead(m_family, bytes, source, packet.hopLimit, m_identifier);
         if (!event)
             continue;
         applyReceiveTimes(*event, packet);

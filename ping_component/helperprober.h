@@ -12,7 +12,7 @@
 #include <memory>
 #include <sys/types.h>
 
-namespace IcmpHelperProtocol {
+namespace Icmp::HelperProtocol {
 struct PacketFields;
 }
 
@@ -112,7 +112,7 @@ private:
     // Why the helper went: its exit status, if it has exited by now.
     QString exitReason();
     // A packet's receive times, filled in as IcmpSocket::read does for its own reads.
-    static void applyReceiveTimes(ProbeEvent &event, const IcmpHelperProtocol::PacketFields &packet);
+    static void applyReceiveTimes(ProbeEvent &event, const Icmp::HelperProtocol::PacketFields &packet);
 
     IpFamily m_family;
     QString m_path;

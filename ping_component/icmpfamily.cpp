@@ -1,8 +1,5 @@
 #include "icmpfamily.h"
 
-#include "icmpmessage.h"
-#include "replyparser.h"
-
 #include <linux/icmp.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
@@ -10,12 +7,6 @@
 
 namespace {
 
-static_assert(sizeof(icmp_filter) == 1 * sizeof(quint32));
-static_assert(sizeof(icmp6_filter) == 8 * sizeof(quint32));
-
-// A raw socket sees every ICMP message that reaches the host, loopback echo
-// requests included. Only echo replies and the errors that quote a request
-// get through: no echo requests looping back, no neighbour discovery chatter.
 const IcmpFamily Ipv4{
     .family = IpFamily::IPv4,
     .domain = AF_INET,
@@ -26,12 +17,7 @@ const IcmpFamily Ipv4{
     .receiveOptions = {{IPPROTO_IP, IP_RECVERR, "IP_RECVERR"},
                        {IPPROTO_IP, IP_RECVTTL, "IP_RECVTTL", true}},
     .typeFilter = {SOL_RAW, ICMP_FILTER, "ICMP_FILTER"},
-    .typeFilterWords = 1,
-    .passedTypes = {Icmp4::EchoReply, Icmp4::DestinationUnreachable, Icmp4::SourceQuench, Icmp4::TimeExceeded,
-                    Icmp4::ParameterProblem},
-    .echoRequestType = Icmp4::EchoRequest,
     .checksumIsOurs = true,
-    .rawReadsIpHeader = true,
 };
 
 const IcmpFamily Ipv6{
@@ -44,12 +30,7 @@ const IcmpFamily Ipv6{
     .receiveOptions = {{IPPROTO_IPV6, IPV6_RECVHOPLIMIT, "IPV6_RECVHOPLIMIT"},
                        {IPPROTO_IPV6, IPV6_RECVERR, "IPV6_RECVERR"}},
     .typeFilter = {IPPROTO_ICMPV6, ICMP6_FILTER, "ICMP6_FILTER"},
-    .typeFilterWords = 8,
-    .passedTypes = {Icmp6::EchoReply, Icmp6::DestinationUnreachable, Icmp6::PacketTooBig, Icmp6::TimeExceeded,
-                    Icmp6::ParameterProblem},
-    .echoRequestType = Icmp6::EchoRequest,
     .checksumIsOurs = false,
-    .rawReadsIpHeader = false,
 };
 
 } // namespace
@@ -66,12 +47,4 @@ const IcmpFamily *IcmpFamily::of(IpFamily family)
         break;
     }
     return nullptr;
-}
-
-std::optional<ProbeEvent> IcmpFamily::parseRawRead(QByteArrayView bytes, const HostAddress &source, int hopLimit,
-                                                   quint16 identifier) const
-{
-    if (rawReadsIpHeader)
-        return ReplyParser::parseIpv4Datagram(bytes, identifier);
-    return ReplyParser::parseIcmpMessage(family, bytes, source, hopLimit, identifier);
 }

@@ -1,12 +1,8 @@
 #pragma once
 
 #include "hostaddress.h"
-#include "probeevent.h"
 
-#include <QByteArrayView>
 #include <QtGlobal>
-
-#include <optional>
 
 // What sets ICMP echo over IPv4 apart from ICMPv6 on Linux sockets, as data:
 // one constant table per family, which the socket prober follows for either
@@ -40,29 +36,15 @@ struct IcmpFamily
     // (IP_RECVTTL, IPV6_RECVHOPLIMIT), as the family lists them.
     Option receiveOptions[2];
 
-    // Raw sockets only: the ICMP types that get through, and the option that
-    // says so. ICMP_FILTER and ICMP6_FILTER are both bitmaps of 32-bit words
-    // in host order, a set bit blocking its type; IPv4's is one word (types 0
-    // to 31), ICMPv6's eight.
+    // Raw sockets only: the option that says which ICMP types get through
+    // (Icmp::TypeFilter gives its value).
     Option typeFilter;
-    unsigned typeFilterWords;
-    quint8 passedTypes[5];
 
-    quint8 echoRequestType;
     // IPv4's checksum is ours to compute (the kernel overwrites it on datagram
     // sockets). ICMPv6's covers a pseudo-header that only the kernel knows, so
     // it fills in the checksum of ICMPv6 sockets of both kinds itself.
     bool checksumIsOurs;
-    // Raw IPv4 sockets hand over each datagram with its IP header, and check
-    // no ICMP checksum; everything else reads the ICMP message alone, checked.
-    bool rawReadsIpHeader;
 
     // The table of a family; nothing for one without ICMP echo.
     static const IcmpFamily *of(IpFamily family);
-
-    // What a raw socket of this family read (or what the ICMP helper passed
-    // on from its own): an event about a request that carried identifier.
-    // source and hopLimit come from recvmsg where the IP header does not.
-    std::optional<ProbeEvent> parseRawRead(QByteArrayView bytes, const HostAddress &source, int hopLimit,
-                                           quint16 identifier) const;
 };

@@ -1,44 +1,31 @@
 #pragma once
 
+#include "address.h"
+#include "hostaddress.h"
+#include "icmpheader.h"
+#include "icmptypes.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <cstdint>
 #include <optional>
+#include <span>
 
-// ICMPv4 message types this program sends or understands (RFC 792).
-namespace Icmp4 {
-enum Type : quint8 {
-    EchoReply = 0,
-    DestinationUnreachable = 3,
-    SourceQuench = 4,
-    Redirect = 5,
-    EchoRequest = 8,
-    TimeExceeded = 11,
-    ParameterProblem = 12,
-};
-}
+// The engine's Qt view of icmp/'s wire formats, which do the encoding and
+// parsing: its message types under their short names, a message with its body
+// as a QByteArray, and the conversions between icmp/'s bytes and addresses and
+// the engine's own.
+namespace Icmp4 = Icmp::V4;
+namespace Icmp6 = Icmp::V6;
 
-// ICMPv6 message types (RFC 4443). Errors are below 128, informational messages above.
-namespace Icmp6 {
-enum Type : quint8 {
-    DestinationUnreachable = 1,
-    PacketTooBig = 2,
-    TimeExceeded = 3,
-    ParameterProblem = 4,
-    EchoRequest = 128,
-    EchoReply = 129,
-};
-}
-
-// One ICMP or ICMPv6 message: the 8-byte header and what follows it. Both
-// versions share this layout; for echo messages the four "rest of header"
-// bytes hold the identifier and the sequence number, for errors they are
-// unused (or hold the MTU or pointer) and the body quotes the offending packet.
+// One ICMP or ICMPv6 message: the 8-byte header (Icmp::Header) and what
+// follows it.
 class IcmpMessage
 {
 public:
-    static constexpr qsizetype HeaderSize = 8;
+    static constexpr qsizetype HeaderSize = Icmp::Header::Size;
 
     quint8 type = 0;
     quint8 code = 0;
@@ -62,3 +49,26 @@ public:
 
     friend bool operator==(const IcmpMessage &, const IcmpMessage &) = default;
 };
+
+namespace IcmpBridge {
+
+// The bytes of a Qt byte array as icmp/ reads them, and back.
+inline std::span<const std::uint8_t> bytes(QByteArrayView view)
+{
+    return {reinterpret_cast<const std::uint8_t *>(view.data()), std::size_t(view.size())};
+}
+
+inline QByteArray toByteArray(std::span<const std::uint8_t> bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// Nothing for a family without ICMP echo.
+std::optional<Icmp::Family> family(IpFamily family);
+// The address with its zone named as HostAddress::fromSockaddr names it.
+HostAddress toHostAddress(const Icmp::Address &address);
+HostAddress toHostAddress(const std::optional<Icmp::Address> &address);
+// Nothing for a null address.
+std::optional<Icmp::Address> toAddress(const HostAddress &address);
+
+} // namespace IcmpBridge

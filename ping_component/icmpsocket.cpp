@@ -4,10 +4,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <linux/errqueue.h>
-#include <linux/net_tstamp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,42 +17,6 @@ constexpr qsizetype BufferSize = 65536;
 // Room for a timestamp, a TTL or hop limit, and an extended error with its
 // offender address, with plenty to spare.
 constexpr size_t ControlSize = 512;
-
-qint64 toNs(const timespec &time)
-{
-    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-int intFromControl(const cmsghdr *cmsg)
-{
-    int value = -1;
-    if (cmsg->cmsg_len >= CMSG_LEN(sizeof value))
-        std::memcpy(&value, CMSG_DATA(cmsg), sizeof value);
-    return value;
-}
-
-ErrorQueueEntry entryFromControl(const cmsghdr *cmsg)
-{
-    ErrorQueueEntry entry;
-    sock_extended_err ee{};
-    if (cmsg->cmsg_len < CMSG_LEN(sizeof ee))
-        return entry;
-    std::memcpy(&ee, CMSG_DATA(cmsg), sizeof ee);
-    entry.errnoValue = int(ee.ee_errno);
-    entry.origin = ee.ee_origin;
-    entry.type = ee.ee_type;
-    entry.code = ee.ee_code;
-    entry.info = ee.ee_info;
-    entry.data = ee.ee_data;
-    // SO_EE_OFFENDER: the address right after the structure; AF_UNSPEC (zeroed)
-    // when the kernel knows no offender, as for local errors.
-    const size_t offenderLength = cmsg->cmsg_len - CMSG_LEN(sizeof ee);
-    sockaddr_storage offender{};
-    std::memcpy(&offender, CMSG_DATA(cmsg) + sizeof ee, qMin(offenderLength, sizeof offender));
-    entry.offender = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&offender),
-                                               qMin(offenderLength, sizeof offender));
-    return entry;
-}
 
 } // namespace
 
@@ -151,34 +111,9 @@ IcmpSocket::Read IcmpSocket::read(Queue queue)
     datagram.bytes = QByteArrayView(m_buffer.constData(), length);
     datagram.truncated = msg.msg_flags & MSG_TRUNC;
     datagram.address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
-    for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPING
-            && cmsg->cmsg_len >= CMSG_LEN(sizeof(scm_timestamping))) {
-            // Three stamps: software, a deprecated one, hardware. Only the
-            // software one was asked for; zero means there is none.
-            scm_timestamping stamps{};
-            std::memcpy(&stamps, CMSG_DATA(cmsg), sizeof stamps);
-            if (stamps.ts[0].tv_sec != 0 || stamps.ts[0].tv_nsec != 0) {
-                datagram.receivedNs = toNs(stamps.ts[0]);
-                datagram.kernelTimestamp = true;
-            }
-        } else if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS
-                   && cmsg->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
-            timespec stamp{};
-            std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
-            datagram.receivedNs = toNs(stamp);
-            datagram.kernelTimestamp = true;
-        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
-            datagram.hopLimit = intFromControl(cmsg);
-        } else if (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_HOPLIMIT) {
-            datagram.hopLimit = intFromControl(cmsg);
-        } else if ((cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR)
-                   || (cmsg->cmsg_level == IPPROTO_IPV6 && cmsg->cmsg_type == IPV6_RECVERR)) {
-            datagram.error = entryFromControl(cmsg);
-        }
-    }
-    if (!datagram.kernelTimestamp)
-        datagram.receivedNs = afterRead.realtimeNs;
+    datagram.control = Icmp::ReceivedControl::read(msg);
+    datagram.kernelTimestamp = datagram.control.stampNs.has_value();
+    datagram.receivedNs = datagram.control.stampNs.value_or(afterRead.realtimeNs);
     datagram.receivedMonotonicNs = afterRead.toMonotonic(datagram.receivedNs);
     return datagram;
 }

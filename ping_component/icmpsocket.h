@@ -1,9 +1,9 @@
 #pragma once
 
 #include "hostaddress.h"
-#include "errorqueueentry.h"
 #include "clockreading.h"
 #include "probeevent.h"
+#include "receivedcontrol.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -31,16 +31,17 @@ public:
         // msg_name: the sender on the data queue; on the error queue, the
         // destination of the request that failed.
         HostAddress address;
-        int hopLimit = -1;  // IP_TTL or IPV6_HOPLIMIT control message, -1 without one
-        // CLOCK_REALTIME. On the error queue, a transmit timestamp's entry
-        // carries the instant its request was handed to the device here.
+        // What its control messages said: the TTL or hop limit, the kernel's
+        // timestamp, and on the error queue the entry.
+        Icmp::ReceivedControl control;
+        // CLOCK_REALTIME: the kernel's timestamp, or our read time without
+        // one. On the error queue, a transmit timestamp's entry carries the
+        // instant its request was handed to the device here.
         qint64 receivedNs = 0;
         qint64 receivedMonotonicNs = 0; // the same instant on CLOCK_MONOTONIC
-        // receivedNs is the kernel's software timestamp (SCM_TIMESTAMPING, or
-        // SCM_TIMESTAMPNS where that was all the socket took), not our read time
+        // receivedNs is the kernel's software timestamp, not our read time
         bool kernelTimestamp = false;
-        bool truncated = false;       // MSG_TRUNC: the datagram did not fit
-        std::optional<ErrorQueueEntry> error; // error queue only
+        bool truncated = false; // MSG_TRUNC: the datagram did not fit
     };
 
     // Open from open() until moved from.

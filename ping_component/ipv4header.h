@@ -1,6 +1,8 @@
 #pragma once
 
 #include "hostaddress.h"
+#include "ipheader.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -8,12 +10,13 @@
 #include <optional>
 
 // The fields of an IPv4 header (RFC 791) that a raw ICMP socket needs: where
-// the ICMP message starts, who sent it and with what TTL it arrived.
+// the ICMP message starts, who sent it and with what TTL it arrived. The
+// engine's view of Icmp::Ipv4Header, which parses and encodes it.
 class Ipv4Header
 {
 public:
-    static constexpr qsizetype MinimumSize = 20;
-    static constexpr quint8 ProtocolIcmp = 1;
+    static constexpr qsizetype MinimumSize = Icmp::Ipv4Header::MinimumSize;
+    static constexpr quint8 ProtocolIcmp = Icmp::Ipv4Header::ProtocolIcmp;
 
     qsizetype headerLength = 0; // IHL * 4, between 20 and 60
     quint16 totalLength = 0;
@@ -31,10 +34,6 @@ public:
     // Never throws: anything but a well-formed IPv4 header gives nothing.
     static std::optional<Ipv4Header> parse(QByteArrayView bytes);
 
-    // The header in network byte order: IHL from headerLength (in whole words,
-    // 20 to 60 bytes); options, type of service, identification, fragment
-    // fields and header checksum zero. Our sockets never send an IP header of
-    // their own and nothing we read checks its checksum (the kernel did), so
-    // this is for test hosts and fuzz seeds.
+    // As Icmp::Ipv4Header::encode: for test hosts and fuzz seeds.
     QByteArray encode() const;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "hostaddress.h"
+#include "ipheader.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -9,20 +11,13 @@
 
 // The fixed IPv6 header (RFC 8200). Raw ICMPv6 sockets never see it for
 // received packets; it matters inside ICMPv6 errors, which quote the packet
-// that caused them.
+// that caused them. The engine's view of Icmp::Ipv6Header, which parses and
+// encodes it, and walks the extension headers that may follow it.
 class Ipv6Header
 {
 public:
-    static constexpr qsizetype Size = 40;
-    static constexpr quint8 NextHeaderIcmpv6 = 58;
-
-    // Where the upper-layer header of a packet starts, past the extension
-    // headers, and which protocol it is.
-    struct UpperLayer
-    {
-        quint8 protocol = 0;
-        qsizetype offset = 0; // from the start of the fixed header
-    };
+    static constexpr qsizetype Size = Icmp::Ipv6Header::Size;
+    static constexpr quint8 NextHeaderIcmpv6 = Icmp::Ipv6Header::NextHeaderIcmpv6;
 
     quint16 payloadLength = 0;
     quint8 nextHeader = 0;
@@ -32,15 +27,6 @@ public:
 
     // Never throws: anything but a well-formed fixed header gives nothing.
     static std::optional<Ipv6Header> parse(QByteArrayView bytes);
-
-    // Walks the chain of extension headers after the fixed header (RFC 8200
-    // section 4: hop-by-hop, routing, fragment, destination options, and the
-    // authentication header of RFC 4302). A request larger than the path MTU
-    // is sent in fragments, and an error about it quotes the first fragment,
-    // with a fragment header before the ICMPv6 header. Gives nothing for a
-    // packet cut short inside the chain, for a later fragment (the upper-layer
-    // header is not in it) and for headers that cannot be walked (ESP).
-    static std::optional<UpperLayer> findUpperLayer(QByteArrayView packet);
 
     // The fixed header in network byte order, traffic class and flow label
     // zero: what an ICMPv6 error quotes of the packet that caused it.

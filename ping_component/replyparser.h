@@ -1,8 +1,8 @@
 #pragma once
 
 #include "hostaddress.h"
-#include "errorqueueentry.h"
 #include "probeevent.h"
+#include "receivedcontrol.h"
 
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -10,9 +10,10 @@
 #include <optional>
 
 // Turns what an ICMP socket read into an event about one of our own echo
-// requests, or into nothing. Pure functions over bytes: no sockets, never
-// throws, any length of input is safe. The receive time is not the parser's
-// business; the caller adds it.
+// requests, or into nothing: icmp/'s parser of socket reads (packetparser.h),
+// whose Reading comes back as a ProbeEvent. Pure functions over bytes: no
+// sockets, never throws, any length of input is safe. The receive time is not
+// the parser's business; the caller adds it.
 class ReplyParser
 {
 public:
@@ -26,9 +27,15 @@ public:
     // source and hopLimit come from recvmsg. identifier: what echo replies and
     // quoted requests must carry, or nothing where the kernel already chose the
     // socket by identifier (datagram sockets).
-    static std::optional<ProbeEvent> parseIcmpMessage(IpFamily family,
-                                                      QByteArrayView message, const HostAddress &source,
-                                                      int hopLimit, std::optional<quint16> identifier);
+    static std::optional<ProbeEvent> parseIcmpMessage(IpFamily family, QByteArrayView message,
+                                                      const HostAddress &source, int hopLimit,
+                                                      std::optional<quint16> identifier);
+
+    // What a raw socket of the family read (or what the ICMP helper passed
+    // on from its own): an event about a request that carried identifier.
+    // source and hopLimit come from recvmsg where the IP header does not.
+    static std::optional<ProbeEvent> parseRawRead(IpFamily family, QByteArrayView bytes, const HostAddress &source,
+                                                  int hopLimit, quint16 identifier);
 
     // An error-queue entry. originalRequest: the data the kernel returns with
     // it, which starts with the ICMP header of the request concerned, as far
@@ -36,8 +43,7 @@ public:
     // with it (msg_name), the destination of that request. Entries without
     // the request name no sequence and give nothing; Linux queues local errors
     // (EMSGSIZE) that way, and sendto reports those itself.
-    static std::optional<ProbeEvent> parseErrorQueueEntry(IpFamily family,
-                                                          const ErrorQueueEntry &entry,
+    static std::optional<ProbeEvent> parseErrorQueueEntry(IpFamily family, const Icmp::ErrorQueueEntry &entry,
                                                           QByteArrayView originalRequest,
                                                           const HostAddress &requestDestination,
                                                           std::optional<quint16> identifier);

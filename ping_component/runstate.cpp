@@ -26,8 +26,8 @@ QByteArray RunState::payloadFor(quint16 sequence) const
     quint64 state = m_payloadSeed ^ (quint64(sequence) * 0x9e3779b97f4a7c15ULL);
     if (state == 0)
         state = 0x2545f4914f6cdd1dULL;
-    unsigned char pattern[EchoPattern::Size];
-    for (std::size_t at = 0; at < EchoPattern::Size; at += sizeof(quint64)) {
+    unsigned char pattern[Icmp::EchoPattern::Size];
+    for (std::size_t at = 0; at < Icmp::EchoPattern::Size; at += sizeof(quint64)) {
         state ^= state >> 12;
         state ^= state << 25;
         state ^= state >> 27;
@@ -35,7 +35,7 @@ QByteArray RunState::payloadFor(quint16 sequence) const
         std::memcpy(pattern + at, &word, sizeof word);
     }
     QByteArray payload(m_settings.packetSize, Qt::Uninitialized);
-    EchoPattern::fill(pattern, reinterpret_cast<unsigned char *>(payload.data()), size_t(payload.size()));
+    Icmp::EchoPattern::fill(pattern, reinterpret_cast<unsigned char *>(payload.data()), size_t(payload.size()));
     return payload;
 }
 

@@ -3,51 +3,30 @@
 #include "echofilter.h"
 #include "icmpfamily.h"
 #include "icmpmessage.h"
+#include "icmptypes.h"
 #include "replyparser.h"
 
 #include <QRandomGenerator>
 #include <QVarLengthArray>
 
 #include <cerrno>
-#include <linux/errqueue.h>
-#include <linux/net_tstamp.h>
 #include <sys/socket.h>
 
 namespace {
 
-// The kernel's software timestamps of both ends, one clock (CLOCK_REALTIME)
-// and one kind of stamp: when a packet came in from the device, and when a
-// request was handed to it (queued on the error queue as an entry of its own,
-// without the packet, numbered by send). Receive stamps alone on a kernel
-// that refuses these flags.
+// The kernel's software timestamps of both ends (Icmp::TimestampingFlags);
+// receive stamps alone on a kernel that refuses them.
 const IcmpFamily::Option Timestamping{SOL_SOCKET, SO_TIMESTAMPING, "SO_TIMESTAMPING"};
-constexpr int TimestampingFlags = SOF_TIMESTAMPING_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE
-    | SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_OPT_TSONLY | SOF_TIMESTAMPING_OPT_ID;
 const IcmpFamily::Option ReceiveTimestamps{SOL_SOCKET, SO_TIMESTAMPNS, "SO_TIMESTAMPNS"};
 
 // Without the filter nothing is lost but time: the parser checks the
 // identifier again. So a refusal is not an error.
-void attachIdentifierFilter(IcmpSocket &socket, IpFamily family, quint16 identifier)
+void attachIdentifierFilter(IcmpSocket &socket, Icmp::Family family, quint16 identifier)
 {
-    EchoIdentifierFilter filter(family == IpFamily::IPv4, identifier);
+    Icmp::EchoIdentifierFilter filter(family, identifier);
     const sock_fprog program = filter.program();
     socket.setOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
-
-// The value of the family's ICMP_FILTER or ICMP6_FILTER: every type blocked
-// but the ones that pass.
-struct TypeFilter
-{
-    quint32 blocked[8];
-
-    explicit TypeFilter(const IcmpFamily &family)
-    {
-        for (quint32 &word : blocked)
-            word = ~0u;
-        for (quint8 type : family.passedTypes)
-            blocked[type >> 5] &= ~(1u << (type & 31));
-    }
-};
 
 } // namespace
 
@@ -77,7 +56,7 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
     quint16 identifier = 0;
     if (raw) {
         identifier = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
-        attachIdentifierFilter(socket, family, identifier);
+        attachIdentifierFilter(socket, *IcmpBridge::family(family), identifier);
     } else {
         const auto bound = socket.bindToAnyPort(family);
         if (!bound)
@@ -92,8 +71,8 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
         unsigned length;
     };
     const int on = 1;
-    const bool sendStamps = socket.setOption(Timestamping.level, Timestamping.name, TimestampingFlags);
-    const TypeFilter types(*table);
+    const bool sendStamps = socket.setOption(Timestamping.level, Timestamping.name, Icmp::TimestampingFlags);
+    const Icmp::TypeFilter types = Icmp::TypeFilter::of(*IcmpBridge::family(family));
     QVarLengthArray<Setting, 4> settings;
     if (!sendStamps)
         settings.append({&ReceiveTimestamps, &on, sizeof on});
@@ -102,7 +81,7 @@ SocketProber::Opened SocketProber::open(IpFamily family, SocketKind kind)
             settings.append({&option, &on, sizeof on});
     }
     if (raw)
-        settings.append({&table->typeFilter, types.blocked, unsigned(table->typeFilterWords * sizeof(quint32))});
+        settings.append({&table->typeFilter, types.blocked, unsigned(types.size)});
     for (const Setting &setting : settings) {
         if (!socket.setOption(setting.option->level, setting.option->name, setting.value, setting.length))
             return Opened::failure({errno, setting.option->label});
@@ -137,7 +116,8 @@ SendResult SocketProber::send(const HostAddress &target, quint16 sequence, const
         return refused;
     }
     // On a datagram socket the kernel puts in its own identifier and checksum.
-    const IcmpMessage request = IcmpMessage::echo(m_family.echoRequestType, m_identifier, sequence, payload);
+    const IcmpMessage request = IcmpMessage::echo(Icmp::echoRequestType(*IcmpBridge::family(m_family.family)),
+                                                  m_identifier, sequence, payload);
     // The kernel sends to :: as to ::1 from raw sockets (and 0.0.0.0 to this
     // host from both kinds), but not from ICMPv6 datagram sockets: the same here.
     const bool unspecified6 = m_kind == SocketKind::Datagram && target.protocol() == IpFamily::IPv6
@@ -169,28 +149,30 @@ std::optional<ProbeEvent> SocketProber::parse(const IcmpSocket::Datagram &datagr
 {
     if (queue == IcmpSocket::Queue::Data) {
         if (m_kind == SocketKind::Raw)
-            return m_family.parseRawRead(datagram.bytes, datagram.address, datagram.hopLimit, m_identifier);
-        return ReplyParser::parseIcmpMessage(m_family.family, datagram.bytes, datagram.address, datagram.hopLimit,
-                                             std::nullopt);
+            return ReplyParser::parseRawRead(m_family.family, datagram.bytes, datagram.address,
+                                             datagram.control.hopLimit, m_identifier);
+        return ReplyParser::parseIcmpMessage(m_family.family, datagram.bytes, datagram.address,
+                                             datagram.control.hopLimit, std::nullopt);
     }
-    if (!datagram.error)
+    const std::optional<Icmp::ErrorQueueEntry> &error = datagram.control.error;
+    if (!error)
         return std::nullopt;
-    if (datagram.error->origin == ErrorQueueEntry::OriginTimestamping)
+    if (error->origin == Icmp::ErrorQueueEntry::OriginTimestamping)
         return sendStamp(datagram);
     // A raw socket also receives every ICMP error as an ordinary message,
     // which the data queue has already given; only the local stack's own
     // reports are news here.
-    if (m_kind == SocketKind::Raw && datagram.error->origin != ErrorQueueEntry::OriginLocal)
+    if (m_kind == SocketKind::Raw && error->origin != Icmp::ErrorQueueEntry::OriginLocal)
         return std::nullopt;
-    return ReplyParser::parseErrorQueueEntry(m_family.family, *datagram.error, datagram.bytes, datagram.address,
+    return ReplyParser::parseErrorQueueEntry(m_family.family, *error, datagram.bytes, datagram.address,
                                              identifierToCheck());
 }
 
 std::optional<ProbeEvent> SocketProber::sendStamp(const IcmpSocket::Datagram &datagram)
 {
-    if (datagram.error->info != SCM_TSTAMP_SND || !datagram.kernelTimestamp)
+    if (!datagram.control.isSendStamp())
         return std::nullopt;
-    const std::optional<quint16> sequence = m_stampKeys.sequenceOf(datagram.error->data);
+    const std::optional<quint16> sequence = m_stampKeys.sequenceOf(datagram.control.error->data);
     if (!sequence)
         return std::nullopt;
     ProbeEvent stamp;

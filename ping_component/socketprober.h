@@ -54,5 +54,5 @@ private:
     SocketKind m_kind;
     quint16 m_identifier;
     bool m_sendStamps;
-    SendStampKeys m_stampKeys;
+    Icmp::SendStampKeys m_stampKeys;
 };

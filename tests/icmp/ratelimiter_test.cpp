@@ -7,7 +7,8 @@
 
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace Icmp;
+using namespace Icmp::HelperProtocol;
 using Class = RateLimiter::Class;
 
 constexpr std::int64_t Start = 7'000'000'000; // any CLOCK_MONOTONIC time

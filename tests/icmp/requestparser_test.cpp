@@ -13,7 +13,8 @@
 
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace Icmp;
+using namespace Icmp::HelperProtocol;
 using Error = HelperRequest::Error;
 using Bytes = std::vector<unsigned char>;
 

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+using Icmp::SendStampKeys;
+
 namespace {
 
 std::optional<std::uint16_t> none()

@@ -35,7 +35,8 @@
 
 namespace {
 
-using namespace IcmpHelperProtocol;
+using namespace Icmp;
+using namespace Icmp::HelperProtocol;
 using Bytes = std::vector<unsigned char>;
 
 const char *const HelperProgram = TARVIX_ICMP_HELPER_PROGRAM;

@@ -5,8 +5,8 @@
 
 #include "dnssink.h"
 
+#include "checksum.h"
 #include "icmpmessage.h"
-#include "internetchecksum.h"
 #include "ipv4header.h"
 #include "quotedrequest.h"
 #include "receivedcontrol.h"
@@ -271,8 +271,8 @@ private:
 
         Received r;
         r.source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&peer), message.msg_namelen);
-        const ReceivedControl control = ReceivedControl::read(message);
-        r.receivedNs = control.receivedNs;
+        const Icmp::ReceivedControl control = Icmp::ReceivedControl::read(message);
+        r.receivedNs = control.stampNs.value_or(0);
         r.hops = control.hopLimit;
         QByteArrayView icmp(data, length);
         if (m_family == V4) {
@@ -281,7 +281,7 @@ private:
                 return std::nullopt;
             r.hops = ip->ttl;
             icmp = icmp.sliced(ip->headerLength);
-            r.checksumOk = internetChecksum(icmp) == 0;
+            r.checksumOk = Icmp::internetChecksum(IcmpBridge::bytes(icmp)) == 0;
         }
         const auto decoded = IcmpMessage::decode(icmp);
         if (!decoded)
@@ -845,11 +845,12 @@ TEST_P(ResponderTest, ErrorsQuoteTheRequestAndComeFromTheHost)
         EXPECT_EQ(error.message.restOfHeader, v4() ? e.rest4 : e.rest6);
         EXPECT_TRUE(error.checksumOk);
         EXPECT_EQ(error.source, host());
-        const auto quoted = QuotedRequest::parse(GetParam(), error.message.body);
+        const auto quoted = Icmp::QuotedRequest::parse(*IcmpBridge::family(GetParam()),
+                                                       IcmpBridge::bytes(error.message.body));
         ASSERT_TRUE(quoted.has_value());
         EXPECT_EQ(quoted->identifier, identifier);
         EXPECT_EQ(quoted->sequence, sequence);
-        EXPECT_EQ(quoted->destination, host());
+        EXPECT_EQ(IcmpBridge::toHostAddress(quoted->destination), host());
     }
 }
 
@@ -864,12 +865,13 @@ TEST_P(ResponderTest, ForgedErrorQuotesAnotherDestinationBeforeTheReply)
     ASSERT_EQ(got.size(), 2U);
     EXPECT_EQ(got[0].message.type, v4() ? 3 : 1);
     EXPECT_EQ(got[0].message.code, v4() ? 1 : 3);
-    const auto quoted = QuotedRequest::parse(GetParam(), got[0].message.body);
+    const auto quoted = Icmp::QuotedRequest::parse(*IcmpBridge::family(GetParam()),
+                                                   IcmpBridge::bytes(got[0].message.body));
     ASSERT_TRUE(quoted.has_value());
     EXPECT_EQ(quoted->identifier, identifier);
     EXPECT_EQ(quoted->sequence, 31);
-    EXPECT_NE(quoted->destination, host());
-    EXPECT_EQ(quoted->destination.protocol(), host().protocol());
+    EXPECT_NE(IcmpBridge::toHostAddress(quoted->destination), host());
+    EXPECT_EQ(IcmpBridge::toHostAddress(quoted->destination).protocol(), host().protocol());
     EXPECT_EQ(got[1].message.type, v4() ? 0 : 129);
     EXPECT_EQ(got[1].message.sequence(), 31);
     EXPECT_TRUE(network().responderLog().contains(QStringLiteral("noise=forged-error")))

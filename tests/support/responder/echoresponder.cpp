@@ -1,7 +1,7 @@
 #include "echoresponder.h"
 
+#include "checksum.h"
 #include "icmpmessage.h"
-#include "internetchecksum.h"
 #include "ipv4header.h"
 #include "ipv6header.h"
 #include "receivedcontrol.h"
@@ -245,10 +245,10 @@ bool EchoResponder::receiveOne(int family)
         return false;
     }
     request.route.peerLength = message.msg_namelen;
-    const ReceivedControl control = ReceivedControl::read(message);
-    request.receivedNs = control.receivedNs;
+    const Icmp::ReceivedControl control = Icmp::ReceivedControl::read(message);
+    request.receivedNs = control.stampNs.value_or(0);
     request.hops = control.hopLimit;
-    request.route.local = control.destination;
+    request.route.local = IcmpBridge::toHostAddress(control.destination);
     request.route.interfaceIndex = control.interfaceIndex;
     const HostAddress peer = request.route.peerAddress();
     if (request.receivedNs == 0) {
@@ -267,7 +267,7 @@ bool EchoResponder::receiveOne(int family)
         packet = packet.first(qBound(ip->headerLength, qsizetype(ip->totalLength), packet.size()));
         icmp = packet.sliced(ip->headerLength);
         // The kernel hands raw sockets ICMPv4 before checking the checksum.
-        if (internetChecksum(icmp) != 0) {
+        if (Icmp::internetChecksum(IcmpBridge::bytes(icmp)) != 0) {
             log(QStringLiteral("ignored an echo request with a bad checksum from %1").arg(peer.toString()));
             return true;
         }
