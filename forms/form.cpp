@@ -4,7 +4,7 @@
 #include "formcolor.h"
 #include "framepacer.h"
 #include "multilinebox.h"
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 #include "runtimeerror.h"
 #include "shapewidget.h"
 #include "singlelinebox.h"

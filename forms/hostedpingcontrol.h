@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pingcontrolproxy.h"
+#include <tarvix/pingcontrolproxy.h>
 
 #include <QString>
 

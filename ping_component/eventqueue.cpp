@@ -1,6 +1,6 @@
 #include "eventqueue.h"
 
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 
 #include <QPointer>
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "hostresolver.h"
-#include "pingcontrol.h"
+#include <tarvix/pingcontrol.h>
 #include "pingengine.h"
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 #include "pingsession.h"
 #include "pingsettings.h"
 #include "prober.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pingcontrol.h"
+#include <tarvix/pingcontrol.h>
 #include "tarvixcomponentexport.h"
 
 // The class name under which hosts register the ping component and their

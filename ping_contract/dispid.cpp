@@ -1,4 +1,4 @@
-#include "dispid.h"
+#include <tarvix/dispid.h>
 
 QString dispIdName(qint32 dispId)
 {

@@ -1,4 +1,4 @@
-#include "dispresult.h"
+#include <tarvix/dispresult.h>
 
 namespace {
 

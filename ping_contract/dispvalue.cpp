@@ -1,4 +1,4 @@
-#include "dispvalue.h"
+#include <tarvix/dispvalue.h>
 
 qint32 DispValue::toInt32() const
 {

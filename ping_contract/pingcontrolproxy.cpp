@@ -1,4 +1,4 @@
-#include "pingcontrolproxy.h"
+#include <tarvix/pingcontrolproxy.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 
 QString PingEvents::name(Id id)
 {

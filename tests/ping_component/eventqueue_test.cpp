@@ -2,7 +2,7 @@
 // dispatch call, handlers that post, stop or destroy, closing events.
 #include "eventqueue.h"
 #include "eventrecorder.h"
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 #include "qtprinters.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 
 #include <QCoreApplication>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "dispid.h"
-#include "dispresult.h"
-#include "pingcontrolproxy.h"
+#include <tarvix/dispid.h>
+#include <tarvix/dispresult.h>
+#include <tarvix/pingcontrolproxy.h>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dispvalue.h"
+#include <tarvix/dispvalue.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "scriptedpingcontrol.h"
 
-#include "pingevents.h"
+#include <tarvix/pingevents.h>
 
 #include <ostream>
 

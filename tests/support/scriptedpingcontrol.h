@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pingcontrol.h"
+#include <tarvix/pingcontrol.h>
 
 #include <QHash>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pingcontrol.h"
-#include "tarvixcontractexport.h"
+#include <tarvix/pingcontrol.h>
+#include <tarvix/tarvixcontractexport.h>
 
 // Typed calls over PingControl::invoke. Each returns the component's result
 // unchanged, so a caller sees every error the late-bound call would give.

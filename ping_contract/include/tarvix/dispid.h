@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tarvixcontractexport.h"
+#include <tarvix/tarvixcontractexport.h>
 
 #include <QString>
 #include <QtGlobal>

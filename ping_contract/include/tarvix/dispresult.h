@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dispid.h"
-#include "dispvalue.h"
-#include "tarvixcontractexport.h"
+#include <tarvix/dispid.h>
+#include <tarvix/dispvalue.h>
+#include <tarvix/tarvixcontractexport.h>
 
 #include <QString>
 

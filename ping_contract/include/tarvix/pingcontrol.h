@@ -1,9 +1,9 @@
 #pragma once
 
-#include "dispid.h"
-#include "dispresult.h"
-#include "dispvalue.h"
-#include "tarvixcontractexport.h"
+#include <tarvix/dispid.h>
+#include <tarvix/dispresult.h>
+#include <tarvix/dispvalue.h>
+#include <tarvix/tarvixcontractexport.h>
 
 #include <QByteArray>
 #include <QList>
