@@ -1,6 +1,5 @@
 #include "form1definition.h"
 
-#include "savedstate.h"
 #include "tarvixctlfactory.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -16,13 +15,21 @@ using C = ControlDefinition;
 
 QByteArray tarvixCtl1State()
 {
-    // This form's defaults for buffer size, time to live and time-out, three
-    // requests a run, one a second, the lamp; the control's extent is in
-    // HIMETRIC (0.01 mm): 480 x 480 twips.
-    const PingSettings settings{.packetSize = 32, .timeToLive = 60, .timeout = 1000, .continuous = 0, .count = 3,
-                                .resolveAddresses = 0, .display = 0, .intervalMs = 1000};
-    const SavedState state{.extentX = 847, .extentY = 847, .settings = settings, .hostName = {}, .ipAddress = {}};
-    return state.encode();
+    // The control's saved state as the form stores it, in the component's own
+    // format: this form's defaults for buffer size, time to live and
+    // time-out, three requests a run, one a second, the lamp. The extent is
+    // in HIMETRIC (0.01 mm).
+    return QByteArray::fromHex("00030000" "4f030000" "4f030000" // version, extent 847 x 847 (480 x 480 twips)
+                               "0300" "20000000"     // packet size 32
+                               "0300" "3c000000"     // time to live 60
+                               "0300" "e8030000"     // time-out 1000 ms
+                               "0300" "00000000"     // not continuous
+                               "0300" "03000000"     // count 3
+                               "0800" "02000000" "0000" // no host name
+                               "0300" "00000000"     // names not resolved
+                               "0800" "02000000" "0000" // no address
+                               "0300" "00000000"     // the lamp
+                               "0300" "01000000");   // one second apart
 }
 
 FormDefinition form1Definition()

@@ -1,6 +1,5 @@
 #include "form1definition.h"
 
-#include "savedstate.h"
 #include "tarvixctlfactory.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -15,12 +14,20 @@ using C = ControlDefinition;
 
 QByteArray tarvixCtl1State()
 {
-    // Three requests a run, one a second, with the component's full run
-    // display; the control's extent is in HIMETRIC (0.01 mm): 5280 x 1680 twips.
-    const PingSettings settings{.packetSize = 32, .timeToLive = 60, .timeout = 1000, .continuous = 0, .count = 3,
-                                .resolveAddresses = 0, .display = 1, .intervalMs = 1000};
-    const SavedState state{.extentX = 9313, .extentY = 2963, .settings = settings, .hostName = {}, .ipAddress = {}};
-    return state.encode();
+    // The control's saved state as the form stores it, in the component's own
+    // format: three requests a run, one a second, with the component's full
+    // run display. The extent is in HIMETRIC (0.01 mm).
+    return QByteArray::fromHex("00030000" "61240000" "930b0000" // version, extent 9313 x 2963 (5280 x 1680 twips)
+                               "0300" "20000000"     // packet size 32
+                               "0300" "3c000000"     // time to live 60
+                               "0300" "e8030000"     // time-out 1000 ms
+                               "0300" "00000000"     // not continuous
+                               "0300" "03000000"     // count 3
+                               "0800" "02000000" "0000" // no host name
+                               "0300" "00000000"     // names not resolved
+                               "0800" "02000000" "0000" // no address
+                               "0300" "01000000"     // the full run display
+                               "0300" "01000000");   // one second apart
 }
 
 FormDefinition form1Definition()
