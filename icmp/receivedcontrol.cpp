@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,14 +17,17 @@ static_assert(ErrorQueueEntry::OriginNone == SO_EE_ORIGIN_NONE && ErrorQueueEntr
               && ErrorQueueEntry::OriginIcmp == SO_EE_ORIGIN_ICMP && ErrorQueueEntry::OriginIcmp6 == SO_EE_ORIGIN_ICMP6
               && ErrorQueueEntry::OriginTimestamping == SO_EE_ORIGIN_TIMESTAMPING);
 
-std::int64_t toNs(const timespec &time)
+// A stamp in ns; none for zero, which means the kernel took none, and none
+// for a time that is no time (nanoseconds out of range) or that 64 bits of
+// nanoseconds cannot hold (beyond the year 2262).
+std::optional<std::int64_t> toNs(const timespec &time)
 {
-    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-bool isZero(const timespec &time)
-{
-    return time.tv_sec == 0 && time.tv_nsec == 0;
+    constexpr std::int64_t NsPerSecond = 1'000'000'000;
+    constexpr std::int64_t MaxSeconds = std::numeric_limits<std::int64_t>::max() / NsPerSecond - 1;
+    if ((time.tv_sec == 0 && time.tv_nsec == 0) || time.tv_nsec < 0 || time.tv_nsec >= NsPerSecond
+        || time.tv_sec > MaxSeconds || time.tv_sec < -MaxSeconds)
+        return std::nullopt;
+    return std::int64_t(time.tv_sec) * NsPerSecond + time.tv_nsec;
 }
 
 // One control message: its level and type, and its data, within the buffer.
@@ -67,11 +71,10 @@ ErrorQueueEntry entryFrom(const Control &control, const sock_extended_err &ee)
 void take(ReceivedControl &received, const Control &control)
 {
     if (control.level == SOL_SOCKET && control.type == SCM_TIMESTAMPING) {
-        // Zero means the kernel took no such stamp.
-        if (const auto stamps = control.as<scm_timestamping>(); stamps && !isZero(stamps->ts[0]))
+        if (const auto stamps = control.as<scm_timestamping>())
             received.stampNs = toNs(stamps->ts[0]);
     } else if (control.level == SOL_SOCKET && control.type == SCM_TIMESTAMPNS) {
-        if (const auto stamp = control.as<timespec>(); stamp && !isZero(*stamp))
+        if (const auto stamp = control.as<timespec>())
             received.stampNs = toNs(*stamp);
     } else if ((control.level == IPPROTO_IP && control.type == IP_TTL)
                || (control.level == IPPROTO_IPV6 && control.type == IPV6_HOPLIMIT)) {

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -141,6 +142,15 @@ TEST(ReceivedControl, ATransmitTimestampNeedsItsStamp)
     const ReceivedControl none = ReceivedControl::read(unstamped.message());
     EXPECT_FALSE(none.stampNs.has_value());
     EXPECT_FALSE(none.isSendStamp());
+
+    // A time that is none, and one beyond what 64 bits of nanoseconds hold.
+    for (const timespec &bad : {at(1, 1'000'000'000), at(1, -1), at(std::numeric_limits<time_t>::max(), 0),
+                                at(std::numeric_limits<time_t>::min(), 0)}) {
+        stamps.ts[0] = bad;
+        ControlBuffer beyond;
+        beyond.add(SOL_SOCKET, SCM_TIMESTAMPING, stamps).add(SOL_SOCKET, SCM_TIMESTAMPNS, bad);
+        EXPECT_FALSE(ReceivedControl::read(beyond.message()).stampNs.has_value()) << bad.tv_sec << " " << bad.tv_nsec;
+    }
 
     // Another stamp than the one of the send (SCM_TSTAMP_SCHED: entering the queue).
     entry.ee_info = SCM_TSTAMP_SCHED;
