@@ -4,7 +4,7 @@
 # the other, from the seeds in fuzz/seeds/<target>/ and the corpus each run
 # left in the build directory:
 #
-#   fuzz/run.sh [SECONDS] [TARGET...]     TARGET: reply_parser icmp_error saved_state text_to_int icmp_helper
+#   fuzz/run.sh [SECONDS] [TARGET...]     TARGET: raw_read icmp_error helper_request saved_state text_to_int
 #
 # A crash, a sanitizer report or a failed check of a target's own is kept as
 # an input to reproduce with; the script names it and exits non-zero.
@@ -15,7 +15,7 @@ seconds=${1:-60}
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [SECONDS] [TARGET...]" >&2; exit 2; }
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reply_parser icmp_error saved_state text_to_int icmp_helper)
+[ ${#targets[@]} -gt 0 ] || targets=(raw_read icmp_error helper_request saved_state text_to_int)
 
 dir=${TARVIX_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \

@@ -1,155 +1,181 @@
-// Writes the packet seeds of the reply, error and ICMP helper fuzzers, built
-// with the wire classes as the sockets would deliver them, the helper's
-// requests as the component sends them, and a saved state with texts in it
-// (the samples' forms store empty ones):
+// Writes the seeds of the packet fuzzers and of the helper's request fuzzer,
+// built with icmp/'s encoders as the sockets would deliver the packets and as
+// the component sends requests, and a saved state with texts in it (the
+// samples' forms store empty ones):
 //
 //   fuzz_seed_writer fuzz/seeds
-#include "errorqueueentry.h"
+#include "checksum.h"
 #include "fuzzinput.h"
 #include "helperprotocol.h"
-#include "icmpmessage.h"
-#include "ipv4header.h"
-#include "ipv6header.h"
+#include "icmpheader.h"
+#include "icmptypes.h"
+#include "ipheader.h"
+#include "receivedcontrol.h"
 #include "savedstate.h"
 
-#include <QDir>
-#include <QFile>
-#include <QtEndian>
+#include <arpa/inet.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 namespace {
 
-constexpr quint16 Ours = FuzzInput::Identifier;
-const HostAddress Here(quint32(0xc0000201));   // 192.0.2.1
-const HostAddress Target(quint32(0xc0000264)); // 192.0.2.100
-const HostAddress Router(quint32(0xc00002fe)); // 192.0.2.254
-const HostAddress Here6(QStringLiteral("2001:db8::1"));
-const HostAddress Target6(QStringLiteral("2001:db8::64"));
+using Bytes = std::vector<std::uint8_t>;
+using Icmp::Address;
+using Icmp::Family;
+namespace V4 = Icmp::V4;
+namespace V6 = Icmp::V6;
 
-// 32 bytes, the default payload of a run.
-const QByteArray Payload("abcdefghijklmnopqrstuvwabcdefghi");
-
-QByteArray echo4(quint8 type, quint16 sequence)
+Bytes operator+(Bytes first, const Bytes &second)
 {
-    return IcmpMessage::echo(type, Ours, sequence, Payload).encodeWithChecksum();
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
 }
 
-QByteArray echo6(quint8 type, quint16 sequence)
+Bytes text(const std::string &text)
 {
-    return IcmpMessage::echo(type, Ours, sequence, Payload).encode();
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes left(const Bytes &bytes, std::size_t size)
+{
+    return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(size, bytes.size())));
+}
+
+Address address(const char *text)
+{
+    std::uint8_t bytes[16] = {};
+    if (inet_pton(AF_INET, text, bytes) == 1)
+        return Address::ipv4(bytes);
+    inet_pton(AF_INET6, text, bytes);
+    return Address::ipv6(bytes);
+}
+
+constexpr std::uint16_t Ours = FuzzInput::Identifier;
+const Address Here = address("192.0.2.1");
+const Address Target = address("192.0.2.100");
+const Address Router = address("192.0.2.254");
+const Address Here6 = address("2001:db8::1");
+const Address Target6 = address("2001:db8::64");
+const Address Router6 = address("2001:db8::fe");
+
+// 32 bytes, the default payload of a run.
+const Bytes Payload = text("abcdefghijklmnopqrstuvwabcdefghi");
+
+Bytes message(std::uint8_t type, std::uint8_t code, std::uint32_t restOfHeader, const Bytes &body, Family family)
+{
+    Bytes out = Icmp::Message{Icmp::Header{type, code, 0, restOfHeader}, body}.encode();
+    // ICMPv6 checksums are the kernel's.
+    if (family == Family::Ipv4)
+        Icmp::fillInChecksum(out);
+    return out;
+}
+
+Bytes echo(Family family, std::uint8_t type, std::uint16_t sequence, const Bytes &payload = Payload)
+{
+    return message(type, 0, Icmp::Header::echo(type, Ours, sequence).restOfHeader, payload, family);
+}
+
+Bytes echo4(std::uint8_t type, std::uint16_t sequence, const Bytes &payload = Payload)
+{
+    return echo(Family::Ipv4, type, sequence, payload);
+}
+
+Bytes echo6(std::uint8_t type, std::uint16_t sequence, const Bytes &payload = Payload)
+{
+    return echo(Family::Ipv6, type, sequence, payload);
 }
 
 // An IPv4 datagram as a raw socket reads it, with headerLength - 20 bytes of options.
-QByteArray datagram4(const HostAddress &source, const HostAddress &destination, quint8 ttl, const QByteArray &icmp,
-                     qsizetype headerLength = Ipv4Header::MinimumSize)
+Bytes datagram4(const Address &source, const Address &destination, std::uint8_t ttl, const Bytes &icmp,
+                std::size_t headerLength = Icmp::Ipv4Header::MinimumSize)
 {
-    return Ipv4Header::forIcmp(source, destination, ttl, icmp.size(), headerLength).encode() + icmp;
+    return Icmp::Ipv4Header::forIcmp(source, destination, ttl, icmp.size(), headerLength).encode() + icmp;
 }
 
-// The request as an error quotes it: its IP header and its ICMP message, whole
-// or cut to RFC 792's 8 bytes.
-QByteArray quote4(quint16 sequence, bool whole)
+// The request as an error quotes it: its IP header and its ICMP message, its
+// first icmpBytes (RFC 792's minimum is 8).
+Bytes quote4(std::uint16_t sequence, std::size_t icmpBytes, const Bytes &payload = Payload)
 {
-    const QByteArray request = echo4(Icmp4::EchoRequest, sequence);
-    return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + (whole ? request : request.left(8));
+    const Bytes request = echo4(V4::EchoRequest, sequence, payload);
+    return Icmp::Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + left(request, icmpBytes);
 }
 
-QByteArray ipv6Header(const HostAddress &source, const HostAddress &destination, quint8 nextHeader)
+Bytes ipv6Header(const Address &source, const Address &destination, std::uint8_t nextHeader)
 {
-    const Ipv6Header header{
-        .payloadLength = 0, .nextHeader = nextHeader, .hopLimit = 64, .source = source, .destination = destination};
+    Icmp::Ipv6Header header;
+    header.nextHeader = nextHeader;
+    header.hopLimit = 64;
+    header.source = source;
+    header.destination = destination;
     return header.encode();
 }
 
-QByteArray quote6(quint16 sequence)
+Bytes quote6(std::uint16_t sequence, const Bytes &payload = Payload)
 {
-    return ipv6Header(Here6, Target6, Ipv6Header::NextHeaderIcmpv6) + echo6(Icmp6::EchoRequest, sequence);
+    return ipv6Header(Here6, Target6, Icmp::Ipv6Header::NextHeaderIcmpv6) + echo6(V6::EchoRequest, sequence, payload);
 }
 
-QByteArray error(quint8 type, quint8 code, quint32 restOfHeader, const QByteArray &quote)
+// The way byte of fuzz_raw_read, and the sender's address that raw IPv6 reads begin with.
+Bytes way(std::uint8_t way)
 {
-    IcmpMessage message;
-    message.type = type;
-    message.code = code;
-    message.restOfHeader = restOfHeader;
-    message.body = quote;
-    return message.encodeWithChecksum();
+    return Bytes{way};
+}
+
+Bytes raw6(const Address &source)
+{
+    return way(FuzzInput::RawIpv6) + Bytes(source.bytes.begin(), source.bytes.end());
 }
 
 // The error fuzzer's fixed prefix: way, origin, type, code, info.
-QByteArray errorInput(quint8 way, quint8 origin, quint8 type, quint8 code, quint32 info)
+Bytes errorInput(std::uint8_t way, std::uint8_t origin, std::uint8_t type, std::uint8_t code, std::uint32_t info)
 {
-    QByteArray input;
-    for (quint8 byte : {way, origin, type, code})
-        input.append(char(byte));
-    char infoBytes[4];
-    qToBigEndian(info, infoBytes);
-    return input.append(infoBytes, sizeof infoBytes);
-}
-
-// What the ICMP helper's raw sockets read about its requests: replies and
-// quotes carrying the payload its filter remembers for the sequence.
-QByteArray helperEcho4(quint8 type, quint16 sequence)
-{
-    return IcmpMessage::echo(type, Ours, sequence, FuzzInput::helperPayload(sequence)).encodeWithChecksum();
-}
-
-QByteArray helperEcho6(quint8 type, quint16 sequence)
-{
-    return IcmpMessage::echo(type, Ours, sequence, FuzzInput::helperPayload(sequence)).encode();
-}
-
-QByteArray helperQuote4(quint16 sequence, qsizetype icmpBytes)
-{
-    const QByteArray request = helperEcho4(Icmp4::EchoRequest, sequence);
-    return Ipv4Header::forIcmp(Here, Target, 64, request.size()).encode() + request.left(icmpBytes);
+    return Bytes{way,
+                 origin,
+                 type,
+                 code,
+                 std::uint8_t(info >> 24),
+                 std::uint8_t(info >> 16),
+                 std::uint8_t(info >> 8),
+                 std::uint8_t(info)};
 }
 
 // A request on the ICMP helper's request channel: a 32-byte payload of a
 // pattern of its own.
-QByteArray helperRequest(const HostAddress &to, quint16 sequence, quint8 flags = 0, quint32 scopeId = 0)
+Bytes helperRequest(const Address &to, std::uint16_t sequence, std::uint8_t flags = 0, std::uint32_t scopeId = 0)
 {
-    IcmpHelperProtocol::EchoRequestFields fields;
-    fields.family = to.protocol() == IpFamily::IPv4 ? IcmpHelperProtocol::FamilyIpv4 : IcmpHelperProtocol::FamilyIpv6;
+    namespace Protocol = Icmp::HelperProtocol;
+    Protocol::EchoRequestFields fields;
+    fields.family = std::uint8_t(to.family);
     fields.flags = flags;
     fields.sequence = sequence;
     fields.scopeId = scopeId;
-    if (to.protocol() == IpFamily::IPv4) {
-        for (int i = 0; i < 4; ++i)
-            fields.address[i] = quint8(to.toIPv4Address() >> (24 - 8 * i));
-    } else {
-        const Ipv6Bytes address = to.toIPv6Address();
-        std::copy(address.c, address.c + 16, fields.address);
-    }
+    std::copy(to.bytes.begin(), to.bytes.begin() + std::ptrdiff_t(to.size()), fields.address);
     fields.payloadSize = 32;
-    std::copy(Payload.begin(), Payload.begin() + EchoPattern::Size, fields.pattern);
-    QByteArray message(qsizetype(IcmpHelperProtocol::EchoRequestSize), '\0');
-    IcmpHelperProtocol::encodeEchoRequest(fields, reinterpret_cast<unsigned char *>(message.data()));
-    return message;
-}
-
-QByteArray address6(const HostAddress &address)
-{
-    const Ipv6Bytes bytes = address.toIPv6Address();
-    return QByteArray(reinterpret_cast<const char *>(bytes.c), 16);
+    std::copy(Payload.begin(), Payload.begin() + Icmp::EchoPattern::Size, fields.pattern);
+    Bytes out(Protocol::EchoRequestSize);
+    Protocol::encodeEchoRequest(fields, out.data());
+    return out;
 }
 
 struct Seed
 {
     const char *name;
-    QByteArray input;
+    Bytes input;
 };
 
-bool write(const QDir &dir, std::initializer_list<Seed> seeds)
+bool write(const std::filesystem::path &dir, std::initializer_list<Seed> seeds)
 {
     bool ok = true;
     for (const Seed &seed : seeds) {
-        QFile file(dir.filePath(QString::fromLatin1(seed.name)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(seed.input) != seed.input.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+        const std::filesystem::path path = dir / seed.name;
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        if (!file.write(reinterpret_cast<const char *>(seed.input.data()), std::streamsize(seed.input.size()))) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
             ok = false;
         }
     }
@@ -164,95 +190,101 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s SEED-DIRECTORY\n", argv[0]);
         return 2;
     }
-    QDir seeds(QString::fromLocal8Bit(argv[1]));
-    for (const char *target : {"reply_parser", "icmp_error", "saved_state", "icmp_helper"}) {
-        if (!seeds.mkpath(QString::fromLatin1(target)))
+    const std::filesystem::path seeds(argv[1]);
+    for (const char *target : {"raw_read", "icmp_error", "helper_request", "saved_state"}) {
+        std::error_code error;
+        std::filesystem::create_directories(seeds / target, error);
+        if (error)
             return 1;
     }
-    const QDir replies(seeds.filePath(QStringLiteral("reply_parser")));
-    const QDir errors(seeds.filePath(QStringLiteral("icmp_error")));
-    const QDir states(seeds.filePath(QStringLiteral("saved_state")));
-    const QDir helper(seeds.filePath(QStringLiteral("icmp_helper")));
-    const auto way = [](quint8 w) { return QByteArray(1, char(w)); };
     using namespace FuzzInput;
 
-    bool ok = write(replies, {
-        {"raw4-echo-reply", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 1))},
-        {"raw4-echo-reply-ip-options", way(RawIpv4) + datagram4(Target, Here, 57, echo4(Icmp4::EchoReply, 2), 7 * 4)},
-        // On loopback a raw socket reads our own request, too.
-        {"raw4-own-request", way(RawIpv4) + datagram4(Here, Here, 64, echo4(Icmp4::EchoRequest, 3))},
-        {"raw4-time-exceeded",
-         way(RawIpv4) + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, quote4(4, false)))},
-        {"dgram4-echo-reply", way(DatagramIpv4) + echo4(Icmp4::EchoReply, 5)},
-        {"dgram4-unreachable", way(DatagramIpv4) + error(Icmp4::DestinationUnreachable, 1, 0, quote4(6, true))},
-        {"raw6-echo-reply", way(RawIpv6) + echo6(Icmp6::EchoReply, 7)},
-        {"raw6-packet-too-big", way(RawIpv6) + error(Icmp6::PacketTooBig, 0, 1280, quote6(8))},
-        {"dgram6-echo-reply", way(DatagramIpv6) + echo6(Icmp6::EchoReply, 9)},
-    });
-
-    // Error-queue entries: the kernel returns the request from its ICMP header on.
-    constexpr quint8 Local = ErrorQueueEntry::OriginLocal;
-    constexpr quint8 FromIcmp = ErrorQueueEntry::OriginIcmp;
-    constexpr quint8 FromIcmp6 = ErrorQueueEntry::OriginIcmp6;
-    const QByteArray request4 = echo4(Icmp4::EchoRequest, 10);
-    const QByteArray request6 = echo6(Icmp6::EchoRequest, 11);
-    ok &= write(errors, {
-        {"queue4-unreachable", errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 1, 0) + request4},
-        {"queue4-fragmentation-needed",
-         errorInput(QueueIpv4, FromIcmp, Icmp4::DestinationUnreachable, 4, 1400) + request4},
-        {"queue4-time-exceeded", errorInput(QueueIpv4 | NoIdentifier, FromIcmp, Icmp4::TimeExceeded, 0, 0) + request4},
-        {"queue4-local", errorInput(QueueIpv4 | NoIdentifier, Local, 0, 0, 0) + request4},
-        {"queue6-unreachable", errorInput(QueueIpv6, FromIcmp6, Icmp6::DestinationUnreachable, 3, 0) + request6},
-        {"queue6-packet-too-big", errorInput(QueueIpv6, FromIcmp6, Icmp6::PacketTooBig, 0, 1280) + request6},
-        // Errors read from the socket, quoting the request.
-        {"raw4-time-exceeded", errorInput(ErrorInRawIpv4, 0, Icmp4::TimeExceeded, 0, 0) + quote4(12, false)},
-        {"raw4-parameter-problem",
-         errorInput(ErrorInRawIpv4, 0, Icmp4::ParameterProblem, 0, 0x14000000) + quote4(13, true)},
-        {"dgram4-unreachable",
-         errorInput(ErrorInIpv4 | NoIdentifier, 0, Icmp4::DestinationUnreachable, 3, 0) + quote4(14, true)},
-        {"ipv6-time-exceeded", errorInput(ErrorInIpv6, 0, Icmp6::TimeExceeded, 0, 0) + quote6(15)},
-        {"ipv6-parameter-problem",
-         errorInput(ErrorInIpv6 | NoIdentifier, 0, Icmp6::ParameterProblem, 0, 40) + quote6(16)},
-    });
-
-    // The helper's filter remembers sequences 1 and 2 to Target and Target6,
-    // and 3 to broadcast addresses (see fuzzinput.h).
-    HostAddress linkLocal(QStringLiteral("fe80::1"));
+    // The ICMP helper's filter remembers sequences 1 and 2 to Target and
+    // Target6, and 3 to broadcast addresses (see fuzzinput.h); the other
+    // sequences only the parser reads.
+    const auto helperEcho4 = [](std::uint8_t type, std::uint16_t sequence) {
+        return echo4(type, sequence, helperPayload(sequence));
+    };
+    const auto helperEcho6 = [](std::uint8_t type, std::uint16_t sequence) {
+        return echo6(type, sequence, helperPayload(sequence));
+    };
     // An RFC 4884 time exceeded: the quote, cut inside the payload, padded to
     // 128 bytes, its length in 32-bit words in byte 5, then an extension
     // structure (version 2, checksum, one object: class 1, type 1, 4 bytes).
-    const QByteArray cutQuote = helperQuote4(1, 8 + 24);
-    const QByteArray extension("\x20\x00\x00\x00\x00\x08\x01\x01\x00\x00\x00\x07", 12);
-    const QByteArray paddedQuote = cutQuote + QByteArray(128 - cutQuote.size(), '\0');
+    const Bytes cutQuote = quote4(1, 8 + 24, helperPayload(1));
+    const Bytes extension = {0x20, 0x00, 0x00, 0x00, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x07};
+    const Bytes paddedQuote = cutQuote + Bytes(128 - cutQuote.size(), 0);
     // A Fragment header: next header ICMPv6, offset 0 with more fragments to come.
-    const QByteArray firstFragment("\x3a\x00\x00\x01\x00\x00\x00\x07", 8);
+    const Bytes firstFragment = {0x3a, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x07};
     // Ten empty hop-by-hop headers, the last leading to ICMPv6.
-    QByteArray hopByHops;
+    Bytes hopByHops;
     for (int i = 0; i < 10; ++i)
-        hopByHops += QByteArray(1, char(i < 9 ? 0 : Ipv6Header::NextHeaderIcmpv6)) + QByteArray(7, '\0');
-    ok &= write(helper, {
-        {"request4", way(HelperRequest) + helperRequest(HostAddress(Target), 1)},
-        {"request6-link-local", way(HelperRequest) + helperRequest(linkLocal, 2, 0, 2)},
-        {"request4-broadcast-asked", way(HelperRequest)
-             + helperRequest(HostAddress(QStringLiteral("255.255.255.255")), 3, IcmpHelperProtocol::RequestBroadcast)},
-        {"request6-multicast-not-asked", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("ff02::1")), 3)},
-        {"request4-unspecified", way(HelperRequest) + helperRequest(HostAddress(QStringLiteral("0.0.0.0")), 4)},
-        {"packet4-echo-reply", way(HelperIpv4Datagram) + datagram4(Target, Here, 57, helperEcho4(Icmp4::EchoReply, 1))},
-        {"packet4-broadcast-reply",
-         way(HelperIpv4Datagram) + datagram4(Router, Here, 64, helperEcho4(Icmp4::EchoReply, 3))},
-        {"packet4-time-exceeded", way(HelperIpv4Datagram)
-             + datagram4(Router, Here, 255, error(Icmp4::TimeExceeded, 0, 0, helperQuote4(2, 8)))},
-        {"packet4-time-exceeded-extensions", way(HelperIpv4Datagram)
-             + datagram4(Router, Here, 255,
-                         error(Icmp4::TimeExceeded, 0, quint32(paddedQuote.size() / 4) << 16, paddedQuote + extension))},
-        {"packet6-echo-reply", way(HelperIpv6Message) + address6(Target6) + helperEcho6(Icmp6::EchoReply, 1)},
-        {"packet6-too-big-fragment", way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
-             + error(Icmp6::PacketTooBig, 0, 1280,
-                     ipv6Header(Here6, Target6, 44) + firstFragment + helperEcho6(Icmp6::EchoRequest, 2))},
-        {"packet6-too-big-many-extension-headers",
-         way(HelperIpv6Message) + address6(HostAddress(QStringLiteral("2001:db8::fe")))
-             + error(Icmp6::PacketTooBig, 0, 1280,
-                     ipv6Header(Here6, Target6, 0) + hopByHops + helperEcho6(Icmp6::EchoRequest, 2))},
+        hopByHops = hopByHops + Bytes{std::uint8_t(i < 9 ? 0 : Icmp::Ipv6Header::NextHeaderIcmpv6), 0, 0, 0, 0, 0, 0, 0};
+    bool ok = write(seeds / "raw_read", {
+        {"raw4-echo-reply", way(RawIpv4) + datagram4(Target, Here, 57, echo4(V4::EchoReply, 5))},
+        {"raw4-echo-reply-ip-options", way(RawIpv4) + datagram4(Target, Here, 57, echo4(V4::EchoReply, 6), 7 * 4)},
+        // On loopback a raw socket reads our own request, too.
+        {"raw4-own-request", way(RawIpv4) + datagram4(Here, Here, 64, echo4(V4::EchoRequest, 7))},
+        {"raw4-time-exceeded", way(RawIpv4) + datagram4(Router, Here, 255, message(V4::TimeExceeded, 0, 0, quote4(8, 8),
+                                                                                    Family::Ipv4))},
+        {"raw4-parameter-problem", way(RawIpv4) + datagram4(Router, Here, 255, message(V4::ParameterProblem, 0,
+                                                                                        0x14000000, quote4(9, 1000),
+                                                                                        Family::Ipv4))},
+        {"dgram4-echo-reply", way(DatagramIpv4) + echo4(V4::EchoReply, 10)},
+        {"dgram4-unreachable",
+         way(DatagramIpv4) + message(V4::DestinationUnreachable, 1, 0, quote4(11, 1000), Family::Ipv4)},
+        {"dgram4-port-unreachable",
+         way(DatagramIpv4) + message(V4::DestinationUnreachable, 3, 0, quote4(12, 1000), Family::Ipv4)},
+        {"raw6-echo-reply", raw6(Target6) + echo6(V6::EchoReply, 13)},
+        {"raw6-packet-too-big", raw6(Router6) + message(V6::PacketTooBig, 0, 1280, quote6(14), Family::Ipv6)},
+        {"raw6-time-exceeded", raw6(Router6) + message(V6::TimeExceeded, 0, 0, quote6(15), Family::Ipv6)},
+        {"dgram6-echo-reply", way(DatagramIpv6) + echo6(V6::EchoReply, 16)},
+        {"dgram6-parameter-problem",
+         way(DatagramIpv6) + message(V6::ParameterProblem, 0, 40, quote6(17), Family::Ipv6)},
+        // What the helper's filter passes on.
+        {"helper4-echo-reply", way(RawIpv4) + datagram4(Target, Here, 57, helperEcho4(V4::EchoReply, 1))},
+        {"helper4-broadcast-reply", way(RawIpv4) + datagram4(Router, Here, 64, helperEcho4(V4::EchoReply, 3))},
+        {"helper4-time-exceeded",
+         way(RawIpv4) + datagram4(Router, Here, 255, message(V4::TimeExceeded, 0, 0, quote4(2, 8, helperPayload(2)),
+                                                             Family::Ipv4))},
+        {"helper4-time-exceeded-extensions",
+         way(RawIpv4) + datagram4(Router, Here, 255, message(V4::TimeExceeded, 0,
+                                                             std::uint32_t(paddedQuote.size() / 4) << 16,
+                                                             paddedQuote + extension, Family::Ipv4))},
+        {"helper6-echo-reply", raw6(Target6) + helperEcho6(V6::EchoReply, 1)},
+        {"helper6-too-big-fragment",
+         raw6(Router6) + message(V6::PacketTooBig, 0, 1280,
+                                 ipv6Header(Here6, Target6, 44) + firstFragment + helperEcho6(V6::EchoRequest, 2),
+                                 Family::Ipv6)},
+        {"helper6-too-big-many-extension-headers",
+         raw6(Router6) + message(V6::PacketTooBig, 0, 1280,
+                                 ipv6Header(Here6, Target6, 0) + hopByHops + helperEcho6(V6::EchoRequest, 2),
+                                 Family::Ipv6)},
+    });
+
+    // Error-queue entries: the kernel returns the request from its ICMP header on.
+    constexpr std::uint8_t Local = Icmp::ErrorQueueEntry::OriginLocal;
+    constexpr std::uint8_t FromIcmp = Icmp::ErrorQueueEntry::OriginIcmp;
+    constexpr std::uint8_t FromIcmp6 = Icmp::ErrorQueueEntry::OriginIcmp6;
+    const Bytes request4 = echo4(V4::EchoRequest, 20);
+    const Bytes request6 = echo6(V6::EchoRequest, 21);
+    ok &= write(seeds / "icmp_error", {
+        {"queue4-unreachable", errorInput(QueueIpv4, FromIcmp, V4::DestinationUnreachable, 1, 0) + request4},
+        {"queue4-fragmentation-needed",
+         errorInput(QueueIpv4, FromIcmp, V4::DestinationUnreachable, 4, 1400) + request4},
+        {"queue4-time-exceeded", errorInput(QueueIpv4 | NoIdentifier, FromIcmp, V4::TimeExceeded, 0, 0) + request4},
+        {"queue4-local", errorInput(QueueIpv4 | NoIdentifier, Local, 0, 0, 0) + request4},
+        {"queue6-unreachable", errorInput(QueueIpv6, FromIcmp6, V6::DestinationUnreachable, 3, 0) + request6},
+        {"queue6-packet-too-big", errorInput(QueueIpv6, FromIcmp6, V6::PacketTooBig, 0, 1280) + request6},
+    });
+
+    ok &= write(seeds / "helper_request", {
+        {"request4", helperRequest(Target, 1)},
+        {"request6-link-local", helperRequest(address("fe80::1"), 2, 0, 2)},
+        {"request4-broadcast-asked",
+         helperRequest(address("255.255.255.255"), 3, Icmp::HelperProtocol::RequestBroadcast)},
+        {"request6-multicast-not-asked", helperRequest(address("ff02::1"), 3)},
+        {"request4-unspecified", helperRequest(address("0.0.0.0"), 4)},
     });
 
     SavedState state;
@@ -263,6 +295,7 @@ int main(int argc, char **argv)
     state.settings.intervalMs = 3600 * 1000;
     state.hostName = QStringLiteral("b\u00fccher.example");
     state.ipAddress = QStringLiteral("2001:db8::64");
-    ok &= write(states, {{"texts", state.encode()}});
+    const QByteArray encoded = state.encode();
+    ok &= write(seeds / "saved_state", {{"texts", Bytes(encoded.begin(), encoded.end())}});
     return ok ? 0 : 1;
 }
