@@ -107,12 +107,7 @@ Bytes quote4(std::uint16_t sequence, std::size_t icmpBytes, const Bytes &payload
 
 Bytes ipv6Header(const Address &source, const Address &destination, std::uint8_t nextHeader)
 {
-    Icmp::Ipv6Header header;
-    header.nextHeader = nextHeader;
-    header.hopLimit = 64;
-    header.source = source;
-    header.destination = destination;
-    return header.encode();
+    return Icmp::Ipv6Header::forPacket(source, destination, nextHeader, 64).encode();
 }
 
 Bytes quote6(std::uint16_t sequence, const Bytes &payload = Payload)

@@ -65,6 +65,18 @@ std::optional<Ipv6Header> Ipv6Header::parse(std::span<const std::uint8_t> bytes)
     return header;
 }
 
+Ipv6Header Ipv6Header::forPacket(const Address &source, const Address &destination, std::uint8_t nextHeader,
+                                 std::uint8_t hopLimit, std::uint16_t payloadLength)
+{
+    Ipv6Header header;
+    header.payloadLength = payloadLength;
+    header.nextHeader = nextHeader;
+    header.hopLimit = hopLimit;
+    header.source = source;
+    header.destination = destination;
+    return header;
+}
+
 std::vector<std::uint8_t> Ipv6Header::encode() const
 {
     std::vector<std::uint8_t> bytes(Size, 0);

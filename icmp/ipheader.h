@@ -66,6 +66,11 @@ struct Ipv6Header
     // Never reads past the bytes: anything but a well-formed fixed header gives nothing.
     static std::optional<Ipv6Header> parse(std::span<const std::uint8_t> bytes);
 
+    // The header of a packet from source to destination (IPv6 addresses)
+    // whose first header after this one is nextHeader.
+    static Ipv6Header forPacket(const Address &source, const Address &destination, std::uint8_t nextHeader,
+                                std::uint8_t hopLimit, std::uint16_t payloadLength = 0);
+
     // Walks the chain of extension headers after the fixed header (RFC 8200
     // section 4: hop-by-hop, routing, fragment, destination options, and the
     // authentication header of RFC 4302). A request larger than the path MTU

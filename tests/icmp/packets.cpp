@@ -107,12 +107,7 @@ Bytes ipv4Datagram(std::uint32_t source, std::uint32_t destination, int ttl, con
 
 Bytes ipv6Header(const Icmp::Address &source, const Icmp::Address &destination, std::uint8_t nextHeader)
 {
-    Icmp::Ipv6Header header;
-    header.nextHeader = nextHeader;
-    header.hopLimit = 64;
-    header.source = source;
-    header.destination = destination;
-    return header.encode();
+    return Icmp::Ipv6Header::forPacket(source, destination, nextHeader, 64).encode();
 }
 
 } // namespace IcmpTest

@@ -126,12 +126,8 @@ TEST(Ipv4Header, EncodesInNetworkOrderWhatItParses)
 
 TEST(Ipv6Header, EncodesInNetworkOrderWhatItParses)
 {
-    Ipv6Header header;
-    header.payloadLength = 0x0102;
-    header.nextHeader = Ipv6Header::NextHeaderIcmpv6;
-    header.hopLimit = 7;
-    header.source = ipv6("2001:db8::1");
-    header.destination = ipv6("fe80::a:b");
+    const Ipv6Header header =
+        Ipv6Header::forPacket(ipv6("2001:db8::1"), ipv6("fe80::a:b"), Ipv6Header::NextHeaderIcmpv6, 7, 0x0102);
     const Bytes wire = header.encode();
     // Version 6, traffic class and flow label zero; payload length, next header, hop limit; the addresses.
     EXPECT_EQ(toHex(wire), "60000000"
