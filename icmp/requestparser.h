@@ -48,7 +48,7 @@ struct HelperRequest
     // asked for, as the kernel says it without SO_BROADCAST.
     int refusalErrno() const;
 
-    // The destination with the family and scope id of the request.
+    // The destination of an accepted request, with its family and scope id.
     Address destination() const;
 
     static HelperRequest parse(const unsigned char *message, std::size_t size);
