@@ -40,22 +40,22 @@ std::optional<Reading> parseIcmpMessage(Family family, std::span<const std::uint
     const auto decoded = Message::decode(message);
     if (!decoded || !isKnown(family))
         return std::nullopt;
-    const Header *header = &decoded->header;
+    const Header &header = decoded->header;
     Reading reading;
     reading.source = source;
     reading.hopLimit = hopLimit;
 
-    if (header->type == echoReplyType(family)) {
-        if (!identifierMatches(header->identifier(), identifier))
+    if (header.type == echoReplyType(family)) {
+        if (!identifierMatches(header.identifier(), identifier))
             return std::nullopt;
         reading.kind = Reading::Kind::EchoReply;
-        reading.identifier = header->identifier();
-        reading.sequence = header->sequence();
+        reading.identifier = header.identifier();
+        reading.sequence = header.sequence();
         reading.payload = decoded->body;
         return reading;
     }
 
-    if (!isErrorAboutRequest(family, header->type))
+    if (!isErrorAboutRequest(family, header.type))
         return std::nullopt;
     const auto quoted = QuotedRequest::parse(family, QuotedRequest::quoteIn(family, message));
     if (!quoted || !identifierMatches(quoted->identifier, identifier))
@@ -65,9 +65,9 @@ std::optional<Reading> parseIcmpMessage(Family family, std::span<const std::uint
     reading.sequence = quoted->sequence;
     reading.payload = quoted->payload;
     reading.quotedDestination = quoted->destination;
-    reading.type = header->type;
-    reading.code = header->code;
-    reading.info = errorInfo(family, *header);
+    reading.type = header.type;
+    reading.code = header.code;
+    reading.info = errorInfo(family, header);
     return reading;
 }
 
