@@ -177,6 +177,11 @@ TEST(ReceivedControl, ReceiveStampsAloneTtlAndTheDestination)
     EXPECT_EQ(control.interfaceIndex, 3);
     EXPECT_FALSE(control.error.has_value());
 
+    // A zero SCM_TIMESTAMPNS is no stamp either, as a zero SCM_TIMESTAMPING is not.
+    ControlBuffer zero;
+    zero.add(SOL_SOCKET, SCM_TIMESTAMPNS, at(0, 0));
+    EXPECT_FALSE(ReceivedControl::read(zero.message()).stampNs.has_value());
+
     // Nothing at all.
     msghdr empty{};
     const ReceivedControl nothing = ReceivedControl::read(empty);
