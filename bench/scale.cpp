@@ -26,7 +26,7 @@
 #include "percentile.h"
 #include "pingengine.h"
 #include "tarvixctl.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 #include "testnetwork.h"
 
 #include <QApplication>

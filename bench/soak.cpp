@@ -11,7 +11,7 @@
 #include "form1.h"
 #include "form1definition.h"
 #include "tarvixctl.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "tarvixdesignerplugin.h"
 
-#include "tarvixwidget.h"
+#include <tarvix/tarvixwidget.h>
 
 #include <QIcon>
 

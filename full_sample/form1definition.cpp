@@ -1,6 +1,6 @@
 #include "form1definition.h"
 
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -8,7 +8,7 @@
 #include "pingsettings.h"
 #include "prober.h"
 #include "runview.h"
-#include "tarvixwidget.h"
+#include <tarvix/tarvixwidget.h>
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include "tarvixctl.h"
 

@@ -1,4 +1,4 @@
-#include "tarvixwidget.h"
+#include <tarvix/tarvixwidget.h>
 
 #include "tarvixctl.h"
 

@@ -5,9 +5,10 @@
 #   scripts/sanitizer-tests.sh address   build-asan/: every test, under
 #                                        AddressSanitizer (leaks included) and
 #                                        UndefinedBehaviorSanitizer
-#   scripts/sanitizer-tests.sh thread    build-tsan/: the component's tests,
-#                                        where the resolver's worker thread
-#                                        runs, under ThreadSanitizer
+#   scripts/sanitizer-tests.sh thread    build-tsan/: the engine's and the
+#                                        component's tests, where the
+#                                        resolver's worker thread runs, under
+#                                        ThreadSanitizer
 #
 # Further arguments go to ctest (e.g. -R HostResolver). Any report fails the
 # test it came from. Only test programs are built, -O1 with debug information.
@@ -22,15 +23,15 @@ case "$kind" in
 address)
     dir=${TARVIX_ASAN_BUILD_DIR:-build-asan}
     targets=(tarvix_tests)
-    tests=$dir
+    tests=("$dir")
     launcher=()
     export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     ;;
 thread)
     dir=${TARVIX_TSAN_BUILD_DIR:-build-tsan}
-    targets=(ping_component_tests)
-    tests=$dir/tests/ping_component
+    targets=(ping_engine_tests ping_component_tests)
+    tests=("$dir/tests/ping_engine" "$dir/tests/ping_component")
     # ThreadSanitizer's fixed shadow layout clashes with the wide address
     # randomisation of newer kernels; without randomisation it always fits.
     launcher=(setarch "$(uname -m)" --addr-no-randomize)
@@ -46,4 +47,8 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="
     -DTARVIX_SANITIZE="$kind" >/dev/null
 cmake --build "$dir" --target "${targets[@]}"
 
-"${launcher[@]}" ctest --test-dir "$tests" --output-on-failure -j "$(nproc)" "$@"
+status=0
+for folder in "${tests[@]}"; do
+    "${launcher[@]}" ctest --test-dir "$folder" --output-on-failure -j "$(nproc)" "$@" || status=$?
+done
+exit "$status"

@@ -1,5 +1,5 @@
 #include "form1.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QApplication>
 

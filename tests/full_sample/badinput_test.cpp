@@ -5,7 +5,7 @@
 // do go to the resolver fail there and no query leaves.
 #include "form1.h"
 #include "form1definition.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 #include "testnetwork.h"
 
 #include <QCoreApplication>

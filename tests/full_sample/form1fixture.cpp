@@ -1,6 +1,6 @@
 #include "form1fixture.h"
 
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QTest>
 

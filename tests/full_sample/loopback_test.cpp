@@ -4,7 +4,7 @@
 #include "form1.h"
 #include "form1definition.h"
 #include "prober.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QCoreApplication>
 #include <QRegularExpression>

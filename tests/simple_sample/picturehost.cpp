@@ -2,7 +2,7 @@
 // as the program, but its component pings until stopped instead of the three
 // requests its saved state asks for. tests/support/picturetool.cpp runs it.
 #include "form1.h"
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "simpleform1fixture.h"
 
-#include "tarvixctlfactory.h"
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tarvixcomponentexport.h"
+#include <tarvix/tarvixcomponentexport.h>
 
 #include <QString>
 #include <QWidget>

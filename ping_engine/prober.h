@@ -65,7 +65,7 @@ public:
     }
 
     // Sends one echo request with this sequence number and payload (which
-    // EchoPattern::fill made: a 16-byte pattern repeated).
+    // Icmp::EchoPattern::fill made: a 16-byte pattern repeated).
     virtual SendResult send(const HostAddress &target, quint16 sequence, const QByteArray &payload) = 0;
 
     // Why nothing came from the prober for too long, worded for the user,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <tarvix/pingcontrol.h>
-#include "tarvixcomponentexport.h"
+#include <tarvix/tarvixcomponentexport.h>
 
 // The class name under which hosts register the ping component and their
 // forms ask for it.
