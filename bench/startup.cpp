@@ -16,7 +16,9 @@
 // Nothing here may ping: the benchmark moves into a network namespace of its
 // own (when root), where the ICMP counters are ours alone, and checks them.
 //
-// Usage: bench_startup [runs]
+// Usage: bench_startup [runs] [NAME=PROGRAM...]
+//   each NAME=PROGRAM joins the run, in turns with the others: another build
+//   of a program, say, to compare two commits on the same machine at once.
 #include "percentile.h"
 
 #include <X11/Xatom.h>
@@ -437,6 +439,15 @@ int main(int argc, char **argv)
         {"Tarvix", TARVIX_FULL_PROGRAM, {}, {}, {}, 0, 0},
         {"TarvixS", TARVIX_SIMPLE_PROGRAM, {}, {}, {}, 0, 0},
     };
+    for (int i = 2; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const size_t equals = argument.find('=');
+        if (equals == std::string::npos || equals == 0 || equals + 1 == argument.size()) {
+            std::fprintf(stderr, "usage: %s [runs] [NAME=PROGRAM...]\n", argv[0]);
+            return 2;
+        }
+        programs.push_back({argument.substr(0, equals), argument.substr(equals + 1), {}, {}, {}, 0, 0});
+    }
     bool ok = true;
     {
         XServer x;
@@ -466,9 +477,9 @@ int main(int argc, char **argv)
     std::printf("Load average before %s, after %s, on %ld CPUs: start-up is wall-clock time, which other\n"
                 "processes on the machine stretch.\n",
                 loadBefore.c_str(), loadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("%-8s %10s %18s %13s %13s\n", "program", "start-up", "(min - max)", "ru_maxrss", "VmHWM");
+    std::printf("%-15s %10s %18s %13s %13s\n", "program", "start-up", "(min - max)", "ru_maxrss", "VmHWM");
     for (const Program &p : programs) {
-        std::printf("%-8s %7.1f ms  (%6.1f - %6.1f) %9.1f MiB %9.1f MiB\n", p.name.c_str(), median(p.startupMs),
+        std::printf("%-15s %7.1f ms  (%6.1f - %6.1f) %9.1f MiB %9.1f MiB\n", p.name.c_str(), median(p.startupMs),
                     *std::min_element(p.startupMs.begin(), p.startupMs.end()),
                     *std::max_element(p.startupMs.begin(), p.startupMs.end()), median(p.maxRssKiB) / 1024,
                     median(p.hwmKiB) / 1024);
@@ -486,12 +497,12 @@ int main(int argc, char **argv)
         // The fastest starts are the ones other load on the machine disturbed least.
         const double fastestRatio = *std::min_element(p.startupMs.begin(), p.startupMs.end())
                                     / *std::min_element(bare.startupMs.begin(), bare.startupMs.end());
-        std::printf("%-8s time %.2f x bare (goal <= %.2f x): %s (round by round: median %.2f x; fastest starts: "
+        std::printf("%-15s time %.2f x bare (goal <= %.2f x): %s (round by round: median %.2f x; fastest starts: "
                     "%.2f x)\n",
                     p.name.c_str(), ratio, TimeGoalRatio,
                     verdict(ratio <= TimeGoalRatio, format("%.2f x", ratio - TimeGoalRatio)).c_str(),
                     median(roundRatios), fastestRatio);
-        std::printf("%-8s memory %+.1f MB over bare (goal <= +%.0f MB): %s\n", p.name.c_str(),
+        std::printf("%-15s memory %+.1f MB over bare (goal <= +%.0f MB): %s\n", p.name.c_str(),
                     extraBytes / 1e6, MemoryGoalBytes / 1e6,
                     verdict(extraBytes <= MemoryGoalBytes, format("%.1f MB", (extraBytes - MemoryGoalBytes) / 1e6))
                         .c_str());
