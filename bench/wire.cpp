@@ -11,6 +11,7 @@
 // Usage: bench_wire [requests] [delay-ms]
 #include "benchnetwork.h"
 #include "benchreport.h"
+#include "receivedcontrol.h"
 #include "stress.h"
 #include "tarvixctl.h"
 
@@ -95,29 +96,15 @@ public:
     {
         QHash<quint32, Echo> echoes;
         unsigned char packet[2048];
+        Icmp::ReceiveMessage received(packet, sizeof packet);
         for (;;) {
-            sockaddr_ll from{};
-            iovec iov{packet, sizeof packet};
-            alignas(cmsghdr) char control[256];
-            msghdr msg{};
-            msg.msg_name = &from;
-            msg.msg_namelen = sizeof from;
-            msg.msg_iov = &iov;
-            msg.msg_iovlen = 1;
-            msg.msg_control = control;
-            msg.msg_controllen = sizeof control;
-            const ssize_t size = ::recvmsg(m_fd, &msg, MSG_DONTWAIT);
+            const ssize_t size = received.receive(m_fd, MSG_DONTWAIT);
             if (size < 0)
                 return echoes;
-            qint64 stampNs = 0;
-            for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-                if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPING
-                    && cmsg->cmsg_len >= CMSG_LEN(sizeof(scm_timestamping))) {
-                    scm_timestamping stamps{};
-                    std::memcpy(&stamps, CMSG_DATA(cmsg), sizeof stamps);
-                    stampNs = qint64(stamps.ts[0].tv_sec) * 1'000'000'000 + stamps.ts[0].tv_nsec;
-                }
-            }
+            // A packet socket's sender is a link-layer address.
+            sockaddr_ll from{};
+            std::memcpy(&from, &received.sender(), sizeof from);
+            const qint64 stampNs = received.control().stampNs.value_or(0);
             const std::size_t headerSize = size > 0 ? std::size_t(packet[0] & 0x0f) * 4 : 0;
             if (stampNs == 0 || from.sll_protocol != htons(ETH_P_IP) || size < 20 || packet[9] != IPPROTO_ICMP || std::size_t(size) < headerSize + 8)
                 continue;

@@ -124,4 +124,21 @@ bool ReceivedControl::isSendStamp() const
         && stampNs;
 }
 
+ReceiveMessage::ReceiveMessage(void *data, std::size_t size) : m_data{data, size}
+{
+}
+
+ssize_t ReceiveMessage::receive(int fd, int flags)
+{
+    m_from = sockaddr_storage{};
+    m_header = msghdr{};
+    m_header.msg_name = &m_from;
+    m_header.msg_namelen = sizeof m_from;
+    m_header.msg_iov = &m_data;
+    m_header.msg_iovlen = 1;
+    m_header.msg_control = m_control;
+    m_header.msg_controllen = sizeof m_control;
+    return ::recvmsg(fd, &m_header, flags);
+}
+
 } // namespace Icmp

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include <linux/net_tstamp.h>
-
-struct msghdr;
+#include <sys/socket.h>
+#include <sys/types.h>
 
 namespace Icmp {
 
@@ -71,6 +71,35 @@ struct ReceivedControl
     // the request was handed to the device) with its stamp; error->data then
     // numbers the send (SendStampKeys).
     bool isSendStamp() const;
+};
+
+// One datagram's recvmsg: the sender's address, the caller's buffer for the
+// data, and room for the control messages our sockets ask for, with the
+// msghdr over them. It points into itself: neither copied nor moved.
+class ReceiveMessage
+{
+public:
+    ReceiveMessage(void *data, std::size_t size);
+    ReceiveMessage(const ReceiveMessage &) = delete;
+    ReceiveMessage &operator=(const ReceiveMessage &) = delete;
+
+    // recvmsg into it, afresh each time: the length read, or -1 with errno.
+    ssize_t receive(int fd, int flags);
+
+    const msghdr &header() const { return m_header; }
+    const sockaddr_storage &sender() const { return m_from; }
+    socklen_t senderLength() const { return m_header.msg_namelen; }
+    // The datagram did not fit the buffer (MSG_TRUNC).
+    bool truncated() const { return m_header.msg_flags & MSG_TRUNC; }
+    ReceivedControl control() const { return ReceivedControl::read(m_header); }
+
+private:
+    sockaddr_storage m_from{};
+    iovec m_data{};
+    // Room for a timestamp, a TTL or hop limit, packet information, and an
+    // extended error with its offender address, with plenty to spare.
+    alignas(cmsghdr) char m_control[512];
+    msghdr m_header{};
 };
 
 } // namespace Icmp

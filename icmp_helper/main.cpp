@@ -292,34 +292,25 @@ bool forwardPackets(int fd, Family family, const ReplyFilter &filter)
 {
     static unsigned char message[MaxPacketSize];
     unsigned char *bytes = message + PacketHeaderSize;
+    ReceiveMessage received(bytes, MaxPacketBytes);
     for (;;) {
-        sockaddr_storage from{};
-        iovec iov{bytes, MaxPacketBytes};
-        alignas(cmsghdr) char controlBuffer[256];
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = controlBuffer;
-        msg.msg_controllen = sizeof controlBuffer;
-        const ssize_t size = recvmsg(fd, &msg, MSG_DONTWAIT);
+        const ssize_t size = received.receive(fd, MSG_DONTWAIT);
         PacketFields packet;
         packet.readRealtimeNs = nowNs(CLOCK_REALTIME);
         packet.readMonotonicNs = nowNs(CLOCK_MONOTONIC);
         if (size < 0)
             return true; // empty (EAGAIN), or a passing failure: back to poll
-        if (msg.msg_flags & MSG_TRUNC)
+        if (received.truncated())
             continue;
 
         const std::optional<Address> source =
-            Address::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
+            Address::fromSockaddr(reinterpret_cast<const sockaddr *>(&received.sender()), received.senderLength());
         if (!source || source->family != family)
             continue;
         packet.family = std::uint8_t(family);
         std::memcpy(packet.source, source->bytes.data(), source->size());
         packet.scopeId = source->scopeId;
-        const ReceivedControl control = ReceivedControl::read(msg);
+        const ReceivedControl control = received.control();
         packet.kernelTimestamp = control.stampNs.has_value();
         packet.kernelRealtimeNs = control.stampNs.value_or(0);
         packet.hopLimit = control.hopLimit;
@@ -342,18 +333,12 @@ bool forwardPackets(int fd, Family family, const ReplyFilter &filter)
 // to a send of this session; false once the parent has gone.
 bool forwardSendStamps(int fd, Family family, SendStampKeys &keys)
 {
+    unsigned char ignored[1];
+    ReceiveMessage received(ignored, sizeof ignored);
     for (;;) {
-        unsigned char ignored[1];
-        iovec iov{ignored, sizeof ignored};
-        alignas(cmsghdr) char controlBuffer[256];
-        msghdr msg{};
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = controlBuffer;
-        msg.msg_controllen = sizeof controlBuffer;
-        if (recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
+        if (received.receive(fd, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
             return true; // empty
-        const ReceivedControl control = ReceivedControl::read(msg);
+        const ReceivedControl control = received.control();
         if (!control.isSendStamp())
             continue;
         const std::optional<std::uint16_t> sequence = keys.sequenceOf(control.error->data);

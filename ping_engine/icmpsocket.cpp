@@ -14,10 +14,6 @@ namespace {
 // without jumbograms: one buffer that any single read fits.
 constexpr qsizetype BufferSize = 65536;
 
-// Room for a timestamp, a TTL or hop limit, and an extended error with its
-// offender address, with plenty to spare.
-constexpr size_t ControlSize = 512;
-
 } // namespace
 
 IcmpSocket::IcmpSocket(int fd)
@@ -90,28 +86,19 @@ IcmpSocket::Read IcmpSocket::read(Queue queue)
     if (m_buffer.size() != BufferSize)
         m_buffer = QByteArray(BufferSize, Qt::Uninitialized);
 
-    sockaddr_storage from{};
-    iovec iov{m_buffer.data(), size_t(m_buffer.size())};
-    alignas(cmsghdr) char control[ControlSize];
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-
+    Icmp::ReceiveMessage message(m_buffer.data(), size_t(m_buffer.size()));
     const int flags = MSG_DONTWAIT | (queue == Queue::Error ? MSG_ERRQUEUE : 0);
-    const ssize_t length = ::recvmsg(m_fd, &msg, flags);
+    const ssize_t length = message.receive(m_fd, flags);
     if (length < 0)
         return Read::failure(errno);
     const ClockReading afterRead = ClockReading::now();
 
     Datagram datagram;
     datagram.bytes = QByteArrayView(m_buffer.constData(), length);
-    datagram.truncated = msg.msg_flags & MSG_TRUNC;
-    datagram.address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&from), msg.msg_namelen);
-    datagram.control = Icmp::ReceivedControl::read(msg);
+    datagram.truncated = message.truncated();
+    datagram.address = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&message.sender()),
+                                                 message.senderLength());
+    datagram.control = message.control();
     datagram.kernelTimestamp = datagram.control.stampNs.has_value();
     datagram.receivedNs = datagram.control.stampNs.value_or(afterRead.realtimeNs);
     datagram.receivedMonotonicNs = afterRead.toMonotonic(datagram.receivedNs);

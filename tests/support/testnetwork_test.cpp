@@ -255,23 +255,15 @@ private:
     std::optional<Received> receiveOne()
     {
         alignas(8) char data[65536];
-        alignas(cmsghdr) char controlBuffer[256];
-        sockaddr_storage peer{};
-        iovec iov{data, sizeof data};
-        msghdr message{};
-        message.msg_name = &peer;
-        message.msg_namelen = sizeof peer;
-        message.msg_iov = &iov;
-        message.msg_iovlen = 1;
-        message.msg_control = controlBuffer;
-        message.msg_controllen = sizeof controlBuffer;
-        const ssize_t length = ::recvmsg(m_socket, &message, MSG_DONTWAIT);
+        Icmp::ReceiveMessage message(data, sizeof data);
+        const ssize_t length = message.receive(m_socket, MSG_DONTWAIT);
         if (length < 0)
             return std::nullopt;
 
         Received r;
-        r.source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&peer), message.msg_namelen);
-        const Icmp::ReceivedControl control = Icmp::ReceivedControl::read(message);
+        r.source = HostAddress::fromSockaddr(reinterpret_cast<const sockaddr *>(&message.sender()),
+                                             message.senderLength());
+        const Icmp::ReceivedControl control = message.control();
         r.receivedNs = control.stampNs.value_or(0);
         r.hops = control.hopLimit;
         QByteArrayView icmp(data, length);

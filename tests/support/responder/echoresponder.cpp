@@ -226,26 +226,18 @@ bool EchoResponder::receiveOne(int family)
 {
     const bool v4 = family == AF_INET;
     alignas(8) char data[65536];
-    alignas(cmsghdr) char controlBuffer[512];
     Request request;
     request.route.family = family;
-    iovec iov{data, sizeof data};
-    msghdr message{};
-    message.msg_name = &request.route.peer;
-    message.msg_namelen = sizeof request.route.peer;
-    message.msg_iov = &iov;
-    message.msg_iovlen = 1;
-    message.msg_control = controlBuffer;
-    message.msg_controllen = sizeof controlBuffer;
-
-    const ssize_t length = recvmsg(socketFor(family), &message, MSG_DONTWAIT);
+    Icmp::ReceiveMessage message(data, sizeof data);
+    const ssize_t length = message.receive(socketFor(family), MSG_DONTWAIT);
     if (length < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             log(QStringLiteral("recvmsg: %1").arg(errnoText()));
         return false;
     }
-    request.route.peerLength = message.msg_namelen;
-    const Icmp::ReceivedControl control = Icmp::ReceivedControl::read(message);
+    request.route.peer = message.sender();
+    request.route.peerLength = message.senderLength();
+    const Icmp::ReceivedControl control = message.control();
     request.receivedNs = control.stampNs.value_or(0);
     request.hops = control.hopLimit;
     request.route.local = IcmpBridge::toHostAddress(control.destination);
