@@ -23,6 +23,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
 using namespace BenchReport;
 
 namespace {

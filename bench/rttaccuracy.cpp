@@ -34,6 +34,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::PingEvents;
 using namespace BenchReport;
 using namespace BenchStress;
 

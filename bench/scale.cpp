@@ -45,6 +45,11 @@
 #include <sys/resource.h>
 #include <time.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::PingEvents;
+using Tarvix::TarvixCtlClassName;
+using Tarvix::tarvixCtlFactory;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

@@ -70,7 +70,7 @@ int main(int argc, char **argv)
         return bench.fail();
 
     ComponentRegistry components;
-    components.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
+    components.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), Tarvix::tarvixCtlFactory());
     Form1 form1(components);
     Form &form = form1.form();
     QStringList messages;
@@ -97,7 +97,7 @@ int main(int argc, char **argv)
     qsizetype longestLogLine = 0;
     QList<qint64> rssKb; // after 1,000, 2,000 ... replies
     // Connected after Form1's own handler, so this sees the log as it left it.
-    QObject::connect(control->events(), &PingEvents::OnPing, control,
+    QObject::connect(control->events(), &Tarvix::PingEvents::OnPing, control,
                      [&](const QString &, qint32 bytes, qint32, qint32) {
                          const QString text = log.text();
                          longestLog = std::max(longestLog, text.size());

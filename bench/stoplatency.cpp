@@ -25,6 +25,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::PingEvents;
 using namespace BenchReport;
 
 namespace {

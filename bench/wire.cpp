@@ -35,6 +35,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::PingEvents;
 using namespace BenchReport;
 using namespace BenchStress;
 

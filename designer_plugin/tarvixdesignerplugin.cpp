@@ -37,7 +37,7 @@ QIcon TarvixDesignerPlugin::icon() const
 
 QWidget *TarvixDesignerPlugin::createWidget(QWidget *parent)
 {
-    return TarvixWidget::create(parent);
+    return Tarvix::TarvixWidget::create(parent);
 }
 
 QString TarvixDesignerPlugin::domXml() const

@@ -19,6 +19,8 @@
 
 #include <cstdio>
 
+using Tarvix::TarvixWidget;
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -11,14 +11,14 @@
 class ComponentRegistry
 {
 public:
-    void add(const QString &className, const PingControlFactory &factory);
+    void add(const QString &className, const Tarvix::PingControlFactory &factory);
     bool contains(const QString &className) const { return m_factories.contains(className); }
     QStringList classNames() const { return m_factories.keys(); }
 
     // A new component whose widget is a child of parent, or nullptr when no
     // factory is registered for the class or the factory made nothing.
-    PingControl *create(const QString &className, QWidget *parent) const;
+    Tarvix::PingControl *create(const QString &className, QWidget *parent) const;
 
 private:
-    QHash<QString, PingControlFactory> m_factories;
+    QHash<QString, Tarvix::PingControlFactory> m_factories;
 };

@@ -20,6 +20,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+using Tarvix::PingControl;
+using Tarvix::PingControlProxy;
+using Tarvix::PingEvents;
+
 namespace {
 
 // Points become pixels at 96 dpi, like the twips around them, so text keeps

@@ -95,7 +95,7 @@ private:
         QWidget *widget = nullptr;
         TextBoxWidget *textBox = nullptr;
         QTimer *timer = nullptr;
-        PingControl *component = nullptr;
+        Tarvix::PingControl *component = nullptr;
     };
 
     void createControl(const ControlDefinition &definition, const ComponentRegistry &components);

@@ -2,6 +2,11 @@
 
 #include "runtimeerror.h"
 
+using Tarvix::DispId;
+using Tarvix::dispIdName;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+
 void HostedPingControl::ping(const QString &host) const
 {
     const DispResult result = m_proxy.ping(host);

@@ -2,6 +2,7 @@
 
 #include <tarvix/tarvixctlfactory.h>
 
+using Tarvix::TarvixCtlClassName;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

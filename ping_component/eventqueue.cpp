@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-EventQueue::EventQueue(PingEvents *events, QObject *parent) : QObject(parent), m_events(events)
+EventQueue::EventQueue(Tarvix::PingEvents *events, QObject *parent) : QObject(parent), m_events(events)
 {
     // A zero timer rather than a posted call: a run's replies come one turn
     // of the event loop at a time, and a posted event wakes the loop through

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QTimer>
 
+namespace Tarvix {
 class PingEvents;
+}
 
 // Holds the control's events and raises them from the event loop, in the
 // order they were posted, never from inside a dispatch call: a host's own
@@ -26,7 +28,7 @@ class EventQueue : public QObject
 
 public:
     // events: where the events are raised; it must outlive the queue.
-    explicit EventQueue(PingEvents *events, QObject *parent = nullptr);
+    explicit EventQueue(Tarvix::PingEvents *events, QObject *parent = nullptr);
 
     void post(const ControlEvent &event, bool closing = false);
     void dropUnraised();
@@ -47,7 +49,7 @@ private:
     void deliver();
     void raise(const ControlEvent &event);
 
-    PingEvents *m_events;
+    Tarvix::PingEvents *m_events;
     QList<Pending> m_pending;
     int m_callDepth = 0;
     // Zero-interval, single-shot: delivery on the next turn of the event loop.

@@ -18,6 +18,13 @@
 #include <QStyleOptionFocusRect>
 #include <QPointer>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+using Tarvix::toDispId;
+
 TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::instance(), parent)
 {
 }

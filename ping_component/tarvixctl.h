@@ -27,7 +27,7 @@ class EventQueue;
 // runs, the engine runs the pings, a RunReporter words what happens as
 // events, and an EventQueue raises them from the event loop, never from
 // inside a dispatch call.
-class TarvixCtl : public TarvixWidget, public PingControl
+class TarvixCtl : public Tarvix::TarvixWidget, public Tarvix::PingControl
 {
     Q_OBJECT
 
@@ -38,8 +38,8 @@ public:
     TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent = nullptr);
     ~TarvixCtl() override;
 
-    DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) override;
-    PingEvents *events() override { return m_events; }
+    Tarvix::DispResult invoke(qint32 dispId, Tarvix::DispKind kind, const QList<Tarvix::DispValue> &args = {}) override;
+    Tarvix::PingEvents *events() override { return m_events; }
     QWidget *widget() override { return this; }
     bool loadState(const QByteArray &stream) override;
     QByteArray saveState() const override;
@@ -60,22 +60,22 @@ public:
 
     // The typed interface: writes and calls go through invoke(), as a host's
     // would, reads through the same getters as its property gets.
-    int packetSize() const override { return readInt(DispId::PacketSize); }
-    void setPacketSize(int bytes) override { put(DispId::PacketSize, bytes); }
-    int timeToLive() const override { return readInt(DispId::TimeToLive); }
-    void setTimeToLive(int ttl) override { put(DispId::TimeToLive, ttl); }
-    int timeout() const override { return readInt(DispId::Timeout); }
-    void setTimeout(int ms) override { put(DispId::Timeout, ms); }
-    bool isContinuous() const override { return readInt(DispId::Continuous) != 0; }
-    void setContinuous(bool continuous) override { put(DispId::Continuous, continuous ? 1 : 0); }
-    int count() const override { return readInt(DispId::Count); }
-    void setCount(int count) override { put(DispId::Count, count); }
-    bool resolvesAddresses() const override { return readInt(DispId::ResolveAddresses) != 0; }
-    void setResolveAddresses(bool resolve) override { put(DispId::ResolveAddresses, resolve ? 1 : 0); }
+    int packetSize() const override { return readInt(Tarvix::DispId::PacketSize); }
+    void setPacketSize(int bytes) override { put(Tarvix::DispId::PacketSize, bytes); }
+    int timeToLive() const override { return readInt(Tarvix::DispId::TimeToLive); }
+    void setTimeToLive(int ttl) override { put(Tarvix::DispId::TimeToLive, ttl); }
+    int timeout() const override { return readInt(Tarvix::DispId::Timeout); }
+    void setTimeout(int ms) override { put(Tarvix::DispId::Timeout, ms); }
+    bool isContinuous() const override { return readInt(Tarvix::DispId::Continuous) != 0; }
+    void setContinuous(bool continuous) override { put(Tarvix::DispId::Continuous, continuous ? 1 : 0); }
+    int count() const override { return readInt(Tarvix::DispId::Count); }
+    void setCount(int count) override { put(Tarvix::DispId::Count, count); }
+    bool resolvesAddresses() const override { return readInt(Tarvix::DispId::ResolveAddresses) != 0; }
+    void setResolveAddresses(bool resolve) override { put(Tarvix::DispId::ResolveAddresses, resolve ? 1 : 0); }
     QString hostName() const override { return m_session->hostName(); }
     QString ipAddress() const override { return m_session->ipAddress(); }
     void ping(const QString &host) override;
-    void stop() override { put(DispId::Active, 0); }
+    void stop() override { put(Tarvix::DispId::Active, 0); }
 
     // What the surface shows; tests paint it without a run on the wire.
     RunView::Snapshot snapshot() const;
@@ -94,10 +94,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    DispResult dispatch(qint32 dispId, DispKind kind, const QList<DispValue> &args);
-    DispResult getProperty(DispId id) const;
-    DispResult putProperty(DispId id, const DispValue &value);
-    DispResult ping(const QList<DispValue> &args);
+    Tarvix::DispResult dispatch(qint32 dispId, Tarvix::DispKind kind, const QList<Tarvix::DispValue> &args);
+    Tarvix::DispResult getProperty(Tarvix::DispId id) const;
+    Tarvix::DispResult putProperty(Tarvix::DispId id, const Tarvix::DispValue &value);
+    Tarvix::DispResult ping(const QList<Tarvix::DispValue> &args);
     // Ends the active run, or a Ping still resolving (whose wait then ends at
     // once); drops what that run has not yet reported except its closing
     // statistics.
@@ -107,8 +107,8 @@ private:
     // A Ping is about to wait for the resolver.
     void onResolving();
 
-    qint32 readInt(DispId id) const { return getProperty(id).value().toInt32(); }
-    void put(DispId id, qint32 value) { invoke(qint32(id), DispKind::PropertyPut, {value}); }
+    qint32 readInt(Tarvix::DispId id) const { return getProperty(id).value().toInt32(); }
+    void put(Tarvix::DispId id, qint32 value) { invoke(qint32(id), Tarvix::DispKind::PropertyPut, {value}); }
     // Raises the typed interface's NOTIFY signals for what changed since last time.
     void notifyChanges();
 
@@ -121,7 +121,7 @@ private:
     // After a change of the run: describes it, and repaints what it changed.
     void refresh();
 
-    PingEvents *m_events;
+    Tarvix::PingEvents *m_events;
     PingSession *m_session;
     PingEngine *m_engine;
     EventQueue *m_queue;

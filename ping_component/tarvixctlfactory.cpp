@@ -2,7 +2,11 @@
 
 #include "tarvixctl.h"
 
+namespace Tarvix {
+
 PingControlFactory tarvixCtlFactory()
 {
     return [](QWidget *parent) -> PingControl * { return new TarvixCtl(parent); };
 }
+
+} // namespace Tarvix

@@ -2,7 +2,11 @@
 
 #include "tarvixctl.h"
 
+namespace Tarvix {
+
 TarvixWidget *TarvixWidget::create(QWidget *parent)
 {
     return new TarvixCtl(parent);
 }
+
+} // namespace Tarvix

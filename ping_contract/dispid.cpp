@@ -1,5 +1,7 @@
 #include <tarvix/dispid.h>
 
+namespace Tarvix {
+
 QString dispIdName(qint32 dispId)
 {
     switch (dispId) {
@@ -33,3 +35,5 @@ QString dispKindName(DispKind kind)
     }
     return {};
 }
+
+} // namespace Tarvix

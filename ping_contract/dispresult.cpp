@@ -1,5 +1,7 @@
 #include <tarvix/dispresult.h>
 
+namespace Tarvix {
+
 namespace {
 
 QString memberLabel(qint32 dispId)
@@ -39,3 +41,5 @@ DispResult DispResult::typeMismatch(qint32 dispId, DispValue::Kind expected, con
                        .arg(memberLabel(dispId), DispValue::kindName(expected),
                             DispValue::kindName(given.kind()), given.describe()));
 }
+
+} // namespace Tarvix

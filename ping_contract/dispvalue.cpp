@@ -1,5 +1,7 @@
 #include <tarvix/dispvalue.h>
 
+namespace Tarvix {
+
 qint32 DispValue::toInt32() const
 {
     const auto *value = std::get_if<qint32>(&m_value);
@@ -31,3 +33,5 @@ QString DispValue::kindName(Kind kind)
     }
     return {};
 }
+
+} // namespace Tarvix

@@ -1,5 +1,7 @@
 #include <tarvix/pingcontrolproxy.h>
 
+namespace Tarvix {
+
 namespace {
 
 DispResult noControl()
@@ -29,3 +31,5 @@ DispResult PingControlProxy::call(DispId id, const QList<DispValue> &args) const
         return noControl();
     return m_control->invoke(qint32(id), DispKind::Method, args);
 }
+
+} // namespace Tarvix

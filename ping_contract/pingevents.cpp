@@ -1,5 +1,7 @@
 #include <tarvix/pingevents.h>
 
+namespace Tarvix {
+
 QString PingEvents::name(Id id)
 {
     switch (id) {
@@ -9,3 +11,5 @@ QString PingEvents::name(Id id)
     }
     return {};
 }
+
+} // namespace Tarvix

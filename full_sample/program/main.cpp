@@ -8,7 +8,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     ComponentRegistry components;
-    components.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
+    components.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), Tarvix::tarvixCtlFactory());
 
     Form1 form1(components);
     form1.show();

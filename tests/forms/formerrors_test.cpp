@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using Tarvix::DispId;
+using Tarvix::DispValue;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

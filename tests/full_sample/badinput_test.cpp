@@ -114,7 +114,7 @@ protected:
         ASSERT_TRUE(s_network->ok()) << qPrintable(s_network->error());
         m_scope = std::make_unique<TestNetwork::ClientScope>(*s_network);
         ASSERT_TRUE(m_scope->ok()) << qPrintable(m_scope->error());
-        m_registry.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
+        m_registry.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), Tarvix::tarvixCtlFactory());
         m_form1 = std::make_unique<Form1>(m_registry);
         form().setErrorReporter([this](const QString &message) { m_messages << message; });
         form().open();

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using Tarvix::DispId;
+using Tarvix::TarvixCtlClassName;
 using namespace Qt::Literals::StringLiterals;
 
 Form1Test::Form1Test()

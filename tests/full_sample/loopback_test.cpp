@@ -28,7 +28,7 @@ protected:
     {
         if (const Prober::Opened opened = Prober::open(IpFamily::IPv4, Prober::Preference::Auto); !opened)
             GTEST_SKIP() << "no ICMP socket may be opened here: " << qPrintable(opened.error());
-        m_registry.add(QString::fromLatin1(TarvixCtlClassName), tarvixCtlFactory());
+        m_registry.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), Tarvix::tarvixCtlFactory());
         m_form1 = std::make_unique<Form1>(m_registry);
         form().setErrorReporter([this](const QString &message) { messages << message; });
         form().open();

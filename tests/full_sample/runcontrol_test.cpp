@@ -6,6 +6,8 @@
 
 #include <ostream>
 
+using Tarvix::DispId;
+using Tarvix::DispValue;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

@@ -20,6 +20,9 @@
 
 #include <memory>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+
 namespace {
 
 constexpr qint64 s = FakeClock::Second;

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using Tarvix::PingEvents;
+
 namespace {
 
 using Id = PingEvents::Id;

@@ -13,7 +13,7 @@ class EventRecorder
 public:
     struct Event
     {
-        PingEvents::Id id;
+        Tarvix::PingEvents::Id id;
         QString text; // strIpAddress, strPing or strError
         qint32 bytes = 0;
         qint32 time = 0;
@@ -21,21 +21,22 @@ public:
         qint32 error = 0;
     };
 
-    explicit EventRecorder(PingEvents *events)
+    explicit EventRecorder(Tarvix::PingEvents *events)
     {
-        QObject::connect(events, &PingEvents::OnPing, events, [this](const QString &ip, qint32 bytes, qint32 time, qint32 ttl) {
-            m_events.append({PingEvents::Id::OnPing, ip, bytes, time, ttl, 0});
+        QObject::connect(events, &Tarvix::PingEvents::OnPing, events,
+                         [this](const QString &ip, qint32 bytes, qint32 time, qint32 ttl) {
+                             m_events.append({Tarvix::PingEvents::Id::OnPing, ip, bytes, time, ttl, 0});
+                         });
+        QObject::connect(events, &Tarvix::PingEvents::OnPingStr, events, [this](const QString &line) {
+            m_events.append({Tarvix::PingEvents::Id::OnPingStr, line});
         });
-        QObject::connect(events, &PingEvents::OnPingStr, events, [this](const QString &line) {
-            m_events.append({PingEvents::Id::OnPingStr, line});
-        });
-        QObject::connect(events, &PingEvents::OnPingError, events, [this](const QString &text, qint32 code) {
-            m_events.append({PingEvents::Id::OnPingError, text, 0, 0, 0, code});
+        QObject::connect(events, &Tarvix::PingEvents::OnPingError, events, [this](const QString &text, qint32 code) {
+            m_events.append({Tarvix::PingEvents::Id::OnPingError, text, 0, 0, 0, code});
         });
     }
 
     const QList<Event> &events() const { return m_events; }
-    QList<Event> of(PingEvents::Id id) const
+    QList<Event> of(Tarvix::PingEvents::Id id) const
     {
         QList<Event> selected;
         for (const Event &e : m_events)
@@ -47,7 +48,7 @@ public:
     {
         QString text;
         for (const Event &e : m_events)
-            if (e.id != PingEvents::Id::OnPing)
+            if (e.id != Tarvix::PingEvents::Id::OnPing)
                 text += e.text;
         return text;
     }

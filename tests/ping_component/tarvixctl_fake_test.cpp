@@ -17,6 +17,12 @@
 #include <cerrno>
 #include <memory>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+
 namespace {
 
 using Id = PingEvents::Id;

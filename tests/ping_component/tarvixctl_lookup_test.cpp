@@ -15,6 +15,12 @@
 
 #include <memory>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+
 namespace {
 
 using Id = PingEvents::Id;

@@ -22,6 +22,12 @@
 #include <memory>
 #include <unistd.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+
 namespace {
 
 using Id = PingEvents::Id;

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+
 namespace {
 
 using Id = PingEvents::Id;

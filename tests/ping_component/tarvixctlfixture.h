@@ -13,9 +13,18 @@ protected:
     TarvixCtl control;
     EventRecorder recorder{control.events()};
 
-    DispResult put(DispId id, const DispValue &v) { return control.invoke(qint32(id), DispKind::PropertyPut, {v}); }
-    DispValue get(DispId id) { return control.invoke(qint32(id), DispKind::PropertyGet).value(); }
-    DispResult ping(const QString &host) { return control.invoke(qint32(DispId::Ping), DispKind::Method, {host}); }
+    Tarvix::DispResult put(Tarvix::DispId id, const Tarvix::DispValue &v)
+    {
+        return control.invoke(qint32(id), Tarvix::DispKind::PropertyPut, {v});
+    }
+    Tarvix::DispValue get(Tarvix::DispId id)
+    {
+        return control.invoke(qint32(id), Tarvix::DispKind::PropertyGet).value();
+    }
+    Tarvix::DispResult ping(const QString &host)
+    {
+        return control.invoke(qint32(Tarvix::DispId::Ping), Tarvix::DispKind::Method, {host});
+    }
     // Lets whatever is still queued be raised.
     static void settle() { EventRecorder::deliverQueued(); }
 };

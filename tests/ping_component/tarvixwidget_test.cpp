@@ -14,6 +14,14 @@
 
 #include <memory>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingControl;
+using Tarvix::PingEvents;
+using Tarvix::TarvixWidget;
+
 namespace {
 
 constexpr qint64 s = FakeClock::Second;

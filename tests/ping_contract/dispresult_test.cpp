@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+using Tarvix::DispId;
+using Tarvix::dispIdName;
+using Tarvix::DispKind;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingControlProxy;
+using Tarvix::toDispId;
+
 TEST(DispId, NamesEveryMemberAndOnlyThose)
 {
     EXPECT_EQ(dispIdName(1), QStringLiteral("Ping"));

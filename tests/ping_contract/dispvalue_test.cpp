@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using Tarvix::DispValue;
+
 TEST(DispValue, KeepsItsKindAndRefusesToPretend)
 {
     const DispValue empty;

@@ -11,6 +11,9 @@
 #include <QScreen>
 #include <QTest>
 
+using Tarvix::DispId;
+using Tarvix::DispKind;
+using Tarvix::DispValue;
 using namespace Qt::Literals::StringLiterals;
 
 TEST(SimpleForm1Definition, SavedStateIsTheSeventySixByteStreamWithTheRunDisplayOn)

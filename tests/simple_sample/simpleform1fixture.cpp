@@ -8,7 +8,7 @@ using namespace Qt::Literals::StringLiterals;
 
 SimpleForm1Test::SimpleForm1Test(Qt::FocusPolicy componentFocus)
 {
-    m_registry.add(QString::fromLatin1(TarvixCtlClassName), [this, componentFocus](QWidget *parent) {
+    m_registry.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), [this, componentFocus](QWidget *parent) {
         component = new ScriptedPingControl(parent);
         component->setFocusPolicy(componentFocus);
         return component;

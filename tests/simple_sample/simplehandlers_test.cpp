@@ -3,6 +3,8 @@
 // usable.
 #include "simpleform1fixture.h"
 
+using Tarvix::DispId;
+using Tarvix::DispValue;
 using namespace Qt::Literals::StringLiterals;
 
 TEST_F(SimpleForm1Test, PingPingsTheHostBoxTextUnchangedAndDoesNothingElse)

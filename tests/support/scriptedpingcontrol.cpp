@@ -4,6 +4,15 @@
 
 #include <ostream>
 
+using Tarvix::DispId;
+using Tarvix::dispIdName;
+using Tarvix::DispKind;
+using Tarvix::dispKindName;
+using Tarvix::DispResult;
+using Tarvix::DispValue;
+using Tarvix::PingEvents;
+using Tarvix::toDispId;
+
 ScriptedPingControl::ScriptedPingControl(QWidget *parent) : QWidget(parent), m_events(new PingEvents(this))
 {
     m_values.insert(qint32(DispId::Active), 0);

@@ -9,7 +9,9 @@
 #include <functional>
 #include <iosfwd>
 
+namespace Tarvix {
 class PingEvents;
+}
 
 // A ping control for tests: it honours the contract's members and access
 // kinds, records every dispatch call in order, answers reads with values the
@@ -18,7 +20,7 @@ class PingEvents;
 //
 // It can also raise events from inside its Ping call. The real component never
 // does that, but a host must cope with it.
-class ScriptedPingControl : public QWidget, public PingControl
+class ScriptedPingControl : public QWidget, public Tarvix::PingControl
 {
     Q_OBJECT
 
@@ -26,8 +28,8 @@ public:
     struct Call
     {
         qint32 dispId;
-        DispKind kind;
-        QList<DispValue> args;
+        Tarvix::DispKind kind;
+        QList<Tarvix::DispValue> args;
 
         friend bool operator==(const Call &, const Call &) = default;
     };
@@ -35,17 +37,17 @@ public:
     explicit ScriptedPingControl(QWidget *parent = nullptr);
     ~ScriptedPingControl() override;
 
-    DispResult invoke(qint32 dispId, DispKind kind, const QList<DispValue> &args = {}) override;
-    PingEvents *events() override { return m_events; }
+    Tarvix::DispResult invoke(qint32 dispId, Tarvix::DispKind kind, const QList<Tarvix::DispValue> &args = {}) override;
+    Tarvix::PingEvents *events() override { return m_events; }
     QWidget *widget() override { return this; }
     bool loadState(const QByteArray &stream) override;
     QByteArray saveState() const override { return m_state; }
 
     // What the test scripts.
-    void setValue(DispId id, const DispValue &value) { m_values.insert(qint32(id), value); }
-    DispValue value(DispId id) const { return m_values.value(qint32(id)); }
+    void setValue(Tarvix::DispId id, const Tarvix::DispValue &value) { m_values.insert(qint32(id), value); }
+    Tarvix::DispValue value(Tarvix::DispId id) const { return m_values.value(qint32(id)); }
     // Every call of that member fails with this message from now on.
-    void failOn(DispId id, const QString &message) { m_failures.insert(qint32(id), message); }
+    void failOn(Tarvix::DispId id, const QString &message) { m_failures.insert(qint32(id), message); }
     void clearFailures() { m_failures.clear(); }
     // Runs inside each Ping call, after the call was recorded.
     void setDuringPing(const std::function<void()> &action) { m_duringPing = action; }
@@ -63,16 +65,19 @@ public:
     void clearCalls() { m_calls.clear(); }
     const QByteArray &loadedState() const { return m_state; }
 
-    static Call put(DispId id, qint32 value) { return {qint32(id), DispKind::PropertyPut, {value}}; }
-    static Call get(DispId id) { return {qint32(id), DispKind::PropertyGet, {}}; }
-    static Call method(DispId id, const QList<DispValue> &args) { return {qint32(id), DispKind::Method, args}; }
+    static Call put(Tarvix::DispId id, qint32 value) { return {qint32(id), Tarvix::DispKind::PropertyPut, {value}}; }
+    static Call get(Tarvix::DispId id) { return {qint32(id), Tarvix::DispKind::PropertyGet, {}}; }
+    static Call method(Tarvix::DispId id, const QList<Tarvix::DispValue> &args)
+    {
+        return {qint32(id), Tarvix::DispKind::Method, args};
+    }
 
 private:
-    DispResult checkAccess(qint32 dispId, DispKind kind, const QList<DispValue> &args) const;
+    Tarvix::DispResult checkAccess(qint32 dispId, Tarvix::DispKind kind, const QList<Tarvix::DispValue> &args) const;
 
-    PingEvents *m_events;
+    Tarvix::PingEvents *m_events;
     QList<Call> m_calls;
-    QHash<qint32, DispValue> m_values;
+    QHash<qint32, Tarvix::DispValue> m_values;
     QHash<qint32, QString> m_failures;
     std::function<void()> m_duringPing;
     std::function<void()> m_onDestruction;

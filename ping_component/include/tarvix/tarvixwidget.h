@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace Tarvix {
+
 // The ping component's typed Qt interface, for programs that embed it the Qt
 // way rather than through the dispatch contract. Every property and call here
 // goes through the same dispatch as the contract, so both see the same values
@@ -78,3 +80,5 @@ signals:
 protected:
     using QWidget::QWidget;
 };
+
+} // namespace Tarvix

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace Tarvix {
+
 // Dispatch identifiers of a ping control. Hosts call members by these numbers
 // only; the numbers are part of the contract and never change.
 enum class DispId : qint32 {
@@ -37,3 +39,5 @@ TARVIX_CONTRACT_EXPORT QString dispIdName(qint32 dispId);
 TARVIX_CONTRACT_EXPORT std::optional<DispId> toDispId(qint32 dispId);
 
 TARVIX_CONTRACT_EXPORT QString dispKindName(DispKind kind);
+
+} // namespace Tarvix

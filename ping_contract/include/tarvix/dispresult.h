@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace Tarvix {
+
 // What a late-bound call returns: a value, or an error that the caller sees.
 class TARVIX_CONTRACT_EXPORT DispResult
 {
@@ -42,3 +44,5 @@ private:
     DispValue m_value;
     QString m_message;
 };
+
+} // namespace Tarvix

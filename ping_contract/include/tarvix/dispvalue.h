@@ -7,6 +7,8 @@
 
 #include <variant>
 
+namespace Tarvix {
+
 // A value that crosses the dispatch contract: nothing, a 32-bit integer or a text.
 class TARVIX_CONTRACT_EXPORT DispValue
 {
@@ -34,8 +36,11 @@ public:
     QString describe() const;
     static QString kindName(Kind kind);
 
-    friend bool operator==(const DispValue &, const DispValue &) = default;
+    friend bool operator==(const DispValue &a, const DispValue &b) { return a.m_value == b.m_value; }
+    friend bool operator!=(const DispValue &a, const DispValue &b) { return !(a == b); }
 
 private:
     std::variant<std::monostate, qint32, QString> m_value;
 };
+
+} // namespace Tarvix

@@ -10,8 +10,11 @@
 
 #include <functional>
 
-class PingEvents;
 class QWidget;
+
+namespace Tarvix {
+
+class PingEvents;
 
 // What a host requires of a ping control. Any component that honours this
 // interface serves: hosts reach it only through invoke() and its events.
@@ -39,3 +42,5 @@ public:
 
 // Creates a component whose widget is a child of parent; the parent owns it.
 using PingControlFactory = std::function<PingControl *(QWidget *parent)>;
+
+} // namespace Tarvix

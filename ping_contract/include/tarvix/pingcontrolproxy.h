@@ -3,6 +3,8 @@
 #include <tarvix/pingcontrol.h>
 #include <tarvix/tarvixcontractexport.h>
 
+namespace Tarvix {
+
 // Typed calls over PingControl::invoke. Each returns the component's result
 // unchanged, so a caller sees every error the late-bound call would give.
 class TARVIX_CONTRACT_EXPORT PingControlProxy
@@ -31,3 +33,5 @@ public:
 private:
     PingControl *m_control;
 };
+
+} // namespace Tarvix

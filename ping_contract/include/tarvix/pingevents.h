@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+namespace Tarvix {
+
 // The event interface of a ping control, in the contract's order. A component
 // owns one and raises its events through it, always on the UI thread and never
 // from inside one of its own dispatch calls.
@@ -28,3 +30,5 @@ signals:
     // An error text, shown as it stands, and the component's error code.
     void OnPingError(const QString &strError, qint32 lError);
 };
+
+} // namespace Tarvix
