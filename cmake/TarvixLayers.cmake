@@ -48,6 +48,9 @@ function(tarvix_check_layers)
     tarvix_layer_may_not_use(tarvix-icmp-helper "^Qt6::" "^ping_")
     # Qt Core only, and nothing of the contract or the widgets.
     tarvix_layer_may_not_use(ping_engine "^Qt6::Gui$" "^Qt6::Widgets$" "^ping_contract$" "^ping_component")
+    # The shipped libraries hold each layer once: the component's library the
+    # widgets, on the engine's library.
+    tarvix_layer_may_not_use(tarvix_ping_component "^ping_engine$" "^tarvix_icmp$")
     # The programs take the component as its users do: the installed library.
     foreach(program Tarvix TarvixS)
         tarvix_layer_may_not_use(${program} "^ping_component$" "^ping_engine$" "^tarvix_icmp$")

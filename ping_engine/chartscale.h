@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QtGlobal>
+#include <tarvix/tarvixpingexport.h>
 
 // The top of a round-trip chart's y-axis. It moves in 1-2-5 steps, grows at
 // once when a reply would not fit, and shrinks only when the replies in view
 // need at most half of it, so the axis does not jump with every reply.
-class ChartScale
+class TARVIX_PING_EXPORT ChartScale
 {
 public:
     static constexpr qint64 MinimumTopNs = 100000; // 0.1 ms: loopback still shows

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <tarvix/tarvixpingexport.h>
 
 // Which requests of a run the chart shows: a window of span consecutive
 // requests ending at end (exclusive), by ordinal. Live, the window follows
@@ -10,7 +11,7 @@
 // that a short run fills most of the chart. Zoom goes in 1-2-5 steps from a
 // few requests to the whole run; scrolling goes back through all of it. A
 // cursor may pick one request, which the window then keeps in view.
-class ChartWindow
+class TARVIX_PING_EXPORT ChartWindow
 {
 public:
     static constexpr qint64 MinimumSpan = 5;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include <sys/socket.h>
+#include <tarvix/tarvixpingexport.h>
 
 // The address families a ping can use.
 enum class IpFamily { Unknown, IPv4, IPv6, Any };
@@ -23,7 +24,7 @@ struct Ipv6Bytes
 // a proxy and authentication stack into every program that pings. It owns
 // every conversion: from and to text, from and to socket addresses, so that
 // no other code handles a sockaddr's bytes.
-class HostAddress
+class TARVIX_PING_EXPORT HostAddress
 {
 public:
     HostAddress() = default;

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <netdb.h>
 #include <sys/eventfd.h>
@@ -87,7 +88,77 @@ QString reverseName(const HostAddress &address)
     return QString::fromUtf8(host);
 }
 
+// Runs lookup on a worker thread of its own, which leaves its answer in the
+// handover given back; nothing when no descriptor or thread is to be had.
+HandoverHold startWorker(const HostResolver::Lookup &lookup, const QString &host, bool reverseLookup)
+{
+    HandoverHold handover(new Handover);
+    if (handover->wakeUp < 0)
+        return {};
+    try {
+        std::thread([handover = holdAgain(handover), lookup, host, reverseLookup] {
+            HostResolver::Result result = lookup(host, reverseLookup);
+            {
+                const std::lock_guard lock(handover->mutex);
+                handover->answer = std::move(result);
+            }
+            const quint64 one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(handover->wakeUp, &one, sizeof one);
+        }).detach();
+    } catch (const std::system_error &) {
+        return {};
+    }
+    return handover;
+}
+
+// The answer a worker left, once it woke its handover.
+std::optional<HostResolver::Result> takeAnswer(const HandoverHold &handover)
+{
+    quint64 count = 0;
+    [[maybe_unused]] const ssize_t read = ::read(handover->wakeUp, &count, sizeof count);
+    const std::lock_guard lock(handover->mutex);
+    return std::move(handover->answer);
+}
+
 } // namespace
+
+// One lookUp() in progress: it hears its worker, or answers from the event
+// loop what needed none.
+class HostResolver::Pending : public QObject
+{
+public:
+    Pending(HostResolver *resolver, HandoverHold handover, Done done, std::optional<Result> ready)
+        : m_resolver(resolver), m_handover(std::move(handover)), m_done(std::move(done))
+    {
+        if (ready) {
+            QTimer::singleShot(0, this, [this, answer = std::move(*ready)] { finish(answer); });
+            return;
+        }
+        auto *answered = new QSocketNotifier(m_handover->wakeUp, QSocketNotifier::Read, this);
+        connect(answered, &QSocketNotifier::activated, this, [this, answered] {
+            answered->setEnabled(false);
+            const std::optional<Result> answer = takeAnswer(m_handover);
+            Result result = answer.value_or(Result{});
+            if (!answer)
+                result.status = Result::Status::Cancelled;
+            finish(result);
+        });
+    }
+
+private:
+    void finish(const Result &result)
+    {
+        // Off the list first: done may start another lookup, or end the resolver.
+        m_resolver->m_pending.removeOne(this);
+        const Done done = std::move(m_done);
+        deleteLater();
+        done(result);
+    }
+
+    HostResolver *m_resolver;
+    HandoverHold m_handover;
+    Done m_done;
+};
 
 bool HostResolver::isPlausibleName(const QString &text)
 {
@@ -181,8 +252,22 @@ void HostResolver::setLookup(Lookup lookup)
     m_lookup = lookup ? std::move(lookup) : Lookup(&resolveBlocking);
 }
 
+void HostResolver::lookUp(const QString &host, bool reverseLookup, Done done)
+{
+    std::optional<Result> ready;
+    HandoverHold handover;
+    if (needsWorker(host, reverseLookup))
+        handover = startWorker(m_lookup, host, reverseLookup);
+    if (!handover)
+        ready = resolveBlocking(host, reverseLookup);
+    m_pending.append(new Pending(this, std::move(handover), std::move(done), std::move(ready)));
+}
+
 void HostResolver::cancel()
 {
+    // A lookup dropped here is never answered; its worker finishes on its own.
+    for (Pending *pending : std::exchange(m_pending, {}))
+        delete pending;
     // Each loop ends once the loops above it on the stack have: a nested wait
     // returns first, then the one it interrupted.
     for (Wait *wait : std::as_const(m_waits)) {
@@ -200,22 +285,9 @@ HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLook
 
     // Without a descriptor or a thread to be had, a frozen window until the
     // resolver answers beats a wrong answer.
-    const HandoverHold handover(new Handover);
-    if (handover->wakeUp < 0)
+    const HandoverHold handover = startWorker(m_lookup, host, reverseLookup);
+    if (!handover)
         return resolveBlocking(host, reverseLookup);
-    try {
-        std::thread([handover = holdAgain(handover), lookup = m_lookup, host, reverseLookup] {
-            Result result = lookup(host, reverseLookup);
-            {
-                const std::lock_guard lock(handover->mutex);
-                handover->answer = std::move(result);
-            }
-            const quint64 one = 1;
-            [[maybe_unused]] const ssize_t written = ::write(handover->wakeUp, &one, sizeof one);
-        }).detach();
-    } catch (const std::system_error &) {
-        return resolveBlocking(host, reverseLookup);
-    }
 
     // User input is taken too: Stop (a write of 0 to Active) and the close
     // request of the window manager are user input to Qt, and either must end
@@ -223,10 +295,10 @@ HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLook
     Wait wait;
     wait.resolver = this;
     QSocketNotifier answered(handover->wakeUp, QSocketNotifier::Read);
+    std::optional<Result> answer;
     QObject::connect(&answered, &QSocketNotifier::activated, &wait.loop, [&] {
-        quint64 count = 0;
-        [[maybe_unused]] const ssize_t read = ::read(handover->wakeUp, &count, sizeof count);
         answered.setEnabled(false);
+        answer = takeAnswer(handover);
         wait.loop.quit();
     });
     m_waits.append(&wait);
@@ -236,11 +308,6 @@ HostResolver::Result HostResolver::resolve(const QString &host, bool reverseLook
     if (wait.resolver)
         wait.resolver->m_waits.removeOne(&wait);
 
-    std::optional<Result> answer;
-    {
-        const std::lock_guard lock(handover->mutex);
-        answer = std::move(handover->answer);
-    }
     if (wait.cancelled || !answer) {
         // The worker's answer, should it come, goes with the handover.
         Result cancelled;

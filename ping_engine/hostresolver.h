@@ -55,8 +55,16 @@ public:
     // one returns only after it). The application quitting ends the wait too.
     Result resolve(const QString &host, bool reverseLookup);
 
+    // Looks host up without waiting: done gets the answer on this thread,
+    // always from the event loop, never inside this call. A lookup still
+    // running when cancel() is called, or the resolver goes, is dropped and
+    // done is never called.
+    using Done = std::function<void(const Result &)>;
+    void lookUp(const QString &host, bool reverseLookup, Done done);
+
     // Ends every wait of this resolver at once: each resolve() in progress
-    // returns Cancelled as soon as its loop is back on top.
+    // returns Cancelled as soon as its loop is back on top; lookUp()s still
+    // running are dropped.
     void cancel();
 
     // The same as a worker does it, blocking the calling thread.
@@ -67,9 +75,11 @@ public:
 
 private:
     struct Wait;
+    class Pending;
 
     static bool needsWorker(const QString &host, bool reverseLookup);
 
     Lookup m_lookup;
     QList<Wait *> m_waits; // the waits in progress, innermost last
+    QList<Pending *> m_pending; // the lookUp()s in progress
 };

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tarvix/tarvixpingexport.h>
 
 class Clock;
 class Alarm;
@@ -36,7 +37,7 @@ class QSocketNotifier;
 // the datagram socket, then raw, then the helper) and a clock (the system's).
 // Tests give it fakes and run every rule of scheduling without a socket or a
 // sleep.
-class PingEngine : public QObject
+class TARVIX_PING_EXPORT PingEngine : public QObject
 {
     Q_OBJECT
 

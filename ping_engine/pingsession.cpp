@@ -37,28 +37,56 @@ void PingSession::stop()
     m_engine->stop();
 }
 
-void PingSession::start(const QString &host, const PingSettings &settings)
+std::optional<quint64> PingSession::prepare(const PingSettings &settings)
 {
     stop();
     const quint64 generation = ++m_generation;
     m_hostName.clear();
     m_ipAddress.clear();
-
     if (const std::optional<QString> problem = settings.validationError()) {
         emit refused(PingText::errorLine(*problem), PingText::BadSetting);
-        return;
+        return std::nullopt;
     }
+    return generation;
+}
 
+void PingSession::start(const QString &host, const PingSettings &settings)
+{
+    const std::optional<quint64> generation = prepare(settings);
+    if (!generation)
+        return;
     m_resolving = true;
     QPointer<PingSession> self(this);
     emit resolving();
-    if (!self || generation != m_generation)
+    if (!self || *generation != m_generation)
         return;
     const HostResolver::Result resolved = m_resolver.resolve(host, settings.resolvesAddresses());
-    if (!self || generation != m_generation)
+    if (!self || *generation != m_generation)
         return; // destroyed, stopped, or overtaken by another start meanwhile
     m_resolving = false;
+    take(resolved, settings);
+}
 
+void PingSession::begin(const QString &host, const PingSettings &settings)
+{
+    const std::optional<quint64> generation = prepare(settings);
+    if (!generation)
+        return;
+    m_resolving = true;
+    // A stop or another start cancels the lookup (stop() and the resolver's
+    // end do); the answer of an overtaken one is not taken.
+    m_resolver.lookUp(host, settings.resolvesAddresses(),
+                      [this, generation = *generation, settings](const HostResolver::Result &resolved) {
+                          if (generation != m_generation)
+                              return;
+                          m_resolving = false;
+                          take(resolved, settings);
+                      });
+    emit resolving();
+}
+
+void PingSession::take(const HostResolver::Result &resolved, const PingSettings &settings)
+{
     switch (resolved.status) {
     case HostResolver::Result::Status::Cancelled:
         break; // the application is quitting

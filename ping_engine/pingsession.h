@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <tarvix/tarvixpingexport.h>
 
 class Clock;
 
@@ -20,7 +21,7 @@ class Clock;
 // may stop the session, start again (which overtakes the first start) or
 // destroy it, and each ends the wait at once. Until the wait ends, isActive()
 // reads true.
-class PingSession : public QObject
+class TARVIX_PING_EXPORT PingSession : public QObject
 {
     Q_OBJECT
 
@@ -41,6 +42,10 @@ public:
     // or refused() said why not, or the wait for the resolver was ended by a
     // stop, another start or the session's end.
     void start(const QString &host, const PingSettings &settings);
+    // The same without waiting: returns at once, with isActive() true unless
+    // refused() has said why not; the lookup's answer starts the run from the
+    // event loop, where refused() may come too.
+    void begin(const QString &host, const PingSettings &settings);
     // Ends the run, or a start still looking its host up.
     void stop();
 
@@ -66,6 +71,11 @@ signals:
 private:
     // Ends a start still looking its host up: its wait ends at once.
     void abandonStart();
+    // What start() and begin() do first: the generation of this start, or
+    // nothing when its settings refused it.
+    std::optional<quint64> prepare(const PingSettings &settings);
+    // Starts the run the resolver's answer allows, or says why none.
+    void take(const HostResolver::Result &resolved, const PingSettings &settings);
 
     PingEngine *m_engine;
     Prober::Preference m_preference = Prober::Preference::Auto;

@@ -6,10 +6,11 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <tarvix/tarvixpingexport.h>
 
 // The texts the component raises: its own pre-formatted lines and its error
 // messages. Every line ends in CR LF. Round trips are shown to the microsecond.
-class PingText
+class TARVIX_PING_EXPORT PingText
 {
 public:
     // Error codes passed with each error text.

@@ -10,11 +10,12 @@
 
 #include <memory>
 #include <optional>
+#include <tarvix/tarvixpingexport.h>
 
 // One ICMP echo socket of one address family. IPv4 and IPv6, datagram and raw,
 // differ in how the socket is opened and what the kernel hands back; the run
 // logic above sees only this.
-class Prober
+class TARVIX_PING_EXPORT Prober
 {
 public:
     // Helper: raw sockets of tarvix-icmp-helper, which holds the capability

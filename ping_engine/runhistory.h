@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <vector>
+#include <tarvix/tarvixpingexport.h>
 
 // How every request of a run ended, in bounded memory whatever the run's
 // length. The newest requests are kept one by one; older ones are folded into
@@ -13,7 +14,7 @@
 //
 // Requests are addressed by ordinal: 0 for the first of the run, counting on
 // past the 16-bit sequence numbers, which wrap.
-class RunHistory
+class TARVIX_PING_EXPORT RunHistory
 {
 public:
     struct Sample

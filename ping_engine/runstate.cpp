@@ -51,7 +51,7 @@ void RunState::markUnsendable(quint16 sequence, qint64 realtimeNs, const QString
 {
     setOutcome(sequence, Outcome::Lost);
     m_inFlight.reset();
-    m_lastCompleted = Request{sequence, 0, 0};
+    m_lastCompleted = Request{sequence, realtimeNs, 0};
     m_nextSequence = quint16(sequence + 1);
     ++m_requestsSent;
     m_statistics.addLost(true);

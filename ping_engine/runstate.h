@@ -117,6 +117,9 @@ public:
     void completeLost(bool dueToError, const QString &errorText = {});
     void countDuplicate() { m_statistics.addDuplicate(); }
 
+    // The request that ended last, however it ended; its send time is the
+    // clock read before the send (for one that could not be sent, when it failed).
+    const std::optional<Request> &lastCompleted() const { return m_lastCompleted; }
     // Whether the request that ended last was answered.
     bool lastRequestReplied() const { return m_lastCompleted && m_replied->test(m_lastCompleted->sequence); }
 

@@ -3,12 +3,13 @@
 #include <QtGlobal>
 
 #include <array>
+#include <tarvix/tarvixpingexport.h>
 
 // Running statistics of one run, in constant memory whatever its length.
 // Round trips are kept in nanoseconds. The mean and deviation use Welford's
 // update, which stays exact where sums of squares of nanoseconds would lose
 // precision after a long run.
-class RunStatistics
+class TARVIX_PING_EXPORT RunStatistics
 {
 public:
     void addReply(qint64 rttNs);

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <tarvix/tarvixpingexport.h>
 
 // The component's saved state as a form definition stores it: a 32-bit version
 // word (0x300), the control's extent as two untagged 32-bit words in HIMETRIC
@@ -27,7 +28,7 @@
 //   8 IpAddress         text  the IpAddress property until the first Ping
 //   9 Display           int   0: compact run indicator, non-zero: the full run display
 //  10 Interval          int   seconds between requests, 1 to 3600
-class SavedState
+class TARVIX_PING_EXPORT SavedState
 {
 public:
     static constexpr quint32 Version = 0x300;

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "clock.h"
+#include <tarvix/tarvixpingexport.h>
 
 // The system's clocks, and alarms on the event loop's precise timers.
-class SystemClock final : public Clock
+class TARVIX_PING_EXPORT SystemClock final : public Clock
 {
 public:
     // It has no state: one serves every engine.
