@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks of an installed prefix, one per CTest test:
 #   install_test.sh install  PREFIX BUILD   install the build into PREFIX
-#   install_test.sh files    PREFIX         what is there, what the libraries export, no privilege
+#   install_test.sh files    PREFIX SOVERSION  what is there, what the libraries export, no privilege
 #   install_test.sh desktop  PREFIX         desktop entries and AppStream metadata validate
 #   install_test.sh example  PREFIX SOURCE WORK  build examples/ against PREFIX, ping 127.0.0.1
 #   install_test.sh plugin   PREFIX LOADER WORK  move PREFIX, load the Designer plugin from there,
@@ -30,9 +30,9 @@ files)
     done
     lib=$(libdir)
     [ -f "$lib/cmake/Tarvix/TarvixConfigVersion.cmake" ] || fail "no CMake package in $lib/cmake/Tarvix"
-    for name in pingcontract pingcomponent; do
+    for name in pingcontract ping pingcomponent; do
         soname=$(objdump -p "$lib/libtarvix-$name.so" | awk '$1 == "SONAME" { print $2 }')
-        [ "$soname" = "libtarvix-$name.so.0.2" ] || fail "libtarvix-$name.so has SONAME '$soname'"
+        [ "$soname" = "libtarvix-$name.so.$3" ] || fail "libtarvix-$name.so has SONAME '$soname'"
     done
     # The component exports its factory and typed interface, nothing of its inner classes.
     exported=$(nm -DC --defined-only "$lib/libtarvix-pingcomponent.so" | awk '{ $1 = ""; $2 = ""; print }')
