@@ -19,6 +19,8 @@ packages=(
     # PS (with fontconfig's Courier aliases) for Courier, Liberation Mono for
     # Courier New; DejaVu is what anything else falls back to.
     fonts-dejavu-core fonts-liberation fonts-urw-base35
+    # The API reference (docs/).
+    doxygen
 )
 
 missing=()

@@ -49,18 +49,31 @@ class PingerPrivate;
 class TARVIX_PING_EXPORT Pinger : public QObject
 {
     Q_OBJECT
+    /*! Requests per run, unless continuous: count(), setCount(). */
     Q_PROPERTY(int count READ count WRITE setCount NOTIFY countChanged)
+    /*! Whether runs go on until stop(): isContinuous(), setContinuous(). */
     Q_PROPERTY(bool continuous READ isContinuous WRITE setContinuous NOTIFY continuousChanged)
+    /*! Milliseconds between the starts of two requests: interval(), setInterval(). */
     Q_PROPERTY(int interval READ interval WRITE setInterval NOTIFY intervalChanged)
+    /*! Milliseconds to wait for each reply: timeout(), setTimeout(). */
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout NOTIFY timeoutChanged)
+    /*! Payload bytes of each request: packetSize(), setPacketSize(). */
     Q_PROPERTY(int packetSize READ packetSize WRITE setPacketSize NOTIFY packetSizeChanged)
+    /*! The requests' time to live or hop limit: timeToLive(), setTimeToLive(). */
     Q_PROPERTY(int timeToLive READ timeToLive WRITE setTimeToLive NOTIFY timeToLiveChanged)
+    /*! Whether the address pinged is looked up for its name: resolvesAddresses(), setResolveAddresses(). */
     Q_PROPERTY(bool resolveAddresses READ resolvesAddresses WRITE setResolveAddresses NOTIFY resolveAddressesChanged)
+    /*! Whether a start() has not yet come to its finished(): isActive(). */
     Q_PROPERTY(bool active READ isActive NOTIFY activeChanged)
+    /*! The run's host name: hostName(). */
     Q_PROPERTY(QString hostName READ hostName NOTIFY hostNameChanged)
+    /*! The address the run pings: ipAddress(). */
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
+    /*! The figures of the current or last run: statistics(). */
     Q_PROPERTY(Tarvix::PingStatistics statistics READ statistics NOTIFY statisticsChanged)
+    /*! Why the last run did not start or ended early: error(). */
     Q_PROPERTY(Tarvix::Pinger::Error error READ error NOTIFY errorChanged)
+    /*! error() worded for users: errorString(). */
     Q_PROPERTY(QString errorString READ errorString NOTIFY errorChanged)
 
 public:

@@ -25,16 +25,27 @@ class PingResultData;
 class TARVIX_PING_EXPORT PingResult
 {
     Q_GADGET
+    /*! The request's ICMP sequence number: sequence(). */
     Q_PROPERTY(int sequence READ sequence)
+    /*! How the request ended: outcome(). */
     Q_PROPERTY(Tarvix::PingResult::Outcome outcome READ outcome)
+    /*! The round trip of a reply in milliseconds, as roundTripMs() (not the nanoseconds of roundTrip()). */
     Q_PROPERTY(double roundTrip READ roundTripMs)
+    /*! The round trip of a reply in milliseconds: roundTripMs(). */
     Q_PROPERTY(double roundTripMs READ roundTripMs)
+    /*! Who answered: address(). */
     Q_PROPERTY(QString address READ address)
+    /*! The name of address(), or empty: hostName(). */
     Q_PROPERTY(QString hostName READ hostName)
+    /*! The reply's payload in bytes, or -1: bytes(). */
     Q_PROPERTY(int bytes READ bytes)
+    /*! The reply's time to live or hop limit, or -1: ttl(). */
     Q_PROPERTY(int ttl READ ttl)
+    /*! When the request was sent, in UTC: sentAt(). */
     Q_PROPERTY(QDateTime sentAt READ sentAt)
+    /*! For an Error, what went wrong: errorText(). */
     Q_PROPERTY(QString errorText READ errorText)
+    /*! The request's line as ping tools print it: line(). */
     Q_PROPERTY(QString line READ line)
 
 public:

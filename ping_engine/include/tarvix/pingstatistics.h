@@ -23,16 +23,27 @@ class PingStatisticsData;
 class TARVIX_PING_EXPORT PingStatistics
 {
     Q_GADGET
+    /*! Requests that came to an end: sent(). */
     Q_PROPERTY(qint64 sent READ sent)
+    /*! Requests answered by a reply: received(). */
     Q_PROPERTY(qint64 received READ received)
+    /*! Further copies of replies already counted: duplicates(). */
     Q_PROPERTY(qint64 duplicates READ duplicates)
+    /*! Requests that ended with an ICMP error or could not be sent: errors(). */
     Q_PROPERTY(qint64 errors READ errors)
+    /*! The share of the requests sent that got no reply, 0 to 1: loss(). */
     Q_PROPERTY(double loss READ loss)
+    /*! The shortest round trip in milliseconds: minimumMs(). */
     Q_PROPERTY(double minimum READ minimumMs)
+    /*! The mean round trip in milliseconds: averageMs(). */
     Q_PROPERTY(double average READ averageMs)
+    /*! The longest round trip in milliseconds: maximumMs(). */
     Q_PROPERTY(double maximum READ maximumMs)
+    /*! The standard deviation of the round trips in milliseconds: deviationMs(). */
     Q_PROPERTY(double deviation READ deviationMs)
+    /*! The round trip that 95% of the replies did not exceed, in milliseconds: p95Ms(). */
     Q_PROPERTY(double p95 READ p95Ms)
+    /*! The mean difference between consecutive round trips in milliseconds: jitterMs(). */
     Q_PROPERTY(double jitter READ jitterMs)
 
 public:
