@@ -10,6 +10,8 @@ packages=(
     # The Designer plugin's interface; the checks of what is installed.
     qt6-tools-dev desktop-file-utils appstream
     libgtest-dev
+    # The Debian packages: cpack's dpkg-shlibdeps and file, and lintian to check them.
+    dpkg-dev file lintian
     iproute2 procps iputils-ping libcap2-bin
     xvfb xauth imagemagick xdotool libx11-dev
     # The accessibility test: a session bus, AT-SPI and its Python client.
