@@ -128,8 +128,8 @@ int main(int argc, char **argv)
         }
     });
 
-    // Nothing but activeChanged() comes from inside start(): the results,
-    // an error included, all come from the event loop.
+    // start() returns at once: the lookup, the results and any error all
+    // come from the event loop.
     pinger.start(host);
     return app.exec();
 }
