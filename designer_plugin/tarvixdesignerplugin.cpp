@@ -1,12 +1,13 @@
 #include "tarvixdesignerplugin.h"
 
-#include <tarvix/tarvixwidget.h>
+#include <tarvix/pingwidget.h>
 
 #include <QIcon>
 
 QString TarvixDesignerPlugin::name() const
 {
-    return QStringLiteral("TarvixCtl");
+    // The class as uic writes it into the code it makes: with its namespace.
+    return QStringLiteral("Tarvix::PingWidget");
 }
 
 QString TarvixDesignerPlugin::group() const
@@ -16,18 +17,19 @@ QString TarvixDesignerPlugin::group() const
 
 QString TarvixDesignerPlugin::toolTip() const
 {
-    return QStringLiteral("Tarvix ping component");
+    return QStringLiteral("Pings a host and shows the run as a chart or a lamp");
 }
 
 QString TarvixDesignerPlugin::whatsThis() const
 {
-    return QStringLiteral("Sends ICMP echo requests to a host and shows the run; "
-                          "set its count, time-out, packet size and TTL, and connect its signals.");
+    return QStringLiteral("Sends ICMP echo requests to a host and shows the run as a chart of round trips, "
+                          "or as a lamp; set its count, interval, time-out, packet size and TTL here, call "
+                          "ping(host), and connect to pinger() for its results.");
 }
 
 QString TarvixDesignerPlugin::includeFile() const
 {
-    return QStringLiteral("tarvix/tarvixwidget.h");
+    return QStringLiteral("tarvix/pingwidget.h");
 }
 
 QIcon TarvixDesignerPlugin::icon() const
@@ -37,16 +39,16 @@ QIcon TarvixDesignerPlugin::icon() const
 
 QWidget *TarvixDesignerPlugin::createWidget(QWidget *parent)
 {
-    return Tarvix::TarvixWidget::create(parent);
+    return new Tarvix::PingWidget(parent);
 }
 
 QString TarvixDesignerPlugin::domXml() const
 {
-    // The size the component has on the programs' forms.
+    // Large enough for the chart.
     return QStringLiteral(R"(<ui language="c++">
- <widget class="TarvixCtl" name="tarvixCtl">
+ <widget class="Tarvix::PingWidget" name="pingWidget">
   <property name="geometry">
-   <rect><x>0</x><y>0</y><width>240</width><height>120</height></rect>
+   <rect><x>0</x><y>0</y><width>360</width><height>200</height></rect>
   </property>
  </widget>
 </ui>

@@ -3,9 +3,10 @@
 #include <QObject>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
-// The ping component as a custom widget of Qt Designer: the widget box lists
-// it as TarvixCtl in the group "Tarvix", and the property editor shows its
-// typed properties (packetSize, count, timeout, ...).
+// Tarvix::PingWidget as a custom widget of Qt Designer: the widget box lists
+// it in the group "Tarvix", the property editor shows its properties
+// (display, count, interval, timeout, ...), and forms saved with it compile
+// with uic and load with QUiLoader.
 class TarvixDesignerPlugin : public QObject, public QDesignerCustomWidgetInterface
 {
     Q_OBJECT

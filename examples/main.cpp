@@ -1,11 +1,12 @@
-// A window with a host box, a Ping button and the Tarvix ping component,
-// driven through its typed Qt interface.
+// A window with a host box, Ping and Stop, and Tarvix::PingWidget showing the
+// run as a chart; the run's lines go to a log below it.
 //
 //   tarvix-example [--count N] [HOST]
 //
 // With a host it pings at once, prints the run's lines, and exits when the run
 // ends: 0 when it ran, 1 when the component reported an error.
-#include <tarvix/tarvixwidget.h>
+#include <tarvix/pinger.h>
+#include <tarvix/pingwidget.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,12 +15,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextStream>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
 
-using Tarvix::TarvixWidget;
+using Tarvix::Pinger;
+using Tarvix::PingResult;
+using Tarvix::PingWidget;
 
 int main(int argc, char **argv)
 {
@@ -44,9 +46,10 @@ int main(int argc, char **argv)
     auto *host = new QLineEdit(QStringLiteral("127.0.0.1"));
     host->setAccessibleName(QStringLiteral("Host"));
     auto *pingButton = new QPushButton(QStringLiteral("&Ping"));
-    auto *ping = TarvixWidget::create();
-    ping->setMinimumSize(240, 120);
+    auto *stopButton = new QPushButton(QStringLiteral("&Stop"));
+    auto *ping = new PingWidget;
     ping->setCount(count);
+    Pinger *pinger = ping->pinger();
     auto *log = new QPlainTextEdit;
     log->setReadOnly(true);
     log->setAccessibleName(QStringLiteral("Log"));
@@ -54,43 +57,38 @@ int main(int argc, char **argv)
     auto *row = new QHBoxLayout;
     row->addWidget(host);
     row->addWidget(pingButton);
+    row->addWidget(stopButton);
     auto *layout = new QVBoxLayout(&window);
     layout->addLayout(row);
     layout->addWidget(ping);
     layout->addWidget(log);
 
     QObject::connect(pingButton, &QPushButton::clicked, ping, [=] { ping->ping(host->text()); });
-    QObject::connect(ping, &TarvixWidget::pingLine, log, [=](const QString &line) {
-        log->appendPlainText(line.trimmed());
-    });
-    QObject::connect(ping, &TarvixWidget::pingError, log, [=](const QString &text, int code) {
-        log->appendPlainText(QStringLiteral("error %1: %2").arg(code).arg(text));
-    });
+    QObject::connect(stopButton, &QPushButton::clicked, ping, &PingWidget::stop);
+    QObject::connect(ping, &PingWidget::activeChanged, stopButton, &QPushButton::setEnabled);
+    stopButton->setEnabled(false);
+    QObject::connect(pinger, &Pinger::resultReady, log,
+                     [=](const PingResult &result) { log->appendPlainText(result.line()); });
+    QObject::connect(pinger, &Pinger::errorOccurred, log,
+                     [=] { log->appendPlainText(QStringLiteral("error: ") + pinger->errorString()); });
     window.show();
 
     const QStringList hosts = parser.positionalArguments();
     if (hosts.isEmpty())
         return app.exec();
 
-    // Unattended: print what the component says and stop with the run.
-    int status = 0;
-    QObject::connect(ping, &TarvixWidget::pingLine, [](const QString &line) {
-        QTextStream(stdout) << line.trimmed() << Qt::endl;
-    });
-    QObject::connect(ping, &TarvixWidget::pingError, [&status](const QString &text, int code) {
-        QTextStream(stderr) << "error " << code << ": " << text << Qt::endl;
-        status = 1;
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    });
-    QObject::connect(ping, &TarvixWidget::activeChanged, [](bool active) {
-        if (!active)
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    // Unattended: print the run and stop with it.
+    QObject::connect(pinger, &Pinger::resultReady,
+                     [](const PingResult &result) { QTextStream(stdout) << result.line() << Qt::endl; });
+    QObject::connect(pinger, &Pinger::finished, [pinger] {
+        const Tarvix::PingStatistics statistics = pinger->statistics();
+        QTextStream(stdout) << statistics.sent() << " packets transmitted, " << statistics.received()
+                            << " received, " << qRound(statistics.loss() * 100) << "% packet loss" << Qt::endl;
+        if (pinger->error() != Pinger::NoError)
+            QTextStream(stderr) << "error: " << pinger->errorString() << Qt::endl;
+        QCoreApplication::exit(pinger->error() == Pinger::NoError ? 0 : 1);
     });
     host->setText(hosts.first());
-    QTimer::singleShot(0, ping, [=] { ping->ping(hosts.first()); });
-    const int exitCode = app.exec();
-    // The run's last lines may still be queued behind its end.
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-    return exitCode != 0 ? exitCode : status;
+    ping->ping(hosts.first());
+    return app.exec();
 }

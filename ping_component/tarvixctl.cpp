@@ -8,14 +8,8 @@
 #include "runreporter.h"
 #include "savedstate.h"
 #include "systemclock.h"
-#include "tarvixctlaccessible.h"
-
-#include <QAccessible>
 
 #include <QEvent>
-#include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QPointer>
 
 using Tarvix::DispId;
@@ -30,43 +24,21 @@ TarvixCtl::TarvixCtl(QWidget *parent) : TarvixCtl(&Prober::open, SystemClock::in
 }
 
 TarvixCtl::TarvixCtl(PingEngine::ProberOpener openProber, Clock &clock, QWidget *parent)
-    : TarvixWidget(parent)
+    : QWidget(parent)
     , m_events(new PingEvents(this))
     , m_session(new PingSession(std::move(openProber), clock, this))
     , m_engine(m_session->engine())
     , m_queue(new EventQueue(m_events, this))
-    , m_navigator(new ChartNavigator(
-          this, m_view, [this] { return m_engine->run(); },
-          [this] { return showsFullDisplay(); }))
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(&TarvixCtlAccessible::create);
-        return true;
-    }();
-    Q_UNUSED(accessible);
-    // Every pixel is painted each time: nothing to erase first, nothing to flicker.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    // A stop in the form's tab order, as hosts list it there; a click on the
-    // chart gives it the keys too.
-    setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Ping control"));
     auto *reporter = new RunReporter(m_engine, m_queue, this);
-    connect(reporter, &RunReporter::lineReported, this, &TarvixCtl::showLine);
-    connect(m_engine, &PingEngine::finished, this, &TarvixCtl::rescaleChart);
-    connect(m_navigator, &ChartNavigator::changed, this, &TarvixCtl::rescaleChart);
-    // The chart's axis follows the samples as they come: a new run, and each
-    // request's end however it ended. Painting only reads it.
-    connect(m_engine, &PingEngine::started, m_navigator, &ChartNavigator::goLive);
-    connect(m_engine, &PingEngine::started, this, &TarvixCtl::rescaleChart);
-    connect(m_engine, &PingEngine::replied, this, &TarvixCtl::rescaleChart);
-    connect(m_engine, &PingEngine::timedOut, this, &TarvixCtl::rescaleChart);
-    connect(m_engine, &PingEngine::requestFailed, this, &TarvixCtl::rescaleChart);
-    connect(m_engine, &PingEngine::transmitFailed, this, &TarvixCtl::rescaleChart);
-    describe();
+    // The surface hears of each request after the reporter has posted it.
+    m_display = new RunDisplay(this, m_session, m_settings.display != 0);
+    setAccessibleName(tr("Ping control"));
+    connect(reporter, &RunReporter::lineReported, m_display, &RunDisplay::showLine);
     // The typed interface: the events once more as its signals, and Active's changes.
-    connect(m_events, &PingEvents::OnPing, this, &TarvixWidget::pinged);
-    connect(m_events, &PingEvents::OnPingStr, this, &TarvixWidget::pingLine);
-    connect(m_events, &PingEvents::OnPingError, this, &TarvixWidget::pingError);
+    connect(m_events, &PingEvents::OnPing, this, &TarvixCtl::pinged);
+    connect(m_events, &PingEvents::OnPingStr, this, &TarvixCtl::pingLine);
+    connect(m_events, &PingEvents::OnPingError, this, &TarvixCtl::pingError);
     connect(m_session, &PingSession::refused, this, &TarvixCtl::onStartRefused);
     connect(m_session, &PingSession::resolving, this, &TarvixCtl::onResolving);
     connect(m_engine, &PingEngine::started, this, &TarvixCtl::notifyChanges);
@@ -84,19 +56,14 @@ TarvixCtl::~TarvixCtl()
     disconnect(m_session, nullptr, this, nullptr);
     disconnect(m_engine, nullptr, nullptr, nullptr);
     m_queue->dropUnraised();
-    // QWidget's destructor still sends events (a focus out): the navigator,
-    // which asks this object about them, must no longer see them.
-    removeEventFilter(m_navigator);
+    // QWidget's destructor still sends events (a focus out): the chart's
+    // navigator, which asks this object about them, must no longer see them.
+    removeEventFilter(m_display->navigator());
 }
 
 bool TarvixCtl::isActive() const
 {
     return m_session->isActive();
-}
-
-bool TarvixCtl::showsFullDisplay() const
-{
-    return m_settings.display != 0 && RunView::fitsFullDisplay(size());
 }
 
 QSize TarvixCtl::sizeHint() const
@@ -218,11 +185,11 @@ DispResult TarvixCtl::ping(const QList<DispValue> &args)
     // Old events of earlier runs that were not raised yet would land after this
     // Ping returns and be taken for the new run's.
     m_queue->dropUnraised();
-    m_lastLine.clear(); // the last run's, or why the last Ping started none
+    m_display->clearLine(); // the last run's, or why the last Ping started none
     QPointer<TarvixCtl> self(this);
     m_session->start(args.first().toText(), m_settings);
     if (self)
-        refresh();
+        m_display->refresh();
     return DispResult::success();
 }
 
@@ -230,14 +197,14 @@ void TarvixCtl::onResolving()
 {
     // Active reads non-zero from here until the wait ends; a handler told of
     // it may stop this Ping, start another one or destroy us.
-    refresh();
+    m_display->refresh();
     notifyChanges();
 }
 
 void TarvixCtl::onStartRefused(const QString &text, qint32 code)
 {
     postError(text, code);
-    refresh();
+    m_display->refresh();
 }
 
 void TarvixCtl::endRun()
@@ -247,7 +214,7 @@ void TarvixCtl::endRun()
         m_queue->dropUnraised();
     }
     m_session->stop();
-    refresh();
+    m_display->refresh();
 }
 
 bool TarvixCtl::loadState(const QByteArray &stream)
@@ -259,7 +226,8 @@ bool TarvixCtl::loadState(const QByteArray &stream)
     m_session->setHost(state->hostName, state->ipAddress);
     m_extentX = state->extentX;
     m_extentY = state->extentY;
-    m_lampLook.reset(); // the surface may now be another size
+    // The surface may now be another size, or show the other way.
+    m_display->setChartWanted(m_settings.display != 0);
     update();
     notifyChanges();
     return true;
@@ -281,122 +249,22 @@ void TarvixCtl::postError(const QString &text, qint32 code)
     m_queue->post(OnPingErrorEvent{text, code});
     // Where the surface is the only display (TarvixS), a Ping that started
     // no run must still say why.
-    showLine(text);
-}
-
-void TarvixCtl::showLine(const QString &line)
-{
-    m_lastLine = line.trimmed();
-    refresh();
-}
-
-void TarvixCtl::rescaleChart()
-{
-    // The chart's width decides which samples are in view; the painter's
-    // font is the widget's, so its lines are as high as fontMetrics() says.
-    const RunState *run = m_engine->run();
-    const int lineHeight = fontMetrics().height();
-    m_navigator->setTotal(run ? run->history().total() : 0, RunView::roomyColumns(rect(), lineHeight));
-    m_view.update(run, m_navigator->window(), rect(), lineHeight);
-    refresh();
-}
-
-void TarvixCtl::refresh()
-{
-    describe();
-    // Each reply of a run moves the chart; the lamp changes only when a
-    // request is lost after one was answered, or the other way round.
-    std::optional<RunView::LampLook> look;
-    if (!showsFullDisplay())
-        look = RunView::lampLook(snapshot());
-    if (!look || look != m_lampLook)
-        update();
-    m_lampLook = look;
-}
-
-void TarvixCtl::describe()
-{
-    // Worded afresh for every reply, the description cost more than the rest
-    // of the reply's bookkeeping. TarvixCtlAccessible words it when a screen
-    // reader asks; only a listening one is told that it changed.
-    if (QAccessible::isActive())
-        setAccessibleDescription(description());
-}
-
-QString TarvixCtl::description() const
-{
-    if (!m_view.readout().isEmpty())
-        return m_view.readout();
-    const RunView::Snapshot now = snapshot();
-    QString text;
-    switch (now.phase) {
-    case RunView::Phase::Idle: text = m_lastLine.isEmpty() ? tr("Idle, no run yet") : tr("Idle"); break;
-    case RunView::Phase::Resolving: text = tr("Looking up the host"); break;
-    case RunView::Phase::Starting: text = tr("Starting"); break;
-    case RunView::Phase::Running: text = tr("Running"); break;
-    case RunView::Phase::Finished: text = tr("Finished"); break;
-    }
-    if (!now.run && !m_lastLine.isEmpty())
-        text += QStringLiteral(": ") + m_lastLine;
-    if (now.run) {
-        const RunState::Target &target = now.run->target();
-        const RunStatistics &s = now.run->statistics();
-        text += tr(": host %1, address %2; sent %3, received %4, loss %5%")
-                    .arg(PingText::echoed(target.hostName.isEmpty() ? target.hostText : target.hostName),
-                         target.address.toString())
-                    .arg(s.sent())
-                    .arg(s.received())
-                    .arg(QString::number(s.lossPercent(), 'f', s.lossPercent() == int(s.lossPercent()) ? 0 : 1));
-        if (s.sent() > 0)
-            text += now.run->lastRequestReplied() ? tr("; last request answered") : tr("; last request lost");
-    }
-    return text;
-}
-
-RunView::Snapshot TarvixCtl::snapshot() const
-{
-    RunView::Snapshot snapshot;
-    snapshot.run = m_engine->run();
-    if (m_session->isResolving())
-        snapshot.phase = RunView::Phase::Resolving;
-    else if (m_engine->isStarting())
-        snapshot.phase = RunView::Phase::Starting;
-    else if (m_engine->isActive())
-        snapshot.phase = RunView::Phase::Running;
-    else if (snapshot.run)
-        snapshot.phase = RunView::Phase::Finished;
-    if (snapshot.run) {
-        const RunState::Target &target = snapshot.run->target();
-        const QString address = target.address.toString();
-        snapshot.title = target.hostName.isEmpty()
-            ? address
-            : QStringLiteral("%1 (%2)").arg(PingText::echoed(target.hostName), address);
-    }
-    snapshot.lastLine = m_lastLine;
-    return snapshot;
+    m_display->showLine(text);
 }
 
 void TarvixCtl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    rescaleChart();
+    m_display->resized();
 }
 
 void TarvixCtl::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
-        rescaleChart();
+    m_display->changed(event->type());
 }
 
 void TarvixCtl::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    m_view.paint(painter, rect(), palette(), snapshot(), showsFullDisplay());
-    if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(2, 2, -2, -2);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
+    m_display->paint();
 }

@@ -7,13 +7,13 @@
 #include "pingsession.h"
 #include "pingsettings.h"
 #include "prober.h"
+#include "rundisplay.h"
 #include "runview.h"
-#include <tarvix/tarvixwidget.h>
+
+#include <QWidget>
 
 #include <QList>
 #include <QString>
-
-#include <optional>
 
 class ChartNavigator;
 class Clock;
@@ -21,15 +21,24 @@ class EventQueue;
 
 // The ping control: an ICMP echo engine behind the dispatch contract, with a
 // surface of its own. Hosts drive it through invoke() and hear from it through
-// events(); TarvixWidget is its typed Qt interface over the same dispatch, and
-// the C++ interface below is for programs and tests that need more.
-// It does the dispatch and the surface; a PingSession starts and ends the
-// runs, the engine runs the pings, a RunReporter words what happens as
-// events, and an EventQueue raises them from the event loop, never from
-// inside a dispatch call.
-class TarvixCtl : public Tarvix::TarvixWidget, public Tarvix::PingControl
+// events(); the typed C++ interface below goes through the same dispatch, for
+// programs and tests that need more.
+// It does the dispatch; a PingSession starts and ends the runs, the engine
+// runs the pings, a RunReporter words what happens as events, an EventQueue
+// raises them from the event loop, never from inside a dispatch call, and a
+// RunDisplay draws the run on the surface.
+class TarvixCtl : public QWidget, public Tarvix::PingControl
 {
     Q_OBJECT
+    Q_PROPERTY(int packetSize READ packetSize WRITE setPacketSize)
+    Q_PROPERTY(int timeToLive READ timeToLive WRITE setTimeToLive)
+    Q_PROPERTY(int timeout READ timeout WRITE setTimeout)
+    Q_PROPERTY(bool continuous READ isContinuous WRITE setContinuous)
+    Q_PROPERTY(int count READ count WRITE setCount)
+    Q_PROPERTY(bool resolveAddresses READ resolvesAddresses WRITE setResolveAddresses)
+    Q_PROPERTY(bool active READ isActive NOTIFY activeChanged)
+    Q_PROPERTY(QString hostName READ hostName NOTIFY hostNameChanged)
+    Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
 
 public:
     explicit TarvixCtl(QWidget *parent = nullptr);
@@ -56,37 +65,53 @@ public:
     // system resolver by default.
     void setHostLookup(HostResolver::Lookup lookup) { m_session->setHostLookup(std::move(lookup)); }
     const PingEngine *engine() const { return m_engine; }
-    bool isActive() const override;
+    bool isActive() const;
 
     // The typed interface: writes and calls go through invoke(), as a host's
-    // would, reads through the same getters as its property gets.
-    int packetSize() const override { return readInt(Tarvix::DispId::PacketSize); }
-    void setPacketSize(int bytes) override { put(Tarvix::DispId::PacketSize, bytes); }
-    int timeToLive() const override { return readInt(Tarvix::DispId::TimeToLive); }
-    void setTimeToLive(int ttl) override { put(Tarvix::DispId::TimeToLive, ttl); }
-    int timeout() const override { return readInt(Tarvix::DispId::Timeout); }
-    void setTimeout(int ms) override { put(Tarvix::DispId::Timeout, ms); }
-    bool isContinuous() const override { return readInt(Tarvix::DispId::Continuous) != 0; }
-    void setContinuous(bool continuous) override { put(Tarvix::DispId::Continuous, continuous ? 1 : 0); }
-    int count() const override { return readInt(Tarvix::DispId::Count); }
-    void setCount(int count) override { put(Tarvix::DispId::Count, count); }
-    bool resolvesAddresses() const override { return readInt(Tarvix::DispId::ResolveAddresses) != 0; }
-    void setResolveAddresses(bool resolve) override { put(Tarvix::DispId::ResolveAddresses, resolve ? 1 : 0); }
-    QString hostName() const override { return m_session->hostName(); }
-    QString ipAddress() const override { return m_session->ipAddress(); }
-    void ping(const QString &host) override;
-    void stop() override { put(Tarvix::DispId::Active, 0); }
+    // would, reads through the same getters as its property gets. Settings
+    // are taken as written, and a run with a setting it cannot start with
+    // reports that as pingError when ping() is called.
+    int packetSize() const { return readInt(Tarvix::DispId::PacketSize); }
+    void setPacketSize(int bytes) { put(Tarvix::DispId::PacketSize, bytes); }
+    int timeToLive() const { return readInt(Tarvix::DispId::TimeToLive); }
+    void setTimeToLive(int ttl) { put(Tarvix::DispId::TimeToLive, ttl); }
+    int timeout() const { return readInt(Tarvix::DispId::Timeout); }
+    void setTimeout(int ms) { put(Tarvix::DispId::Timeout, ms); }
+    bool isContinuous() const { return readInt(Tarvix::DispId::Continuous) != 0; }
+    void setContinuous(bool continuous) { put(Tarvix::DispId::Continuous, continuous ? 1 : 0); }
+    int count() const { return readInt(Tarvix::DispId::Count); }
+    void setCount(int count) { put(Tarvix::DispId::Count, count); }
+    bool resolvesAddresses() const { return readInt(Tarvix::DispId::ResolveAddresses) != 0; }
+    void setResolveAddresses(bool resolve) { put(Tarvix::DispId::ResolveAddresses, resolve ? 1 : 0); }
+    QString hostName() const { return m_session->hostName(); }
+    QString ipAddress() const { return m_session->ipAddress(); }
+    void ping(const QString &host);
+    void stop() { put(Tarvix::DispId::Active, 0); }
 
     // What the surface shows; tests paint it without a run on the wire.
-    RunView::Snapshot snapshot() const;
+    RunView::Snapshot snapshot() const { return m_display->snapshot(); }
     // What a screen reader hears of the surface: the picked request, or the run.
-    QString description() const;
-    const RunView &view() const { return m_view; }
+    QString description() const { return m_display->description(); }
+    const RunView &view() const { return m_display->view(); }
     // The chart's interaction: zoom, scroll-back, cursor, copy.
-    ChartNavigator *navigator() const { return m_navigator; }
+    ChartNavigator *navigator() const { return m_display->navigator(); }
     QSize sizeHint() const override;
     // Whether the surface shows the run in full (else a lamp).
-    bool showsFullDisplay() const;
+    bool showsFullDisplay() const { return m_display->showsChart(); }
+
+signals:
+    // The typed interface's change signals.
+    void activeChanged(bool active);
+    void hostNameChanged(const QString &hostName);
+    void ipAddressChanged(const QString &ipAddress);
+    // The events once more as signals. pinged: one per echo request; bytes is
+    // the reply's payload size, or -1 when no reply came in time, timeMs the
+    // round trip, ttl the reply's TTL.
+    void pinged(const QString &ipAddress, int bytes, int timeMs, int ttl);
+    // A line of the run, worded for the user.
+    void pingLine(const QString &line);
+    // What went wrong, worded for the user, and its code.
+    void pingError(const QString &text, int code);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -113,13 +138,6 @@ private:
     void notifyChanges();
 
     void postError(const QString &text, qint32 code);
-    void showLine(const QString &line);
-    // Fits the chart's axis to the samples now in view; never from paintEvent.
-    void rescaleChart();
-    // Tells a screen reader, if one listens, that description() changed.
-    void describe();
-    // After a change of the run: describes it, and repaints what it changed.
-    void refresh();
 
     Tarvix::PingEvents *m_events;
     PingSession *m_session;
@@ -129,11 +147,7 @@ private:
     quint32 m_extentX = 0;
     quint32 m_extentY = 0;
 
-    RunView m_view;
-    ChartNavigator *m_navigator;
-    QString m_lastLine;
-    // What the lamp showed at the last refresh; none while the chart shows.
-    std::optional<RunView::LampLook> m_lampLook;
+    RunDisplay *m_display = nullptr;
 
     // What the NOTIFY signals last told.
     bool m_notifiedActive = false;

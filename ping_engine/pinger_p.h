@@ -21,6 +21,8 @@ public:
     {
         return new Pinger(std::make_unique<PingerPrivate>(std::move(openProber), clock), parent);
     }
+    // A Pinger's insides, for the widget that draws its runs.
+    static PingerPrivate *get(const Pinger *pinger) { return pinger->d.get(); }
 
     // A line of the engine's texts, without its line end.
     static QString withoutLineEnd(const QString &line) { return line.endsWith(QLatin1String("\r\n")) ? line.chopped(2) : line; }

@@ -7,8 +7,9 @@ packages=(
     cmake ninja-build g++ pkg-config
     clang libclang-rt-14-dev llvm-14
     qt6-base-dev libgl-dev
-    # The Designer plugin's interface; the checks of what is installed.
-    qt6-tools-dev desktop-file-utils appstream
+    # The Designer plugin's interface; the checks of what is installed
+    # (QUiLoader, in qt6-tools-dev, needs Qt OpenGL's CMake package).
+    qt6-tools-dev libqt6opengl6-dev desktop-file-utils appstream
     libgtest-dev
     # The Debian packages: cpack's dpkg-shlibdeps and file, and lintian to check them.
     dpkg-dev file lintian

@@ -1,10 +1,12 @@
-// The typed Qt interface over the same dispatch as the contract: one value
-// seen both ways, the same refusals, and NOTIFY signals that follow a run.
+// The control's typed Qt interface over the same dispatch as the contract: one
+// value seen both ways, the same refusals, and NOTIFY signals that follow a run.
 #include "fakeclock.h"
 #include "fakenetwork.h"
 #include "qtprinters.h"
 #include "savedstate.h"
 #include "tarvixctl.h"
+
+#include <tarvix/tarvixctlfactory.h>
 
 #include <QCoreApplication>
 #include <QMetaProperty>
@@ -20,7 +22,6 @@ using Tarvix::DispResult;
 using Tarvix::DispValue;
 using Tarvix::PingControl;
 using Tarvix::PingEvents;
-using Tarvix::TarvixWidget;
 
 namespace {
 
@@ -28,10 +29,10 @@ constexpr qint64 s = FakeClock::Second;
 constexpr qint64 ms = FakeClock::Millisecond;
 const QString Host = QStringLiteral("192.0.2.7");
 
-class TarvixWidgetTest : public ::testing::Test
+class TarvixCtlTypedTest : public ::testing::Test
 {
 protected:
-    TarvixWidgetTest() : m_ctl(std::make_unique<TarvixCtl>(network.opener(), clock)), widget(m_ctl.get()) {}
+    TarvixCtlTypedTest() : m_ctl(std::make_unique<TarvixCtl>(network.opener(), clock)), widget(m_ctl.get()) {}
 
     DispResult put(DispId id, const DispValue &v) { return m_ctl->invoke(qint32(id), DispKind::PropertyPut, {v}); }
     DispValue get(DispId id) { return m_ctl->invoke(qint32(id), DispKind::PropertyGet).value(); }
@@ -44,12 +45,12 @@ protected:
     FakeClock clock;
     FakeNetwork network{clock, IpFamily::IPv4};
     std::unique_ptr<TarvixCtl> m_ctl;
-    TarvixWidget *widget;
+    TarvixCtl *widget;
 };
 
 } // namespace
 
-TEST_F(TarvixWidgetTest, PropertiesAreTheContractsSettings)
+TEST_F(TarvixCtlTypedTest, PropertiesAreTheContractsSettings)
 {
     const QMetaObject *meta = widget->metaObject();
     for (const char *name : {"packetSize", "timeToLive", "timeout", "continuous", "count", "resolveAddresses"}) {
@@ -95,13 +96,13 @@ TEST_F(TarvixWidgetTest, PropertiesAreTheContractsSettings)
     EXPECT_EQ(get(DispId::Count), DispValue(1));
     EXPECT_EQ(get(DispId::HostName), DispValue(QString()));
 
-    // The component that create() makes is the contract's too.
-    std::unique_ptr<TarvixWidget> created(TarvixWidget::create());
-    EXPECT_NE(dynamic_cast<PingControl *>(created.get()), nullptr);
-    EXPECT_STREQ(created->metaObject()->className(), "TarvixCtl");
+    // The component that the factory makes has this interface too.
+    std::unique_ptr<PingControl> created(Tarvix::tarvixCtlFactory()(nullptr));
+    ASSERT_NE(created->widget(), nullptr);
+    EXPECT_STREQ(created->widget()->metaObject()->className(), "TarvixCtl");
 }
 
-TEST_F(TarvixWidgetTest, ABadSettingIsRefusedAsThroughTheContract)
+TEST_F(TarvixCtlTypedTest, ABadSettingIsRefusedAsThroughTheContract)
 {
     // The contract's own refusal, on a second control.
     TarvixCtl viaContract(network.opener(), clock);
@@ -109,9 +110,9 @@ TEST_F(TarvixWidgetTest, ABadSettingIsRefusedAsThroughTheContract)
     viaContract.invoke(qint32(DispId::PacketSize), DispKind::PropertyPut, {70000});
     viaContract.invoke(qint32(DispId::Ping), DispKind::Method, {Host});
 
-    QSignalSpy errors(widget, &TarvixWidget::pingError);
+    QSignalSpy errors(widget, &TarvixCtl::pingError);
     QSignalSpy contractSide(m_ctl->events(), &PingEvents::OnPingError);
-    QSignalSpy active(widget, &TarvixWidget::activeChanged);
+    QSignalSpy active(widget, &TarvixCtl::activeChanged);
     widget->setPacketSize(70000);
     widget->ping(Host);
     processEvents();
@@ -127,13 +128,13 @@ TEST_F(TarvixWidgetTest, ABadSettingIsRefusedAsThroughTheContract)
     EXPECT_TRUE(network.sent().isEmpty());
 }
 
-TEST_F(TarvixWidgetTest, NotifySignalsAndEventSignalsFollowARun)
+TEST_F(TarvixCtlTypedTest, NotifySignalsAndEventSignalsFollowARun)
 {
-    QSignalSpy active(widget, &TarvixWidget::activeChanged);
-    QSignalSpy address(widget, &TarvixWidget::ipAddressChanged);
-    QSignalSpy name(widget, &TarvixWidget::hostNameChanged);
-    QSignalSpy pinged(widget, &TarvixWidget::pinged);
-    QSignalSpy lines(widget, &TarvixWidget::pingLine);
+    QSignalSpy active(widget, &TarvixCtl::activeChanged);
+    QSignalSpy address(widget, &TarvixCtl::ipAddressChanged);
+    QSignalSpy name(widget, &TarvixCtl::hostNameChanged);
+    QSignalSpy pinged(widget, &TarvixCtl::pinged);
+    QSignalSpy lines(widget, &TarvixCtl::pingLine);
 
     widget->setCount(2);
     widget->ping(Host);
