@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A program of someone else's on an installed prefix, one CTest test per mode:
 #   consumer_test.sh build    PREFIX SOURCE BUILD WORK  build tests/consumer and examples/pinger
-#                                                       against PREFIX, strictly C++17
+#                                                       against PREFIX, strictly C++17; show the form
 #   consumer_test.sh loopback WORK   the Pinger's checks and tarvix-pinger against 127.0.0.1 and ::1
 #   consumer_test.sh network  WORK   as root, the same in a test network of its own: replies,
 #                                    time-outs from a silent host, a name nobody can look up
@@ -57,7 +57,8 @@ build)
         done < <(grep -oE -- '(-I|-isystem )[^ "]+' "$commands" | sed -E 's/^(-I|-isystem )//' | sort -u)
         grep -q -- "-isystem $prefix/include" "$commands" || fail "$commands does not include $prefix/include"
     done
-    echo "built tarvix-pingercheck and tarvix-pinger as C++17 against $prefix"
+    QT_QPA_PLATFORM=offscreen "$work/consumer/tarvix-formcheck"
+    echo "built tarvix-pingercheck, tarvix-formcheck and tarvix-pinger as C++17 against $prefix"
     ;;
 loopback)
     work=$2
