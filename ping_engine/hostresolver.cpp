@@ -145,9 +145,19 @@ public:
         });
     }
 
+    // The resolver drops it (a cancel, or its end): it answers nothing, and
+    // goes once the event loop has it.
+    void abandon()
+    {
+        m_done = nullptr;
+        deleteLater();
+    }
+
 private:
     void finish(const Result &result)
     {
+        if (!m_done)
+            return; // abandoned
         // Off the list first: done may start another lookup, or end the resolver.
         m_resolver->m_pending.removeOne(this);
         const Done done = std::move(m_done);
@@ -267,7 +277,7 @@ void HostResolver::cancel()
 {
     // A lookup dropped here is never answered; its worker finishes on its own.
     for (Pending *pending : std::exchange(m_pending, {}))
-        delete pending;
+        pending->abandon();
     // Each loop ends once the loops above it on the stack have: a nested wait
     // returns first, then the one it interrupted.
     for (Wait *wait : std::as_const(m_waits)) {

@@ -3,11 +3,14 @@
 // nothing from inside start().
 #include "fakeclock.h"
 #include "fakenetwork.h"
+#include "gatedlookup.h"
 #include "icmptypes.h"
 #include "pinger_p.h"
 #include "qtprinters.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -154,4 +157,27 @@ TEST_F(PingerTest, RefusalsComeFromTheEventLoopAsAnErrorAndThenFinished)
         EXPECT_FALSE(pinger->errorString().endsWith(u'\n'));
     }
     EXPECT_TRUE(network.sent().isEmpty());
+}
+
+TEST_F(PingerTest, AStopWhileTheHostIsLookedUpEndsTheStartAndItsLateAnswerIsDropped)
+{
+    GatedLookup slow(GatedLookup::resolvedTo(QStringLiteral("slow.example"), "192.0.2.7"));
+    Tarvix::PingerPrivate::get(pinger.get())->session->setHostLookup(slow.lookup());
+    pinger->start(QStringLiteral("slow.example"));
+    const QDeadlineTimer deadline(5000);
+    while (slow.entered() == 0 && !deadline.hasExpired())
+        QThread::msleep(1);
+    ASSERT_EQ(slow.entered(), 1);
+    // The window never waits for the resolver: start() has returned, and so does stop().
+    pinger->stop();
+    EXPECT_EQ(log, QStringList({"active 1", "active 0", "finished"}));
+    EXPECT_FALSE(pinger->isActive());
+
+    slow.open();
+    ASSERT_TRUE(slow.waitUntilReturned(std::chrono::seconds(5)));
+    for (int turn = 0; turn < 20; ++turn)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(log, QStringList({"active 1", "active 0", "finished"}));
+    EXPECT_TRUE(network.sent().isEmpty());
+    EXPECT_TRUE(pinger->ipAddress().isEmpty());
 }
