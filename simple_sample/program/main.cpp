@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "programidentity.h"
 #include <tarvix/tarvixctlfactory.h>
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    ProgramIdentity::apply(QStringLiteral("org.tarvix.TarvixS"));
 
     ComponentRegistry components;
     components.add(QString::fromLatin1(Tarvix::TarvixCtlClassName), Tarvix::tarvixCtlFactory());
