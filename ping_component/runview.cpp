@@ -14,18 +14,36 @@ namespace {
 constexpr int Margin = 4;
 constexpr int Gap = 3;
 
-const QColor frameColor(0x9a, 0xa0, 0xa6);
-const QColor chartBackground(0xf5, 0xf7, 0xf9);
-const QColor gridColor(0xd9, 0xde, 0xe3);
-const QColor replyColor(0x2e, 0x9e, 0x4f);
-const QColor lostFill(0xf5, 0xc4, 0xc4);
-const QColor lostMark(0xd2, 0x3c, 0x3c);
-const QColor errorFill(0xfa, 0xdb, 0xae);
-const QColor errorMark(0xde, 0x86, 0x00);
-const QColor runningColor(0x20, 0x60, 0xd0);
+// The lamp's fills carry their meaning on any palette: grey before any
+// request ended, green for an answer, red for a loss.
 const QColor idleLamp(0xb0, 0xb0, 0xb0);
-const QColor quietText(0x5f, 0x66, 0x6d);
-const QColor cursorColor(0x20, 0x60, 0xd0);
+const QColor replyLamp(0x2e, 0x9e, 0x4f);
+const QColor lostLamp(0xd2, 0x3c, 0x3c);
+
+// WCAG 2.1's relative luminance.
+double luminance(const QColor &color)
+{
+    const auto channel = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+QColor mix(const QColor &a, const QColor &b, double shareOfB)
+{
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * shareOfB),
+                            float(a.greenF() + (b.greenF() - a.greenF()) * shareOfB),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * shareOfB));
+}
+
+// color, moved toward the end of the scale away from background (black on a
+// light one, white on a dark one) in small steps until it stands ratio:1
+// against it.
+QColor standingOut(QColor color, const QColor &background, double ratio)
+{
+    const QColor away = luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    for (int step = 0; step < 40 && RunView::contrast(color, background) < ratio; ++step)
+        color = mix(color, away, 0.05);
+    return color;
+}
 
 constexpr qint64 second = 1000000000;
 
@@ -229,16 +247,48 @@ std::optional<qint64> RunView::ordinalAt(int x) const
     return std::nullopt;
 }
 
+double RunView::contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+RunView::Colors RunView::colors(const QPalette &palette)
+{
+    Colors c;
+    c.background = palette.color(QPalette::Base);
+    c.text = palette.color(QPalette::Text);
+    const bool dark = luminance(c.background) <= 0.18;
+    c.chart = mix(c.background, c.text, 0.04);
+    c.grid = mix(c.chart, c.text, 0.14);
+    c.frame = mix(c.background, c.text, 0.4);
+    // Quiet, yet readable on the chart and on the base.
+    c.quietText = standingOut(standingOut(mix(c.background, c.text, 0.6), c.chart, 4.6), c.background, 4.6);
+    // The colours that mean something, in a shade for the ground they stand on.
+    c.reply = standingOut(dark ? QColor(0x4c, 0xc3, 0x6e) : QColor(0x2e, 0x9e, 0x4f), c.chart, 3.1);
+    c.replySpread = standingOut(dark ? c.reply.lighter(130) : c.reply.darker(130), c.chart, 3.1);
+    c.lostMark = standingOut(dark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xd2, 0x3c, 0x3c), c.chart, 3.1);
+    c.errorMark = standingOut(dark ? QColor(0xff, 0xa8, 0x2e) : QColor(0xc7, 0x77, 0x00), c.chart, 3.1);
+    c.lostFill = mix(c.chart, c.lostMark, 0.3);
+    c.errorFill = mix(c.chart, c.errorMark, 0.3);
+    c.active = standingOut(standingOut(dark ? QColor(0x7a, 0xb0, 0xff) : QColor(0x20, 0x60, 0xd0), c.chart, 4.6),
+                           c.background, 4.6);
+    c.lampFrame = mix(palette.color(QPalette::Window), palette.color(QPalette::WindowText), 0.6);
+    return c;
+}
+
 void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palette, const Snapshot &snapshot,
                     bool full) const
 {
+    const Colors colors = RunView::colors(palette);
     if (!full) {
         painter.fillRect(area, palette.window());
-        paintLamp(painter, area, snapshot);
+        paintLamp(painter, area, snapshot, colors);
         return;
     }
-    painter.fillRect(area, palette.base());
-    painter.setPen(frameColor);
+    painter.fillRect(area, colors.background);
+    painter.setPen(colors.frame);
     painter.drawRect(area.adjusted(0, 0, -1, -1));
 
     const QFontMetrics metrics = painter.fontMetrics();
@@ -247,22 +297,23 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
     // Header: the run's host on the left, its phase on the right.
     const QString phase = phaseText(snapshot.phase);
     const int phaseWidth = metrics.horizontalAdvance(phase);
-    painter.setPen(snapshot.phase != Phase::Idle && snapshot.phase != Phase::Finished ? runningColor : quietText);
+    painter.setPen(snapshot.phase != Phase::Idle && snapshot.phase != Phase::Finished ? colors.active
+                                                                                       : colors.quietText);
     painter.drawText(parts.header, Qt::AlignRight | Qt::AlignVCenter, phase);
     painter.save();
     QFont bold = painter.font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.setPen(palette.color(QPalette::Text));
+    painter.setPen(colors.text);
     const QString title = snapshot.title.isEmpty() ? QStringLiteral("No run yet") : snapshot.title;
     painter.drawText(parts.header.adjusted(0, 0, -phaseWidth - 8, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(bold).elidedText(title, Qt::ElideMiddle, parts.header.width() - phaseWidth - 8));
     painter.restore();
 
-    paintChart(painter, parts.chart, snapshot);
-    paintTimeAxis(painter, parts.timeAxis);
+    paintChart(painter, parts.chart, snapshot, colors);
+    paintTimeAxis(painter, parts.timeAxis, colors);
 
-    painter.setPen(palette.color(QPalette::Text));
+    painter.setPen(colors.text);
     const QStringList lines = snapshot.run ? statisticsLines(snapshot.run->statistics()) : QStringList();
     for (int i = 0; i < lines.size(); ++i) {
         const QRect line(parts.statistics.left(), parts.statistics.top() + i * metrics.height(),
@@ -271,22 +322,22 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
                          metrics.elidedText(lines[i], Qt::ElideRight, line.width()));
     }
     // The picked request replaces the last line while the cursor is on it.
-    painter.setPen(m_readout.isEmpty() ? quietText : cursorColor);
+    painter.setPen(m_readout.isEmpty() ? colors.quietText : colors.active);
     painter.drawText(parts.footer, Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(m_readout.isEmpty() ? snapshot.lastLine : m_readout, Qt::ElideRight,
                                         parts.footer.width()));
 }
 
-void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &snapshot) const
+void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &snapshot, const Colors &colors) const
 {
-    painter.fillRect(chart, chartBackground);
+    painter.fillRect(chart, colors.chart);
     if (!chartFits(chart))
         return;
     // Never 0 once updated; a view painted before any update still divides safely.
     const qint64 topNs = qMax(m_scaleTopNs, ChartScale::MinimumTopNs);
     const bool any = !m_columns.empty() && snapshot.run;
 
-    painter.setPen(gridColor);
+    painter.setPen(colors.grid);
     const int middle = chart.top() + chart.height() / 2;
     if (any) {
         painter.drawLine(chart.left(), middle, chart.right(), middle);
@@ -301,8 +352,8 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
         if (s.lost > 0) {
             // Any loss fills the column, marked at the top; an error is orange.
             const bool error = s.errors > 0 && s.errors == s.lost;
-            painter.fillRect(QRect(column.x, chart.top(), column.width, chart.height()), error ? errorFill : lostFill);
-            painter.fillRect(QRect(column.x, chart.top(), column.width, 3), error ? errorMark : lostMark);
+            painter.fillRect(QRect(column.x, chart.top(), column.width, chart.height()), error ? colors.errorFill : colors.lostFill);
+            painter.fillRect(QRect(column.x, chart.top(), column.width, 3), error ? colors.errorMark : colors.lostMark);
         }
         if (s.replies() > 0) {
             const auto heightOf = [&](qint64 ns) {
@@ -310,17 +361,17 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
                 return qMax(1, int(share * chart.height() + 0.5));
             };
             const int high = heightOf(s.maxRttNs);
-            painter.fillRect(QRect(column.x, chart.bottom() - high + 1, column.width, high), replyColor);
+            painter.fillRect(QRect(column.x, chart.bottom() - high + 1, column.width, high), colors.reply);
             // A column of many requests shows their spread: darker up to the smallest.
             if (s.count > 1 && s.minRttNs < s.maxRttNs) {
                 const int low = heightOf(s.minRttNs);
-                painter.fillRect(QRect(column.x, chart.bottom() - low + 1, column.width, low), replyColor.darker(130));
+                painter.fillRect(QRect(column.x, chart.bottom() - low + 1, column.width, low), colors.replySpread);
             }
         }
     }
     if (m_cursorColumn) {
         const Column &column = m_columns[*m_cursorColumn];
-        painter.setPen(QPen(cursorColor, 1));
+        painter.setPen(QPen(colors.active, 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(column.x - 1, chart.top(), column.width + 1, chart.height() - 1));
     }
@@ -328,7 +379,7 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
 
     painter.save();
     painter.setFont(smallFont(painter.font()));
-    painter.setPen(quietText);
+    painter.setPen(colors.quietText);
     const QRect labels = chart.adjusted(3, 1, -3, -1);
     if (any) {
         painter.drawText(labels, Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs));
@@ -342,11 +393,11 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
     painter.restore();
 }
 
-void RunView::paintTimeAxis(QPainter &painter, const QRect &axis) const
+void RunView::paintTimeAxis(QPainter &painter, const QRect &axis, const Colors &colors) const
 {
     painter.save();
     painter.setFont(smallFont(painter.font()));
-    painter.setPen(quietText);
+    painter.setPen(colors.quietText);
     const QFontMetrics metrics = painter.fontMetrics();
     for (const Tick &tick : m_ticks) {
         const int width = metrics.horizontalAdvance(tick.label);
@@ -364,18 +415,18 @@ RunView::LampLook RunView::lampLook(const Snapshot &snapshot)
     LampLook look;
     look.fill = idleLamp.rgb();
     if (snapshot.run && snapshot.run->statistics().sent() > 0)
-        look.fill = (snapshot.run->lastRequestReplied() ? replyColor : lostMark).rgb();
+        look.fill = (snapshot.run->lastRequestReplied() ? replyLamp : lostLamp).rgb();
     look.busy = snapshot.phase != Phase::Idle && snapshot.phase != Phase::Finished;
     return look;
 }
 
-void RunView::paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const
+void RunView::paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot, const Colors &colors) const
 {
     const LampLook look = lampLook(snapshot);
     painter.setRenderHint(QPainter::Antialiasing);
     const int side = qMin(area.width(), area.height()) - 4;
     const QRectF lamp(area.left() + (area.width() - side) / 2.0, area.top() + (area.height() - side) / 2.0, side, side);
-    painter.setPen(QPen(look.busy ? runningColor : QColor(0x60, 0x60, 0x60), look.busy ? 3 : 1));
+    painter.setPen(QPen(look.busy ? colors.active : colors.lampFrame, look.busy ? 3 : 1));
     painter.setBrush(QColor(look.fill));
     painter.drawEllipse(lamp);
 }

@@ -82,6 +82,31 @@ public:
     };
     static LampLook lampLook(const Snapshot &snapshot);
 
+    // The colours of the surface on a palette. Texts stand at least 4.5:1
+    // against what they are drawn on, the chart's marks (replies, losses,
+    // errors, the cursor) at least 3:1 against the chart (WCAG 2.1 AA), on a
+    // light palette and on a dark one alike.
+    struct Colors
+    {
+        QColor background; // of the full display: the palette's base
+        QColor text;
+        QColor quietText; // phase, axis labels, the last line
+        QColor frame;
+        QColor chart; // the chart's own background, a shade off the base
+        QColor grid;
+        QColor reply;
+        QColor replySpread; // the lower part of a column of many requests
+        QColor lostFill;
+        QColor lostMark;
+        QColor errorFill;
+        QColor errorMark;
+        QColor active; // the phase while a run is in progress, the cursor, the lamp's ring
+        QColor lampFrame;
+    };
+    static Colors colors(const QPalette &palette);
+    // WCAG 2.1's contrast ratio of two colours, 1 to 21.
+    static double contrast(const QColor &a, const QColor &b);
+
     // Whether the full display fits; smaller surfaces get the lamp.
     static bool fitsFullDisplay(const QSize &size);
     static Layout layout(const QRect &area, int lineHeight);
@@ -110,9 +135,9 @@ public:
     const QString &readout() const { return m_readout; }
 
 private:
-    void paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
-    void paintChart(QPainter &painter, const QRect &area, const Snapshot &snapshot) const;
-    void paintTimeAxis(QPainter &painter, const QRect &axis) const;
+    void paintLamp(QPainter &painter, const QRect &area, const Snapshot &snapshot, const Colors &colors) const;
+    void paintChart(QPainter &painter, const QRect &area, const Snapshot &snapshot, const Colors &colors) const;
+    void paintTimeAxis(QPainter &painter, const QRect &axis, const Colors &colors) const;
     void updateTicks(const RunHistory &history, qint64 begin, qint64 end, double pixelsPerRequest);
 
     qint64 m_scaleTopNs = 0;

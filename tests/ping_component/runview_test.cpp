@@ -66,7 +66,7 @@ protected:
         view.update(&run, window, area, lineHeight);
     }
 
-    QImage paint(const QSize &size, bool full, bool withRun = true)
+    QImage paint(const QSize &size, bool full, bool withRun = true, const QPalette &palette = QPalette())
     {
         QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::magenta);
@@ -76,7 +76,7 @@ protected:
         snapshot.phase = RunView::Phase::Running;
         snapshot.title = QStringLiteral("h (10.0.0.1)");
         snapshot.run = withRun ? &run : nullptr;
-        view.paint(painter, image.rect(), QPalette(), snapshot, full);
+        view.paint(painter, image.rect(), palette, snapshot, full);
         return image;
     }
 
@@ -289,6 +289,42 @@ TEST_F(RunViewTest, SmallSurfacesGetALamp)
     EXPECT_TRUE(isGreen(paint({32, 32}, false).pixelColor(16, 16)));
     lose(false);
     EXPECT_TRUE(isRed(paint({32, 32}, false).pixelColor(16, 16)));
+}
+
+TEST_F(RunViewTest, TextsAndMarksStandOutOnALightAndADarkPalette)
+{
+    QPalette light(Qt::black, QColor(0xef, 0xef, 0xef), Qt::white, Qt::darkGray, Qt::gray, Qt::black, Qt::white);
+    QPalette dark(QColor(0xe6, 0xe6, 0xe6), QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50), Qt::black,
+                  QColor(0x40, 0x40, 0x40), QColor(0xe6, 0xe6, 0xe6), QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
+    surface = {704, 224};
+    for (int i = 0; i < 10; ++i)
+        reply(20 * ms);
+    lose(false);
+    lose(true);
+    for (const QPalette &palette : {light, dark}) {
+        const RunView::Colors c = RunView::colors(palette);
+        SCOPED_TRACE(qPrintable(c.background.name()));
+        for (const QColor &ground : {c.background, c.chart}) {
+            EXPECT_GE(RunView::contrast(c.text, ground), 4.5);
+            EXPECT_GE(RunView::contrast(c.quietText, ground), 4.5);
+            EXPECT_GE(RunView::contrast(c.active, ground), 4.5);
+        }
+        for (const QColor &mark : {c.reply, c.replySpread, c.lostMark, c.errorMark, c.active})
+            EXPECT_GE(RunView::contrast(mark, c.chart), 3.0) << qPrintable(mark.name());
+
+        // As painted: the chart stands on the palette's own ground, and a
+        // reply's column, a loss's mark and an error's mark stand out of it.
+        const QImage image = paint(surface, true, true, palette);
+        const QRect chart = view.chartRect();
+        const QColor ground = image.pixelColor(chart.left() + 1, chart.bottom());
+        EXPECT_EQ(ground.rgb(), c.chart.rgb());
+        EXPECT_LT(RunView::contrast(ground, c.background), 1.3);
+        EXPECT_GE(RunView::contrast(at(image, 2, 0.1), ground), 3.0);
+        EXPECT_GE(RunView::contrast(image.pixelColor(column(1).x + 1, chart.top() + 1), ground), 3.0);
+        EXPECT_GE(RunView::contrast(image.pixelColor(column(0).x + 1, chart.top() + 1), ground), 3.0);
+    }
 }
 
 TEST(RunViewText, StatisticsLines)
