@@ -184,19 +184,22 @@ QSize PingWidget::minimumSizeHint() const
 
 void PingWidget::paintEvent(QPaintEvent *)
 {
-    d->runDisplay->paint();
+    if (d->runDisplay) // not while the display is being made: it sets the surface up
+        d->runDisplay->paint();
 }
 
 void PingWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    d->runDisplay->resized();
+    if (d->runDisplay)
+        d->runDisplay->resized();
 }
 
 void PingWidget::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    d->runDisplay->changed(event->type());
+    if (d->runDisplay)
+        d->runDisplay->changed(event->type());
 }
 
 } // namespace Tarvix

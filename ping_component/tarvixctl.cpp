@@ -255,16 +255,19 @@ void TarvixCtl::postError(const QString &text, qint32 code)
 void TarvixCtl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_display->resized();
+    if (m_display) // not while the display is being made: it sets the surface up
+        m_display->resized();
 }
 
 void TarvixCtl::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    m_display->changed(event->type());
+    if (m_display)
+        m_display->changed(event->type());
 }
 
 void TarvixCtl::paintEvent(QPaintEvent *)
 {
-    m_display->paint();
+    if (m_display)
+        m_display->paint();
 }
