@@ -8,15 +8,15 @@ namespace ProgramIdentity {
 
 QIcon installedIcon(const QString &desktopId, const QString &binDir)
 {
-    // The sizes the installation puts there; a file is read only when a
-    // window needs that size.
-    static constexpr int sizes[] = {16, 32, 48, 64, 128, 256};
+    // Whatever sizes the installation put there (NxN folders); a file is
+    // read only when a window needs that size.
     const QDir icons(QDir(binDir).filePath(QStringLiteral(TARVIX_DATA_FROM_BINDIR "/icons/hicolor")));
     QIcon icon;
-    for (const int size : sizes) {
-        const QString file =
-            icons.filePath(QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(desktopId));
-        if (QFileInfo(file).isFile())
+    for (const QString &folder : icons.entryList({QStringLiteral("*x*")}, QDir::Dirs)) {
+        bool ok = false;
+        const int size = folder.section(u'x', 0, 0).toInt(&ok);
+        const QString file = icons.filePath(folder + QStringLiteral("/apps/") + desktopId + QStringLiteral(".png"));
+        if (ok && folder == QStringLiteral("%1x%1").arg(size) && QFileInfo(file).isFile())
             icon.addFile(file, QSize(size, size));
     }
     return icon;
