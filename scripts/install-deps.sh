@@ -24,6 +24,11 @@ packages=(
     fonts-dejavu-core fonts-liberation fonts-urw-base35
     # The API reference (docs/).
     doxygen
+    # The QML module (import Tarvix), its Qt Quick Test run, and the QML
+    # example's controls.
+    qt6-declarative-dev qt6-declarative-dev-tools qml6-module-qttest qml6-module-qtquick
+    qml6-module-qtquick-window qml6-module-qtquick-controls qml6-module-qtquick-layouts
+    qml6-module-qtquick-templates qml6-module-qtqml-workerscript
 )
 
 missing=()
