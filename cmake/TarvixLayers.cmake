@@ -48,6 +48,8 @@ function(tarvix_check_layers)
     tarvix_layer_may_not_use(tarvix-icmp-helper "^Qt6::" "^ping_")
     # Qt Core only, and nothing of the contract or the widgets.
     tarvix_layer_may_not_use(ping_engine "^Qt6::Gui$" "^Qt6::Widgets$" "^ping_contract$" "^ping_component")
+    # How a run is drawn and navigated, for widgets and Qt Quick alike: Qt Gui.
+    tarvix_layer_may_not_use(ping_chart "^Qt6::Widgets$" "^Qt6::Quick" "^ping_contract$" "^ping_component")
     # The shipped libraries hold each layer once: the component's library the
     # widgets, on the engine's library.
     tarvix_layer_may_not_use(tarvix_ping_component "^ping_engine$" "^tarvix_icmp$")

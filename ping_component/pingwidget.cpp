@@ -66,6 +66,9 @@ void PingWidgetPrivate::follow(Pinger *pinger)
         QObject::disconnect(connection);
     followed.clear();
     current = pinger;
+    // The display first: a new start clears the last run's line before the
+    // widget tells of it.
+    runDisplay->followPinger(pinger);
     followed << QObject::connect(pinger, &Pinger::countChanged, q, &PingWidget::countChanged)
              << QObject::connect(pinger, &Pinger::continuousChanged, q, &PingWidget::continuousChanged)
              << QObject::connect(pinger, &Pinger::intervalChanged, q, &PingWidget::intervalChanged)
@@ -73,22 +76,10 @@ void PingWidgetPrivate::follow(Pinger *pinger)
              << QObject::connect(pinger, &Pinger::packetSizeChanged, q, &PingWidget::packetSizeChanged)
              << QObject::connect(pinger, &Pinger::timeToLiveChanged, q, &PingWidget::timeToLiveChanged)
              << QObject::connect(pinger, &Pinger::resolveAddressesChanged, q, &PingWidget::resolveAddressesChanged)
-             << QObject::connect(pinger, &Pinger::activeChanged, q,
-                                 [this](bool active) {
-                                     // A new start: the last run's line goes.
-                                     if (active)
-                                         runDisplay->clearLine();
-                                     runDisplay->refresh();
-                                     emit q->activeChanged(active);
-                                 })
-             << QObject::connect(pinger, &Pinger::resultReady, q,
-                                 [this](const PingResult &result) { runDisplay->showLine(result.line()); })
-             << QObject::connect(pinger, &Pinger::errorOccurred, q,
-                                 [this] { runDisplay->showLine(current->errorString()); });
+             << QObject::connect(pinger, &Pinger::activeChanged, q, &PingWidget::activeChanged);
     if (pinger != own) {
         followed << QObject::connect(pinger, &QObject::destroyed, q, [this] { q->setPinger(nullptr); });
     }
-    runDisplay->setSession(PingerPrivate::get(pinger)->session);
 }
 
 PingWidget::PingWidget(QWidget *parent) : QWidget(parent), d(new PingWidgetPrivate(this))

@@ -1,45 +1,43 @@
 #include "rundisplay.h"
 
 #include "chartnavigator.h"
-#include "pingengine.h"
-#include "pingsession.h"
-#include "pingtext.h"
 #include "rundisplayaccessible.h"
 
 #include <QAccessible>
-#include <QEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QWidget>
 
 RunDisplay::RunDisplay(QWidget *surface, const PingSession *session, bool chartWanted)
-    : QObject(surface)
-    , m_surface(surface)
-    , m_session(session)
-    , m_chartWanted(chartWanted)
-    , m_navigator(new ChartNavigator(
-          surface, m_view, [this] { return m_session->engine()->run(); }, [this] { return showsChart(); }))
+    : QObject(surface), m_surface(surface)
 {
     static const bool accessible = [] {
         QAccessible::installFactory(&RunDisplayAccessible::create);
         return true;
     }();
     Q_UNUSED(accessible);
+    m_presenter = new RunPresenter(this, session, chartWanted, surface);
     // Every pixel is painted each time: nothing to erase first, nothing to flicker.
     surface->setAttribute(Qt::WA_OpaquePaintEvent);
     // A stop in the form's tab order; a click on the chart gives it the keys too.
     surface->setFocusPolicy(Qt::StrongFocus);
-    connect(m_navigator, &ChartNavigator::changed, this, &RunDisplay::rescale);
-    follow();
-    describe();
+    // Hovering picks a request for the readout.
+    surface->setMouseTracking(true);
+    ChartNavigator *navigator = m_presenter->navigator();
+    connect(navigator, &ChartNavigator::focusWanted, surface, [surface] { surface->setFocus(Qt::MouseFocusReason); });
+    surface->installEventFilter(navigator);
+    surface->installEventFilter(this);
+    m_presenter->describe();
 }
 
 RunDisplay::~RunDisplay()
 {
     // QWidget's destructor still sends events (a focus out): the navigator,
     // which asks the surface about them, must no longer see them.
-    m_surface->removeEventFilter(m_navigator);
+    m_surface->removeEventFilter(m_presenter->navigator());
 }
 
 RunDisplay *RunDisplay::of(QObject *surface)
@@ -47,136 +45,50 @@ RunDisplay *RunDisplay::of(QObject *surface)
     return surface ? surface->findChild<RunDisplay *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-void RunDisplay::setSession(const PingSession *session)
+QMenu *RunDisplay::createContextMenu(QWidget *parent)
 {
-    if (session == m_session)
-        return;
-    m_session = session;
-    follow();
-    m_navigator->goLive();
-    rescale();
+    ChartNavigator *navigator = m_presenter->navigator();
+    auto *menu = new QMenu(parent);
+    const bool hasRun = m_presenter->snapshot().run != nullptr;
+    QAction *copy = menu->addAction(tr("&Copy"), navigator, &ChartNavigator::copyText);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(hasRun);
+    menu->addAction(tr("Copy as &CSV"), navigator, &ChartNavigator::copyCsv)->setEnabled(hasRun);
+    menu->addSeparator();
+    QAction *live = menu->addAction(tr("Back to &live view"), navigator, &ChartNavigator::goLive);
+    live->setEnabled(navigator->canGoLive());
+    return menu;
 }
 
-void RunDisplay::follow()
+bool RunDisplay::eventFilter(QObject *watched, QEvent *event)
 {
-    for (const auto &connection : std::as_const(m_followed))
-        disconnect(connection);
-    m_followed.clear();
-    // The chart's axis follows the samples as they come: a new run, and each
-    // request's end however it ended. Painting only reads it.
-    const PingEngine *engine = m_session->engine();
-    m_followed << connect(engine, &PingEngine::finished, this, &RunDisplay::rescale)
-               << connect(engine, &PingEngine::started, m_navigator, &ChartNavigator::goLive)
-               << connect(engine, &PingEngine::started, this, &RunDisplay::rescale)
-               << connect(engine, &PingEngine::replied, this, &RunDisplay::rescale)
-               << connect(engine, &PingEngine::timedOut, this, &RunDisplay::rescale)
-               << connect(engine, &PingEngine::requestFailed, this, &RunDisplay::rescale)
-               << connect(engine, &PingEngine::transmitFailed, this, &RunDisplay::rescale);
+    if (watched != m_surface || event->type() != QEvent::ContextMenu)
+        return false;
+    QMenu *menu = createContextMenu(m_surface);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+    return true;
 }
 
-void RunDisplay::setChartWanted(bool wanted)
+QRect RunDisplay::surfaceRect() const
 {
-    m_chartWanted = wanted;
-    forgetLamp();
+    return m_surface->rect();
 }
 
-bool RunDisplay::showsChart() const
+int RunDisplay::lineHeight() const
 {
-    return m_chartWanted && RunView::fitsFullDisplay(m_surface->size());
+    // The painter's font is the widget's.
+    return m_surface->fontMetrics().height();
 }
 
-void RunDisplay::showLine(const QString &line)
+void RunDisplay::repaintSurface()
 {
-    m_lastLine = line.trimmed();
-    refresh();
+    m_surface->update();
 }
 
-void RunDisplay::rescale()
+void RunDisplay::describeSurface(const QString &description)
 {
-    // The chart's width decides which samples are in view; the painter's
-    // font is the widget's, so its lines are as high as fontMetrics() says.
-    const RunState *run = m_session->engine()->run();
-    const QRect area = m_surface->rect();
-    const int lineHeight = m_surface->fontMetrics().height();
-    m_navigator->setTotal(run ? run->history().total() : 0, RunView::roomyColumns(area, lineHeight));
-    m_view.update(run, m_navigator->window(), area, lineHeight);
-    refresh();
-}
-
-void RunDisplay::refresh()
-{
-    describe();
-    // Each reply of a run moves the chart; the lamp changes only when a
-    // request is lost after one was answered, or the other way round.
-    std::optional<RunView::LampLook> look;
-    if (!showsChart())
-        look = RunView::lampLook(snapshot());
-    if (!look || look != m_lampLook)
-        m_surface->update();
-    m_lampLook = look;
-}
-
-void RunDisplay::describe()
-{
-    // Worded afresh for every reply, the description cost more than the rest
-    // of the reply's bookkeeping. The accessible interface words it when a
-    // screen reader asks; only a listening one is told that it changed.
-    if (QAccessible::isActive())
-        m_surface->setAccessibleDescription(description());
-}
-
-QString RunDisplay::description() const
-{
-    if (!m_view.readout().isEmpty())
-        return m_view.readout();
-    const RunView::Snapshot now = snapshot();
-    QString text;
-    switch (now.phase) {
-    case RunView::Phase::Idle: text = m_lastLine.isEmpty() ? tr("Idle, no run yet") : tr("Idle"); break;
-    case RunView::Phase::Resolving: text = tr("Looking up the host"); break;
-    case RunView::Phase::Starting: text = tr("Starting"); break;
-    case RunView::Phase::Running: text = tr("Running"); break;
-    case RunView::Phase::Finished: text = tr("Finished"); break;
-    }
-    if (!now.run && !m_lastLine.isEmpty())
-        text += QStringLiteral(": ") + m_lastLine;
-    if (now.run) {
-        const RunState::Target &target = now.run->target();
-        const RunStatistics &s = now.run->statistics();
-        text += tr(": host %1, address %2; sent %3, received %4, loss %5%")
-                    .arg(PingText::echoed(target.hostName.isEmpty() ? target.hostText : target.hostName),
-                         target.address.toString())
-                    .arg(s.sent())
-                    .arg(s.received())
-                    .arg(QString::number(s.lossPercent(), 'f', s.lossPercent() == int(s.lossPercent()) ? 0 : 1));
-        if (s.sent() > 0)
-            text += now.run->lastRequestReplied() ? tr("; last request answered") : tr("; last request lost");
-    }
-    return text;
-}
-
-RunView::Snapshot RunDisplay::snapshot() const
-{
-    const PingEngine *engine = m_session->engine();
-    RunView::Snapshot snapshot;
-    snapshot.run = engine->run();
-    if (m_session->isResolving())
-        snapshot.phase = RunView::Phase::Resolving;
-    else if (engine->isStarting())
-        snapshot.phase = RunView::Phase::Starting;
-    else if (engine->isActive())
-        snapshot.phase = RunView::Phase::Running;
-    else if (snapshot.run)
-        snapshot.phase = RunView::Phase::Finished;
-    if (snapshot.run) {
-        const RunState::Target &target = snapshot.run->target();
-        const QString address = target.address.toString();
-        snapshot.title = target.hostName.isEmpty()
-            ? address
-            : QStringLiteral("%1 (%2)").arg(PingText::echoed(target.hostName), address);
-    }
-    snapshot.lastLine = m_lastLine;
-    return snapshot;
+    m_surface->setAccessibleDescription(description);
 }
 
 void RunDisplay::changed(int eventType)
@@ -188,7 +100,7 @@ void RunDisplay::changed(int eventType)
 void RunDisplay::paint()
 {
     QPainter painter(m_surface);
-    m_view.paint(painter, m_surface->rect(), m_surface->palette(), snapshot(), showsChart());
+    m_presenter->paint(painter, m_surface->palette());
     if (m_surface->hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(m_surface);

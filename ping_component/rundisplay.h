@@ -1,23 +1,20 @@
 #pragma once
 
-#include "runview.h"
+#include "runpresenter.h"
 
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
-class ChartNavigator;
-class PingSession;
-class QPainter;
+class QMenu;
 class QWidget;
 
-// A run as a widget shows it: the chart (or, on a small surface or when the
-// widget asks for it, the lamp), the chart's navigation, the last line, and
-// what a screen reader hears. It follows the run of a session's engine; the
-// widget forwards its paint, resize and font changes, and the lines it wants
-// shown. The contract's control and the public widget both draw this way.
-class RunDisplay : public QObject
+// A run as a widget shows it: the presenter's chart or lamp on the widget,
+// its navigation from the widget's input, a focus frame, the context menu
+// (Copy, Copy as CSV, Back to live view), and what a screen reader hears
+// through the widget's accessible interface. The contract's control and the
+// public widget both draw this way; the widget forwards its paint, resize
+// and change events.
+class RunDisplay : public QObject, private ChartSurface
 {
     Q_OBJECT
 
@@ -28,48 +25,42 @@ public:
     RunDisplay(QWidget *surface, const PingSession *session, bool chartWanted);
     ~RunDisplay() override;
 
-    // Follows another session's runs from now on.
-    void setSession(const PingSession *session);
-
     // The display a widget has, if it has one (for its accessible interface).
     static RunDisplay *of(QObject *surface);
 
-    void setChartWanted(bool wanted);
-    bool showsChart() const;
-    RunView::Snapshot snapshot() const;
-    // What a screen reader hears of the surface: the picked request, or the run.
-    QString description() const;
-    const RunView &view() const { return m_view; }
-    ChartNavigator *navigator() const { return m_navigator; }
+    RunPresenter *presenter() const { return m_presenter; }
+    void setSession(const PingSession *session) { m_presenter->setSession(session); }
+    void followPinger(Tarvix::Pinger *pinger) { m_presenter->followPinger(pinger); }
+    void setChartWanted(bool wanted) { m_presenter->setChartWanted(wanted); }
+    bool showsChart() const { return m_presenter->showsChart(); }
+    RunView::Snapshot snapshot() const { return m_presenter->snapshot(); }
+    QString description() const { return m_presenter->description(); }
+    const RunView &view() const { return m_presenter->view(); }
+    ChartNavigator *navigator() const { return m_presenter->navigator(); }
+    void showLine(const QString &line) { m_presenter->showLine(line); }
+    void clearLine() { m_presenter->clearLine(); }
+    bool hasLine() const { return m_presenter->hasLine(); }
+    void rescale() { m_presenter->rescale(); }
+    void refresh() { m_presenter->refresh(); }
+    void forgetLamp() { m_presenter->forgetLamp(); }
 
-    // The line under the chart: the last reply, time-out or error.
-    void showLine(const QString &line);
-    void clearLine() { m_lastLine.clear(); }
-    bool hasLine() const { return !m_lastLine.isEmpty(); }
-    // Fits the chart's axis to the samples now in view; never from painting.
-    void rescale();
-    // After a change of the run: describes it, and repaints what it changed.
-    void refresh();
-    // The surface may have another size or look now: the lamp is drawn again.
-    void forgetLamp() { m_lampLook.reset(); }
+    // The surface's context menu, owned by the caller.
+    QMenu *createContextMenu(QWidget *parent);
 
     // For the widget's paintEvent, resizeEvent and changeEvent.
     void paint();
     void resized() { rescale(); }
     void changed(int eventType);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void follow();
-    // Tells a screen reader, if one listens, that description() changed.
-    void describe();
+    QRect surfaceRect() const override;
+    int lineHeight() const override;
+    void repaintSurface() override;
+    void describeSurface(const QString &description) override;
 
     QWidget *m_surface;
-    const PingSession *m_session;
-    bool m_chartWanted;
-    RunView m_view;
-    ChartNavigator *m_navigator;
-    QString m_lastLine;
-    // What the lamp showed at the last refresh; none while the chart shows.
-    std::optional<RunView::LampLook> m_lampLook;
-    QList<QMetaObject::Connection> m_followed;
+    RunPresenter *m_presenter = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "eventrecorder.h"
 #include "fakeclock.h"
 #include "fakenetwork.h"
+#include "rundisplay.h"
 #include "savedstate.h"
 #include "tarvixctl.h"
 
@@ -182,7 +183,7 @@ TEST_F(ChartInteractionTest, CtrlCAndTheContextMenuCopyTheRun)
     EXPECT_TRUE(text.contains(QStringLiteral("No reply for icmp_seq=5 within 1000 ms\r\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("5 packets transmitted, 4 received, 1 lost (20% loss)"))) << qPrintable(text);
 
-    std::unique_ptr<QMenu> menu(control->navigator()->createContextMenu(nullptr));
+    std::unique_ptr<QMenu> menu(RunDisplay::of(control.get())->createContextMenu(nullptr));
     QStringList texts;
     for (QAction *action : menu->actions())
         texts << action->text();

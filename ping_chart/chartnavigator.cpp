@@ -4,22 +4,17 @@
 #include "runtranscript.h"
 #include "runview.h"
 
-#include <QApplication>
 #include <QClipboard>
-#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
-#include <QWidget>
 
 #include <cmath>
 
-ChartNavigator::ChartNavigator(QWidget *surface, const RunView &view, RunSource run, ChartShown chartShown)
+ChartNavigator::ChartNavigator(QObject *surface, const RunView &view, RunSource run, ChartShown chartShown)
     : QObject(surface), m_surface(surface), m_view(view), m_run(std::move(run)), m_chartShown(std::move(chartShown))
 {
-    surface->setMouseTracking(true);
-    surface->installEventFilter(this);
 }
 
 void ChartNavigator::goLive()
@@ -42,46 +37,29 @@ double ChartNavigator::pixelsPerRequest() const
 void ChartNavigator::copyText() const
 {
     if (const RunState *run = m_run())
-        QApplication::clipboard()->setText(RunTranscript::text(*run));
+        QGuiApplication::clipboard()->setText(RunTranscript::text(*run));
 }
 
 void ChartNavigator::copyCsv() const
 {
     if (const RunState *run = m_run())
-        QApplication::clipboard()->setText(RunTranscript::csv(*run));
+        QGuiApplication::clipboard()->setText(RunTranscript::csv(*run));
 }
 
-QMenu *ChartNavigator::createContextMenu(QWidget *parent)
+bool ChartNavigator::canGoLive() const
 {
-    auto *menu = new QMenu(parent);
-    const bool hasRun = m_run() != nullptr;
-    QAction *copy = menu->addAction(tr("&Copy"), this, &ChartNavigator::copyText);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setEnabled(hasRun);
-    menu->addAction(tr("Copy as &CSV"), this, &ChartNavigator::copyCsv)->setEnabled(hasRun);
-    menu->addSeparator();
-    QAction *live = menu->addAction(tr("Back to &live view"), this, &ChartNavigator::goLive);
-    live->setEnabled(!m_window.isLive() || m_window.isZoomed() || m_window.cursor().has_value());
-    return menu;
+    return !m_window.isLive() || m_window.isZoomed() || m_window.cursor().has_value();
 }
 
 bool ChartNavigator::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_surface)
-        return false;
-    switch (event->type()) {
-    case QEvent::KeyPress:
+    return watched == m_surface && handle(event);
+}
+
+bool ChartNavigator::handle(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress)
         return keyPressed(static_cast<QKeyEvent *>(event));
-    case QEvent::ContextMenu: {
-        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
-        QMenu *menu = createContextMenu(m_surface);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(menuEvent->globalPos());
-        return true;
-    }
-    default:
-        break;
-    }
     if (!m_chartShown())
         return false;
     switch (event->type()) {
@@ -105,11 +83,12 @@ bool ChartNavigator::eventFilter(QObject *watched, QEvent *event)
         m_dragging = true;
         m_pressPoint = mouse->position().toPoint();
         m_pressWindow = m_window;
-        m_surface->setFocus(Qt::MouseFocusReason);
+        emit focusWanted();
         return true;
     }
-    case QEvent::MouseMove: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
+    case QEvent::MouseMove:
+    case QEvent::HoverMove: {
+        auto *mouse = static_cast<QSinglePointEvent *>(event);
         const QPoint at = mouse->position().toPoint();
         if (m_dragging && (mouse->buttons() & Qt::LeftButton)) {
             // Dragging right pulls the past into view.
@@ -141,6 +120,7 @@ bool ChartNavigator::eventFilter(QObject *watched, QEvent *event)
         goLive();
         return true;
     case QEvent::Leave:
+    case QEvent::HoverLeave:
         if (m_hoverCursor) {
             m_hoverCursor = false;
             changeWindow([](ChartWindow &w) { w.clearCursor(); });
