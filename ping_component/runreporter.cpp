@@ -48,10 +48,10 @@ void RunReporter::postLine(const QString &line)
     emit lineReported(line);
 }
 
-void RunReporter::postError(const QString &text, qint32 code)
+void RunReporter::postError(const QString &message, const QString &line, qint32 code)
 {
-    m_queue->post(OnPingErrorEvent{text, code});
-    emit lineReported(text);
+    m_queue->post(OnPingErrorEvent{message, code});
+    emit lineReported(line);
 }
 
 void RunReporter::onReplied(const ProbeEvent &reply, qint64 rttNs)
@@ -76,18 +76,20 @@ void RunReporter::onRequestFailed(const ProbeEvent &error)
 {
     const IpFamily family = m_engine->run()->target().address.protocol();
     postLost();
-    postError(PingText::probeError(error, family), PingText::probeErrorCode(error, family));
+    postError(PingText::probeError(error, family, PingText::Wording::Message),
+              PingText::probeError(error, family, PingText::Wording::Line), PingText::probeErrorCode(error, family));
 }
 
 void RunReporter::onTransmitFailed(quint16 sequence, int errnoValue)
 {
     postLost();
-    postError(PingText::transmitFailed(sequence, errnoValue), PingText::TransmitFailed);
+    postError(PingText::transmitFailed(sequence, errnoValue, PingText::Wording::Message),
+              PingText::transmitFailed(sequence, errnoValue, PingText::Wording::Line), PingText::TransmitFailed);
 }
 
 void RunReporter::onProberFailed(const QString &why)
 {
-    postError(PingText::errorLine(why), PingText::SocketUnavailable);
+    postError(PingText::errorLine(why), PingText::errorLine(why), PingText::SocketUnavailable);
 }
 
 void RunReporter::onFinished()

@@ -36,7 +36,8 @@ private:
     void onFinished();
     void postLost();
     void postLine(const QString &line);
-    void postError(const QString &text, qint32 code);
+    // message in the user's language for the event; the surface shows the run's line.
+    void postError(const QString &message, const QString &line, qint32 code);
 
     const PingEngine *m_engine;
     EventQueue *m_queue;

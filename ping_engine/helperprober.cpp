@@ -106,13 +106,13 @@ int spawnHelper(const QString &path, int requestEnd, int packetEnd, pid_t *pid)
 QString describeExit(int status)
 {
     if (WIFSIGNALED(status)) {
-        return QStringLiteral("killed by signal %1 (%2)")
+        return HelperProber::tr("killed by signal %1 (%2)")
             .arg(WTERMSIG(status))
             .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
     }
     if (WIFEXITED(status))
-        return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
-    return QStringLiteral("wait status %1").arg(status);
+        return HelperProber::tr("exit status %1").arg(WEXITSTATUS(status));
+    return HelperProber::tr("wait status %1").arg(status);
 }
 
 // One message from a channel, without waiting: its size, -1 when none waits,
@@ -224,25 +224,25 @@ HelperProber::Opened HelperProber::open(IpFamily family, Wording wording)
         return Opened::failure({why, capabilityWouldHelp});
     };
     if (family != IpFamily::IPv4 && family != IpFamily::IPv6)
-        return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address"), false);
+        return fail(HelperProber::tr("ICMP echo needs an IPv4 or IPv6 address"), false);
     const QString path = helperPath();
     if (!QFileInfo(path).isFile()) {
         const QStringList looked = candidatePaths();
-        return fail(looked.isEmpty() ? QStringLiteral("the ICMP helper is missing")
-                                     : QStringLiteral("the ICMP helper is missing (looked for %1)")
-                                           .arg(looked.join(QStringLiteral(" and "))),
+        return fail(looked.isEmpty() ? HelperProber::tr("the ICMP helper is missing")
+                                     : HelperProber::tr("the ICMP helper is missing (looked for %1)")
+                                           .arg(looked.join(HelperProber::tr(" and "))),
                     true);
     }
 
     int requests[2];
     int packets[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests) != 0)
-        return fail(QStringLiteral("the ICMP helper could not be started (%1)").arg(qt_error_string(errno)), false);
+        return fail(HelperProber::tr("the ICMP helper could not be started (%1)").arg(qt_error_string(errno)), false);
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, packets) != 0) {
         const int error = errno;
         ::close(requests[0]);
         ::close(requests[1]);
-        return fail(QStringLiteral("the ICMP helper could not be started (%1)").arg(qt_error_string(error)), false);
+        return fail(HelperProber::tr("the ICMP helper could not be started (%1)").arg(qt_error_string(error)), false);
     }
     const int requestEnd = aboveStandardDescriptors(requests[1]);
     const int packetEnd = aboveStandardDescriptors(packets[1]);
@@ -255,8 +255,8 @@ HelperProber::Opened HelperProber::open(IpFamily family, Wording wording)
     if (spawned != 0) {
         ::close(requests[0]);
         ::close(packets[0]);
-        return fail(QStringLiteral("the ICMP helper %1 could not be started (%2)").arg(path, qt_error_string(spawned)),
-                    false);
+        const QString why = qt_error_string(spawned);
+        return fail(HelperProber::tr("the ICMP helper %1 could not be started (%2)").arg(path, why), false);
     }
     // From here on the prober owns the process, and ends it when it goes.
     return std::unique_ptr<HelperProber>(
@@ -397,20 +397,20 @@ ProbeEvent HelperProber::takeHello(const unsigned char *message, qsizetype size)
     HelloFields hello;
     if (!decodeHello(message, size_t(size), &hello)) {
         if (size >= 2 && message[0] == Hello && message[1] != Version) {
-            return refuse({QStringLiteral("the ICMP helper %1 speaks version %2 of its protocol, not %3: it is not "
-                                          "the helper this component was built with")
+            return refuse({HelperProber::tr("the ICMP helper %1 speaks version %2 of its protocol, not %3: it is not "
+                                            "the helper this component was built with")
                                .arg(m_path)
                                .arg(message[1])
                                .arg(Version),
                            false});
         }
-        return refuse({QStringLiteral("the ICMP helper %1 did not greet as it should").arg(m_path), false});
+        return refuse({HelperProber::tr("the ICMP helper %1 did not greet as it should").arg(m_path), false});
     }
     const int socketErrno = m_family == IpFamily::IPv4 ? hello.ipv4Errno : hello.ipv6Errno;
     if (socketErrno == EPERM || socketErrno == EACCES)
-        return refuse({QStringLiteral("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(m_path), true});
+        return refuse({HelperProber::tr("the ICMP helper %1 lacks the CAP_NET_RAW capability").arg(m_path), true});
     if (socketErrno != 0) {
-        return refuse({QStringLiteral("the ICMP helper %1 cannot open a raw %2 socket (%3)")
+        return refuse({HelperProber::tr("the ICMP helper %1 cannot open a raw %2 socket (%3)")
                            .arg(m_path, QLatin1String(IcmpFamily::of(m_family)->protocolName),
                                 qt_error_string(socketErrno)),
                        false});
@@ -430,7 +430,7 @@ ProbeEvent HelperProber::takeReport(const unsigned char *message, qsizetype size
     SendReportFields report;
     if (!decodeSendReport(message, size_t(size), &report) || m_unreported.empty()
         || m_unreported.front() != report.sequence)
-        return giveUp(QStringLiteral("Pinging stopped: the ICMP helper %1 broke its protocol.").arg(m_path));
+        return giveUp(HelperProber::tr("Pinging stopped: the ICMP helper %1 broke its protocol.").arg(m_path));
     m_unreported.pop_front();
     ProbeEvent event;
     event.identifier = m_identifier;
@@ -505,8 +505,8 @@ ProbeEvent HelperProber::giveUp(const QString &why)
         const QString reason = exitReason();
         const QString detail = reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason);
         if (m_state == State::Starting)
-            return refuse({QStringLiteral("the ICMP helper %1 exited without serving%2").arg(m_path, detail), false});
-        text = QStringLiteral("Pinging stopped: the ICMP helper %1 ended unexpectedly%2.").arg(m_path, detail);
+            return refuse({HelperProber::tr("the ICMP helper %1 exited without serving%2").arg(m_path, detail), false});
+        text = HelperProber::tr("Pinging stopped: the ICMP helper %1 ended unexpectedly%2.").arg(m_path, detail);
     }
     m_state = State::Gone;
     for (int fd : {m_requests, m_packets, m_pidFd}) {
@@ -527,10 +527,10 @@ ProbeEvent HelperProber::refuse(const Refusal &refusal)
 QString HelperProber::silenceReason(bool starting) const
 {
     if (starting) {
-        const Refusal refusal{QStringLiteral("the ICMP helper %1 did not answer").arg(m_path), false};
+        const Refusal refusal{HelperProber::tr("the ICMP helper %1 did not answer").arg(m_path), false};
         return m_wording ? m_wording(refusal) : refusal.why;
     }
-    return QStringLiteral("Pinging stopped: the ICMP helper %1 stopped answering.").arg(m_path);
+    return HelperProber::tr("Pinging stopped: the ICMP helper %1 stopped answering.").arg(m_path);
 }
 
 void HelperProber::applyReceiveTimes(ProbeEvent &event, const PacketFields &packet)

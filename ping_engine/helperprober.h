@@ -39,6 +39,8 @@ struct PacketFields;
 // thread.
 class HelperProber final : public Prober
 {
+    Q_DECLARE_TR_FUNCTIONS(HelperProber)
+
 public:
     ~HelperProber() override;
 

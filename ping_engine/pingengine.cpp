@@ -43,14 +43,14 @@ std::optional<QString> PingEngine::start(const PingSettings &settings, const Run
         return opened.error();
     std::unique_ptr<Prober> prober = std::move(opened).value();
     if (!prober->setHopLimit(settings.timeToLive))
-        return QStringLiteral("Could not set the time to live to %1.").arg(settings.timeToLive);
+        return tr("Could not set the time to live to %1.").arg(settings.timeToLive);
     Starting starting{settings, target};
     starting.target.kind = prober->targetKind(target.address);
     if (starting.target.kind == TargetKind::Broadcast) {
         if (!settings.allowBroadcast)
             return PingText::broadcastNotAllowed(target.address);
         if (!prober->setBroadcast(true))
-            return QStringLiteral("Could not allow broadcast on the socket (%1).").arg(qt_error_string(errno));
+            return tr("Could not allow broadcast on the socket (%1).").arg(qt_error_string(errno));
     }
 
     m_prober = std::move(prober);
@@ -171,7 +171,8 @@ void PingEngine::sendNext()
     if (!sent.ok) {
         const ClockReading now = m_clock.now();
         m_lastSendMonotonicNs = now.monotonicNs;
-        m_run->markUnsendable(sequence, now.realtimeNs, PingText::transmitFailed(sequence, sent.errnoValue));
+        m_run->markUnsendable(sequence, now.realtimeNs,
+                              PingText::transmitFailed(sequence, sent.errnoValue, PingText::Wording::Line));
         emit transmitFailed(sequence, sent.errnoValue);
         afterRequest();
         return;
@@ -228,7 +229,8 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         if (m_run->awaitsConfirmation(event.sequence)) {
             m_answerAlarm->cancel();
             m_deadlineAlarm->cancel();
-            m_run->completeLost(true, PingText::transmitFailed(event.sequence, event.localErrno));
+            m_run->completeLost(true,
+                                PingText::transmitFailed(event.sequence, event.localErrno, PingText::Wording::Line));
             emit transmitFailed(event.sequence, event.localErrno);
             afterRequest();
         }
@@ -267,7 +269,8 @@ void PingEngine::handle(const ProbeEvent &event, qint64 nowNs)
         return;
     }
     if (m_run->classifyError(event) == RunState::Verdict::Accepted) {
-        m_run->completeLost(true, PingText::probeError(event, m_run->target().address.protocol()));
+        const IpFamily family = m_run->target().address.protocol();
+        m_run->completeLost(true, PingText::probeError(event, family, PingText::Wording::Line));
         m_deadlineAlarm->cancel();
         emit requestFailed(event);
         afterRequest();

@@ -68,16 +68,17 @@ void PingerPrivate::onRequestFailed(const ProbeEvent &error)
         data->address = error.source.toString();
         data->hostName = nameOf(error.source);
     }
-    data->errorText = withoutLineEnd(PingText::probeError(error, run()->target().address.protocol()));
-    data->line = data->errorText;
+    const IpFamily family = run()->target().address.protocol();
+    data->errorText = withoutLineEnd(PingText::probeError(error, family, PingText::Wording::Message));
+    data->line = withoutLineEnd(PingText::probeError(error, family, PingText::Wording::Line));
     report(data);
 }
 
 void PingerPrivate::onTransmitFailed(quint16 sequence, int errnoValue)
 {
     PingResultData *data = newResult(sequence, PingResult::Error);
-    data->errorText = withoutLineEnd(PingText::transmitFailed(sequence, errnoValue));
-    data->line = data->errorText;
+    data->errorText = withoutLineEnd(PingText::transmitFailed(sequence, errnoValue, PingText::Wording::Message));
+    data->line = withoutLineEnd(PingText::transmitFailed(sequence, errnoValue, PingText::Wording::Line));
     report(data);
 }
 

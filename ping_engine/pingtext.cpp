@@ -173,31 +173,34 @@ QString PingText::summaryReadout(const RunHistory::Summary &s)
     return text;
 }
 
+QString PingText::worded(const char *text, Wording wording)
+{
+    return wording == Wording::Line ? QString::fromUtf8(text) : tr(text);
+}
+
 QString PingText::unknownHost(const QString &host)
 {
-    return QStringLiteral("Ping request could not find host %1. Please check the name and try again.")
-               .arg(echoed(host))
-        + crlf;
+    return tr("Ping request could not find host %1. Please check the name and try again.").arg(echoed(host)) + crlf;
 }
 
 QString PingText::shorthandAddress(const QString &host, const HostAddress &address)
 {
-    return QStringLiteral("Ping request could not start: %1 is not an IP address as written here; other programs "
-                          "read it as %2. Type %2 to ping that address.")
+    return tr("Ping request could not start: %1 is not an IP address as written here; other programs "
+              "read it as %2. Type %2 to ping that address.")
                .arg(echoed(host), address.toString())
         + crlf;
 }
 
 QString PingText::broadcastNotAllowed(const HostAddress &address)
 {
-    return QStringLiteral("%1 is a broadcast address, which every host on its network answers; this program "
-                          "does not ping broadcast addresses.")
+    return tr("%1 is a broadcast address, which every host on its network answers; this program "
+              "does not ping broadcast addresses.")
         .arg(address.toString());
 }
 
 QString PingText::noHost()
 {
-    return QStringLiteral("No host to ping: enter a host name or an IP address.") + crlf;
+    return tr("No host to ping: enter a host name or an IP address.") + crlf;
 }
 
 QString PingText::errorLine(const QString &message)
@@ -205,24 +208,26 @@ QString PingText::errorLine(const QString &message)
     return message + crlf;
 }
 
-QString PingText::transmitFailed(quint16 sequence, int errnoValue)
+QString PingText::transmitFailed(quint16 sequence, int errnoValue, Wording wording)
 {
-    return QStringLiteral("PING: transmit failed for icmp_seq=%1. %2.")
-               .arg(sequence)
-               .arg(QString::fromLocal8Bit(std::strerror(errnoValue)))
-        + crlf;
+    // strerror() speaks the C library's language, which follows the locale;
+    // strerrordesc_np() is always English.
+    const char *description = wording == Wording::Line ? strerrordesc_np(errnoValue) : std::strerror(errnoValue);
+    const QString reason = description ? QString::fromLocal8Bit(description)
+                                       : worded(QT_TR_NOOP("Unknown error %1"), wording).arg(errnoValue);
+    return worded(QT_TR_NOOP("PING: transmit failed for icmp_seq=%1. %2."), wording).arg(sequence).arg(reason) + crlf;
 }
 
-QString PingText::probeError(const ProbeEvent &error, IpFamily family)
+QString PingText::probeError(const ProbeEvent &error, IpFamily family, Wording wording)
 {
     if (error.kind == ProbeEvent::Kind::LocalError)
-        return transmitFailed(error.sequence, error.localErrno);
+        return transmitFailed(error.sequence, error.localErrno, wording);
     const QString what = family == IpFamily::IPv6
-        ? icmpV6Error(error.icmpType, error.icmpCode, error.icmpInfo)
-        : icmpV4Error(error.icmpType, error.icmpCode, error.icmpInfo);
+        ? icmpV6Error(error.icmpType, error.icmpCode, error.icmpInfo, wording)
+        : icmpV4Error(error.icmpType, error.icmpCode, error.icmpInfo, wording);
     if (error.source.isNull())
         return what + crlf;
-    return QStringLiteral("Reply from %1: %2").arg(error.source.toString(), what) + crlf;
+    return worded(QT_TR_NOOP("Reply from %1: %2"), wording).arg(error.source.toString(), what) + crlf;
 }
 
 qint32 PingText::probeErrorCode(const ProbeEvent &error, IpFamily family)
@@ -233,60 +238,62 @@ qint32 PingText::probeErrorCode(const ProbeEvent &error, IpFamily family)
     return base + (qint32(error.icmpType) << 8) + error.icmpCode;
 }
 
-QString PingText::icmpV4Error(quint8 type, quint8 code, quint32 info)
+QString PingText::icmpV4Error(quint8 type, quint8 code, quint32 info, Wording wording)
 {
+    const auto w = [wording](const char *text) { return worded(text, wording); };
     switch (type) {
     case Icmp4::DestinationUnreachable:
         switch (code) {
-        case 0: return QStringLiteral("Destination net unreachable.");
-        case 1: return QStringLiteral("Destination host unreachable.");
-        case 2: return QStringLiteral("Destination protocol unreachable.");
-        case 3: return QStringLiteral("Destination port unreachable.");
+        case 0: return w(QT_TR_NOOP("Destination net unreachable."));
+        case 1: return w(QT_TR_NOOP("Destination host unreachable."));
+        case 2: return w(QT_TR_NOOP("Destination protocol unreachable."));
+        case 3: return w(QT_TR_NOOP("Destination port unreachable."));
         case 4:
-            return info ? QStringLiteral("Packet needs to be fragmented but DF set (next-hop MTU %1).").arg(info)
-                        : QStringLiteral("Packet needs to be fragmented but DF set.");
-        case 5: return QStringLiteral("Source route failed.");
-        case 6: return QStringLiteral("Destination net unknown.");
-        case 7: return QStringLiteral("Destination host unknown.");
+            return info ? w(QT_TR_NOOP("Packet needs to be fragmented but DF set (next-hop MTU %1).")).arg(info)
+                        : w(QT_TR_NOOP("Packet needs to be fragmented but DF set."));
+        case 5: return w(QT_TR_NOOP("Source route failed."));
+        case 6: return w(QT_TR_NOOP("Destination net unknown."));
+        case 7: return w(QT_TR_NOOP("Destination host unknown."));
         case 9:
         case 10:
-        case 13: return QStringLiteral("Communication administratively prohibited.");
-        case 11: return QStringLiteral("Destination net unreachable for type of service.");
-        case 12: return QStringLiteral("Destination host unreachable for type of service.");
-        default: return QStringLiteral("Destination unreachable (code %1).").arg(code);
+        case 13: return w(QT_TR_NOOP("Communication administratively prohibited."));
+        case 11: return w(QT_TR_NOOP("Destination net unreachable for type of service."));
+        case 12: return w(QT_TR_NOOP("Destination host unreachable for type of service."));
+        default: return w(QT_TR_NOOP("Destination unreachable (code %1).")).arg(code);
         }
     case Icmp4::TimeExceeded:
-        return code == 1 ? QStringLiteral("TTL expired during reassembly.") : QStringLiteral("TTL expired in transit.");
+        return code == 1 ? w(QT_TR_NOOP("TTL expired during reassembly.")) : w(QT_TR_NOOP("TTL expired in transit."));
     case Icmp4::ParameterProblem:
-        return QStringLiteral("Parameter problem (pointer %1).").arg(info);
+        return w(QT_TR_NOOP("Parameter problem (pointer %1).")).arg(info);
     case Icmp4::SourceQuench:
-        return QStringLiteral("Source quench received.");
+        return w(QT_TR_NOOP("Source quench received."));
     default:
-        return QStringLiteral("ICMP error type %1, code %2.").arg(type).arg(code);
+        return w(QT_TR_NOOP("ICMP error type %1, code %2.")).arg(type).arg(code);
     }
 }
 
-QString PingText::icmpV6Error(quint8 type, quint8 code, quint32 info)
+QString PingText::icmpV6Error(quint8 type, quint8 code, quint32 info, Wording wording)
 {
+    const auto w = [wording](const char *text) { return worded(text, wording); };
     switch (type) {
     case Icmp6::DestinationUnreachable:
         switch (code) {
-        case 0: return QStringLiteral("Destination net unreachable.");
-        case 1: return QStringLiteral("Communication administratively prohibited.");
-        case 2: return QStringLiteral("Destination beyond scope of source address.");
-        case 3: return QStringLiteral("Destination host unreachable.");
-        case 4: return QStringLiteral("Destination port unreachable.");
-        case 5: return QStringLiteral("Source address failed ingress/egress policy.");
-        case 6: return QStringLiteral("Reject route to destination.");
-        default: return QStringLiteral("Destination unreachable (code %1).").arg(code);
+        case 0: return w(QT_TR_NOOP("Destination net unreachable."));
+        case 1: return w(QT_TR_NOOP("Communication administratively prohibited."));
+        case 2: return w(QT_TR_NOOP("Destination beyond scope of source address."));
+        case 3: return w(QT_TR_NOOP("Destination host unreachable."));
+        case 4: return w(QT_TR_NOOP("Destination port unreachable."));
+        case 5: return w(QT_TR_NOOP("Source address failed ingress/egress policy."));
+        case 6: return w(QT_TR_NOOP("Reject route to destination."));
+        default: return w(QT_TR_NOOP("Destination unreachable (code %1).")).arg(code);
         }
     case Icmp6::PacketTooBig:
-        return QStringLiteral("Packet too big (MTU %1).").arg(info);
+        return w(QT_TR_NOOP("Packet too big (MTU %1).")).arg(info);
     case Icmp6::TimeExceeded:
-        return code == 1 ? QStringLiteral("TTL expired during reassembly.") : QStringLiteral("TTL expired in transit.");
+        return code == 1 ? w(QT_TR_NOOP("TTL expired during reassembly.")) : w(QT_TR_NOOP("TTL expired in transit."));
     case Icmp6::ParameterProblem:
-        return QStringLiteral("Parameter problem (pointer %1).").arg(info);
+        return w(QT_TR_NOOP("Parameter problem (pointer %1).")).arg(info);
     default:
-        return QStringLiteral("ICMPv6 error type %1, code %2.").arg(type).arg(code);
+        return w(QT_TR_NOOP("ICMPv6 error type %1, code %2.")).arg(type).arg(code);
     }
 }

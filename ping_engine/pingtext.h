@@ -4,15 +4,28 @@
 #include "runstate.h"
 #include "runstatistics.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 #include <tarvix/tarvixpingexport.h>
 
 // The texts the component raises: its own pre-formatted lines and its error
 // messages. Every line ends in CR LF. Round trips are shown to the microsecond.
+//
+// The lines of a run are in English whatever the user's language, since
+// programs and people parse them; what tells a person why something failed
+// (an error event, Pinger::errorString()) is in the user's language. A
+// request's error is both: the function wording it is told which.
 class TARVIX_PING_EXPORT PingText
 {
+    Q_DECLARE_TR_FUNCTIONS(PingText)
+
 public:
+    enum class Wording {
+        Line,    // as the run's lines have it, in English
+        Message, // translated for the user
+    };
+
     // Error codes passed with each error text.
     enum ErrorCode : qint32 {
         BadSetting = 1,
@@ -64,13 +77,15 @@ public:
     static QString errorLine(const QString &message);
     // "Reply from A: Destination host unreachable." and the like, for ICMP errors
     // and for what the local stack reported about one request.
-    static QString probeError(const ProbeEvent &error, IpFamily family);
+    static QString probeError(const ProbeEvent &error, IpFamily family, Wording wording);
     static qint32 probeErrorCode(const ProbeEvent &error, IpFamily family);
     // A request that the kernel would not send, or dropped before it left.
-    static QString transmitFailed(quint16 sequence, int errnoValue);
+    static QString transmitFailed(quint16 sequence, int errnoValue, Wording wording);
 
 private:
-    static QString icmpV4Error(quint8 type, quint8 code, quint32 info);
-    static QString icmpV6Error(quint8 type, quint8 code, quint32 info);
+    // text, marked with QT_TR_NOOP in this class, worded so.
+    static QString worded(const char *text, Wording wording);
+    static QString icmpV4Error(quint8 type, quint8 code, quint32 info, Wording wording);
+    static QString icmpV6Error(quint8 type, quint8 code, quint32 info, Wording wording);
     static QString displayName(const RunState::Target &target);
 };

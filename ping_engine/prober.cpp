@@ -32,7 +32,8 @@ QString familyName(Family family)
 
 QString kindName(Prober::SocketKind kind)
 {
-    return kind == Prober::SocketKind::Datagram ? QStringLiteral("datagram") : QStringLiteral("raw");
+    return kind == Prober::SocketKind::Datagram ? Prober::tr("datagram", "socket kind")
+                                                : Prober::tr("raw", "socket kind");
 }
 
 // Why the unprivileged socket was refused: the group range of this network
@@ -43,9 +44,10 @@ QString groupRangeReason()
     QString range;
     if (file.open(QIODevice::ReadOnly))
         range = QString::fromLatin1(file.readAll()).simplified();
-    const QString setting = range.isEmpty() ? QStringLiteral("the net.ipv4.ping_group_range sysctl")
-                                            : QStringLiteral("the net.ipv4.ping_group_range sysctl (now \"%1\")").arg(range);
-    return QStringLiteral("%1 does not include this process's group id %2").arg(setting).arg(getegid());
+    const QString setting = range.isEmpty()
+        ? Prober::tr("the net.ipv4.ping_group_range sysctl")
+        : Prober::tr("the net.ipv4.ping_group_range sysctl (now \"%1\")").arg(range);
+    return Prober::tr("%1 does not include this process's group id %2").arg(setting).arg(getegid());
 }
 
 QString groupRangeRemedy()
@@ -59,7 +61,7 @@ QString helperRemedy()
 {
     QString helper = HelperProber::helperPath();
     if (helper.isEmpty())
-        helper = QStringLiteral("<the ICMP helper>");
+        helper = Prober::tr("<the ICMP helper>");
     return QStringLiteral("sudo setcap cap_net_raw+ep %1").arg(helper);
 }
 
@@ -68,26 +70,26 @@ QString describeFailure(Family family, Prober::SocketKind kind, const IcmpSocket
     const int errnoValue = failure.errnoValue;
     const QString reason = qt_error_string(errnoValue);
     if (failure.step) {
-        return QStringLiteral("The %1 %2 socket opened but could not be set up (%3 failed: %4).")
+        return Prober::tr("The %1 %2 socket opened but could not be set up (%3 failed: %4).")
             .arg(familyName(family), kindName(kind), QLatin1String(failure.step), reason);
     }
     if (errnoValue == EAFNOSUPPORT && family == IpFamily::IPv6)
-        return QStringLiteral("IPv6 is not available on this system (%1).").arg(reason);
+        return Prober::tr("IPv6 is not available on this system (%1).").arg(reason);
     if (errnoValue == EMFILE || errnoValue == ENFILE) {
-        return QStringLiteral("Cannot open an %1 socket: no file descriptor is left (%2).")
+        return Prober::tr("Cannot open an %1 socket: no file descriptor is left (%2).")
             .arg(familyName(family), reason);
     }
     if (kind == Prober::SocketKind::Datagram && isPermissionError(errnoValue)) {
-        return QStringLiteral("The unprivileged %1 socket is not allowed: %2. Allow it with: %3")
+        return Prober::tr("The unprivileged %1 socket is not allowed: %2. Allow it with: %3")
             .arg(familyName(family), groupRangeReason(), groupRangeRemedy());
     }
     if (kind == Prober::SocketKind::Raw && isPermissionError(errnoValue)) {
-        return QStringLiteral("A raw %1 socket needs the CAP_NET_RAW capability, which this program lacks and "
-                              "must not be given, since it loads Qt and Qt's plugins. The ICMP helper opens raw "
-                              "sockets instead; give it the capability with: %2")
+        return Prober::tr("A raw %1 socket needs the CAP_NET_RAW capability, which this program lacks and "
+                          "must not be given, since it loads Qt and Qt's plugins. The ICMP helper opens raw "
+                          "sockets instead; give it the capability with: %2")
             .arg(familyName(family), helperRemedy());
     }
-    return QStringLiteral("Cannot open an %1 %2 socket: %3.").arg(familyName(family), kindName(kind), reason);
+    return Prober::tr("Cannot open an %1 %2 socket: %3.").arg(familyName(family), kindName(kind), reason);
 }
 
 } // namespace
@@ -96,12 +98,12 @@ Prober::Opened Prober::open(Family family, Preference preference)
 {
     const auto fail = [](const QString &text) { return Opened::failure(text); };
     if (!IcmpFamily::of(family))
-        return fail(QStringLiteral("ICMP echo needs an IPv4 or IPv6 address."));
+        return fail(Prober::tr("ICMP echo needs an IPv4 or IPv6 address."));
 
     if (preference == Preference::HelperOnly) {
         const HelperProber::Wording onlyHelper = [](const HelperProber::Refusal &refusal) {
-            return QStringLiteral("Cannot ping through the ICMP helper: %1.%2")
-                .arg(refusal.why, refusal.capabilityWouldHelp ? QStringLiteral(" Allow it with: ") + helperRemedy()
+            return Prober::tr("Cannot ping through the ICMP helper: %1.%2")
+                .arg(refusal.why, refusal.capabilityWouldHelp ? Prober::tr(" Allow it with: ") + helperRemedy()
                                                               : QString());
         };
         HelperProber::Opened helper = HelperProber::open(family, onlyHelper);
@@ -134,18 +136,18 @@ Prober::Opened Prober::open(Family family, Preference preference)
     const HelperProber::Wording afterSockets = [family, datagramErrno](const HelperProber::Refusal &refusal) {
         const QString helperAdvice = !refusal.capabilityWouldHelp ? QString()
             : QFileInfo(HelperProber::helperPath()).isFile()
-            ? QStringLiteral("give the ICMP helper its capability: %1").arg(helperRemedy())
-            : QStringLiteral("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
+            ? Prober::tr("give the ICMP helper its capability: %1").arg(helperRemedy())
+            : Prober::tr("install the ICMP helper there and give it its capability: %1").arg(helperRemedy());
         if (isPermissionError(datagramErrno)) {
-            return QStringLiteral("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
-                                  "capability, and %2. Allow it with: %3%4")
+            return Prober::tr("Pinging is not allowed for this program: %1, a raw socket needs the CAP_NET_RAW "
+                              "capability, and %2. Allow it with: %3%4")
                 .arg(groupRangeReason(), refusal.why, groupRangeRemedy(),
-                     helperAdvice.isEmpty() ? QString() : QStringLiteral(", or ") + helperAdvice);
+                     helperAdvice.isEmpty() ? QString() : Prober::tr(", or ") + helperAdvice);
         }
-        return QStringLiteral("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
-                              "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
+        return Prober::tr("Cannot open an %1 socket: the unprivileged datagram socket is not available here "
+                          "(%2), a raw socket needs the CAP_NET_RAW capability, and %3.%4")
             .arg(familyName(family), qt_error_string(datagramErrno), refusal.why,
-                 helperAdvice.isEmpty() ? QString() : QStringLiteral(" Allow it: ") + helperAdvice);
+                 helperAdvice.isEmpty() ? QString() : Prober::tr(" Allow it: ") + helperAdvice);
     };
     HelperProber::Opened helper = HelperProber::open(family, afterSockets);
     if (helper)

@@ -6,6 +6,7 @@
 #include "targetkind.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 #include <memory>
@@ -17,6 +18,8 @@
 // logic above sees only this.
 class TARVIX_PING_EXPORT Prober
 {
+    Q_DECLARE_TR_FUNCTIONS(Prober)
+
 public:
     // Helper: raw sockets of tarvix-icmp-helper, which holds the capability
     // that this process must not (see HelperProber).

@@ -10,6 +10,8 @@ packages=(
     # The Designer plugin's interface; the checks of what is installed
     # (QUiLoader, in qt6-tools-dev, needs Qt OpenGL's CMake package).
     qt6-tools-dev libqt6opengl6-dev desktop-file-utils appstream
+    # lupdate and lrelease: the libraries' translations (cmake/TarvixTranslations.cmake).
+    qt6-l10n-tools
     libgtest-dev
     # The Debian packages: cpack's dpkg-shlibdeps and file, and lintian to check them.
     dpkg-dev file lintian

@@ -85,43 +85,45 @@ TEST(PingText, ErrorsInTheUsualWording)
     EXPECT_EQ(PingText::unknownHost(QStringLiteral("nosuch.invalid")),
               QStringLiteral("Ping request could not find host nosuch.invalid. Please check the name and try again.\r\n"));
 
+    // As the run's lines have them (error events translate them).
+    constexpr auto line = PingText::Wording::Line;
     ProbeEvent error;
     error.kind = ProbeEvent::Kind::IcmpError;
     error.source = HostAddress(QStringLiteral("10.231.0.2"));
     error.icmpType = Icmp4::DestinationUnreachable;
     error.icmpCode = 1;
-    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4, line),
               QStringLiteral("Reply from 10.231.0.2: Destination host unreachable.\r\n"));
     EXPECT_EQ(PingText::probeErrorCode(error, IpFamily::IPv4), 0x40301);
     error.icmpType = Icmp4::TimeExceeded;
     error.icmpCode = 0;
-    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv4, line),
               QStringLiteral("Reply from 10.231.0.2: TTL expired in transit.\r\n"));
 
     // The same numbers mean other things in ICMPv6.
     error.source = HostAddress(QStringLiteral("fd00::2"));
     error.icmpType = Icmp6::DestinationUnreachable;
     error.icmpCode = 3;
-    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6, line),
               QStringLiteral("Reply from fd00::2: Destination host unreachable.\r\n"));
     error.icmpType = Icmp6::PacketTooBig;
     error.icmpCode = 0;
     error.icmpInfo = 1280;
-    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6, line),
               QStringLiteral("Reply from fd00::2: Packet too big (MTU 1280).\r\n"));
     EXPECT_EQ(PingText::probeErrorCode(error, IpFamily::IPv6), 0x60200);
     error.icmpType = Icmp6::TimeExceeded;
-    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6),
+    EXPECT_EQ(PingText::probeError(error, IpFamily::IPv6, line),
               QStringLiteral("Reply from fd00::2: TTL expired in transit.\r\n"));
 
     ProbeEvent local;
     local.kind = ProbeEvent::Kind::LocalError;
     local.localErrno = EMSGSIZE;
     local.sequence = 7;
-    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4)
+    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4, line)
                     .startsWith(QStringLiteral("PING: transmit failed for icmp_seq=7. ")));
-    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4).endsWith(QStringLiteral(".\r\n")));
-    EXPECT_EQ(PingText::transmitFailed(3, ENETUNREACH),
+    EXPECT_TRUE(PingText::probeError(local, IpFamily::IPv4, line).endsWith(QStringLiteral(".\r\n")));
+    EXPECT_EQ(PingText::transmitFailed(3, ENETUNREACH, line),
               QStringLiteral("PING: transmit failed for icmp_seq=3. Network is unreachable.\r\n"));
 }
 
