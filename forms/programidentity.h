@@ -14,8 +14,12 @@ namespace ProgramIdentity {
 // (share/icons/hicolor/NxN/apps/desktopId.png); null when none is.
 QIcon installedIcon(const QString &desktopId, const QString &binDir);
 
-// Names the desktop entry and sets the application's window icon: the one
-// installed beside the program, else the icon theme's of that name.
+// Sets the application's window icon: the one installed beside the program,
+// else the icon theme's of that name; leaves it when there is neither.
+void applyIcon(const QString &desktopId);
+
+// Names the desktop entry now, and sets the window icon (applyIcon) from the
+// event loop, after the windows shown before it are mapped.
 void apply(const QString &desktopId);
 
 } // namespace ProgramIdentity
