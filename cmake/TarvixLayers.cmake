@@ -53,6 +53,11 @@ function(tarvix_check_layers)
     # The shipped libraries hold each layer once: the component's library the
     # widgets, on the engine's library.
     tarvix_layer_may_not_use(tarvix_ping_component "^ping_engine$" "^tarvix_icmp$")
+    # The QML module: Qt Quick on the engine's library, nothing of the widgets.
+    foreach(quick tarvix_quick tarvix_quickplugin)
+        tarvix_layer_may_not_use(${quick} "^ping_engine$" "^Qt6::Widgets$" "^ping_contract$" "^ping_component"
+                                 "^tarvix_ping_component$")
+    endforeach()
     # The programs take the component as its users do: the installed library.
     foreach(program Tarvix TarvixS)
         tarvix_layer_may_not_use(${program} "^ping_component$" "^ping_engine$" "^tarvix_icmp$")

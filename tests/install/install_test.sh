@@ -4,6 +4,7 @@
 #   install_test.sh files    PREFIX SOVERSION  what is there, what the libraries export, no privilege
 #   install_test.sh desktop  PREFIX         desktop entries and AppStream metadata validate
 #   install_test.sh example  PREFIX SOURCE WORK  build examples/ against PREFIX, ping 127.0.0.1
+#   install_test.sh qml      PREFIX SOURCE       import Tarvix from PREFIX by QML_IMPORT_PATH
 #   install_test.sh plugin   PREFIX LOADER WORK  move PREFIX, load the Designer plugin from there,
 #                                               and the programs find their libraries there
 # Exit 77 is a skip, with the reason printed.
@@ -77,6 +78,19 @@ example)
     echo "$output"
     [ "$(grep -c 'bytes from 127.0.0.1: icmp_seq=' <<<"$output")" -eq 2 ] || fail "not two replies"
     grep -q '2 packets transmitted, 2 received' <<<"$output" || fail "no statistics"
+    # The same in QML, on the prefix's module.
+    output=$(QT_QPA_PLATFORM=offscreen timeout 60 "$work/quick/tarvix-quick-example" --count 2 127.0.0.1 2>&1) \
+        || fail "the QML example failed: $output"
+    echo "$output"
+    [ "$(grep -c 'bytes from 127.0.0.1: icmp_seq=' <<<"$output")" -eq 2 ] || fail "not two replies in QML"
+    grep -q '2 packets transmitted, 2 received' <<<"$output" || fail "no statistics in QML"
+    ;;
+qml)
+    # import Tarvix with nothing but QML_IMPORT_PATH: the module's types, made.
+    qmldir=$(dirname "$(find "$prefix" -path '*/qt6/qml/Tarvix/qmldir' | head -n 1)")
+    [ -n "$qmldir" ] && [ "$qmldir" != . ] || fail "no qt6/qml/Tarvix/qmldir under the prefix"
+    QML_IMPORT_PATH=$(dirname "$qmldir") QT_QPA_PLATFORM=offscreen \
+        /usr/lib/qt6/bin/qmltestrunner -input "$3/tests/install/tst_installed_module.qml"
     ;;
 plugin)
     loader=$3

@@ -33,14 +33,15 @@ arch=$(dpkg --print-architecture)
 programs=$work/tarvix_${version}_$arch.deb
 library=$work/${libpkg}_${version}_$arch.deb
 development=$work/libtarvix-dev_${version}_$arch.deb
-for deb in "$programs" "$library" "$development"; do
+qml=$work/qml6-module-tarvix_${version}_$arch.deb
+for deb in "$programs" "$library" "$development" "$qml"; do
     [ -f "$deb" ] || fail "cpack made no $(basename "$deb"); it made: $(cd "$work" && ls -- *.deb)"
 done
-[ "$(ls "$work"/*.deb | wc -l)" -eq 3 ] || fail "cpack made other packages too: $(cd "$work" && ls -- *.deb)"
+[ "$(ls "$work"/*.deb | wc -l)" -eq 4 ] || fail "cpack made other packages too: $(cd "$work" && ls -- *.deb)"
 
 # What lintian says, all of it, and whether any of it is an error or a warning.
 status=0
-for deb in "$programs" "$library" "$development"; do
+for deb in "$programs" "$library" "$development" "$qml"; do
     echo "--- lintian $(basename "$deb")"
     lintian --fail-on error,warning --display-info "$deb" || status=1
 done
@@ -51,15 +52,16 @@ files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\.||'; }
 files "$programs" >"$work/programs.txt"
 files "$library" >"$work/library.txt"
 files "$development" >"$work/development.txt"
+files "$qml" >"$work/qml.txt"
 
-outside=$(cat "$work"/programs.txt "$work"/library.txt "$work"/development.txt | grep -v '^/usr/' || true)
+outside=$(cat "$work"/programs.txt "$work"/library.txt "$work"/development.txt "$work"/qml.txt | grep -v '^/usr/' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 
 # Each expected file is in the package named, and in no other.
 only_in() {
     local list=$1 pattern=$2 other
     grep -Eq "$pattern" "$work/$list.txt" || fail "$list has no file matching $pattern"
-    for other in programs library development; do
+    for other in programs library development qml; do
         [ "$other" = "$list" ] && continue
         ! grep -Eq "$pattern" "$work/$other.txt" || fail "$other has a file matching $pattern, which belongs in $list"
     done
@@ -78,12 +80,16 @@ only_in development '^/usr/include/tarvix/pinger\.h$'
 only_in development "^/usr/$libdir/cmake/Tarvix/TarvixConfig\\.cmake\$"
 only_in development "^/usr/$libdir/cmake/Tarvix/TarvixConfigVersion\\.cmake\$"
 only_in development "^/usr/$qtplugins/designer/[^/]+\\.so\$"
+# Where Debian's Qt looks for QML modules, with nothing set.
+only_in qml "^/usr/$libdir/qt6/qml/Tarvix/qmldir\$"
+only_in qml "^/usr/$libdir/qt6/qml/Tarvix/[^/]+\\.so\$"
 # Nothing else of the kinds above strays into the library package: it is to
 # be installable beside another version's development files.
 strays=$(grep -E '^/usr/(bin|include)/|\.so$|/cmake/|/plugins/' "$work/library.txt" || true)
 [ -z "$strays" ] || fail "$libpkg holds more than libraries and the helper: $strays"
-for list in programs library development; do
-    package=$(case $list in programs) echo tarvix ;; library) echo "$libpkg" ;; *) echo libtarvix-dev ;; esac)
+for list in programs library development qml; do
+    package=$(case $list in programs) echo tarvix ;; library) echo "$libpkg" ;; qml) echo qml6-module-tarvix ;;
+              *) echo libtarvix-dev ;; esac)
     for doc in copyright changelog.gz; do
         grep -qx "/usr/share/doc/$package/$doc" "$work/$list.txt" || fail "$package has no /usr/share/doc/$package/$doc"
     done
@@ -95,6 +101,8 @@ depends() { dpkg-deb -f "$1" Depends; }
 exact="$libpkg (= $version)"
 grep -qF "$exact" <<<"$(depends "$programs")" || fail "tarvix does not depend on $exact: $(depends "$programs")"
 grep -qF "$exact" <<<"$(depends "$development")" || fail "libtarvix-dev does not depend on $exact"
+grep -qF "$exact" <<<"$(depends "$qml")" || fail "qml6-module-tarvix does not depend on $exact"
+grep -q 'libqt6quick6' <<<"$(depends "$qml")" || fail "qml6-module-tarvix does not depend on Qt Quick: $(depends "$qml")"
 grep -Eq '(^|, )qt6-base-dev($|[ ,])' <<<"$(depends "$development")" || fail "libtarvix-dev does not depend on qt6-base-dev"
 grep -q 'libqt6widgets6' <<<"$(depends "$library")" || fail "$libpkg does not depend on Qt Widgets: $(depends "$library")"
 
