@@ -10,7 +10,8 @@
 #   tarvix_add_translations(target CATALOGUE name)
 #
 # `update_translations` (or <target>_lupdate) brings the catalogues up to
-# date with the sources; their translations are then reviewed and committed.
+# date with the sources (a new one is made empty at configuration); their
+# translations are then reviewed and committed.
 # For a static library, the resource is in object files that every target
 # linking it takes: a shared library that takes the static one whole carries
 # its catalogue.
@@ -28,7 +29,15 @@ function(tarvix_add_translations target)
     endif()
     set(ts_files "")
     foreach(language IN LISTS TARVIX_TRANSLATION_LANGUAGES)
-        list(APPEND ts_files ${CMAKE_CURRENT_SOURCE_DIR}/translations/${arg_CATALOGUE}_${language}.ts)
+        set(ts_file ${CMAKE_CURRENT_SOURCE_DIR}/translations/${arg_CATALOGUE}_${language}.ts)
+        # A new catalogue starts empty, for update_translations to fill. Qt's
+        # own rule for a missing one would empty it again at the next build.
+        if(NOT EXISTS ${ts_file})
+            file(WRITE ${ts_file} "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n"
+                "<TS version=\"2.1\" language=\"${language}\">\n</TS>\n")
+            message(STATUS "New catalogue ${ts_file}: build update_translations to fill it")
+        endif()
+        list(APPEND ts_files ${ts_file})
     endforeach()
     # Without line numbers the catalogues change with the texts only, not
     # with every edit of a source around them.
