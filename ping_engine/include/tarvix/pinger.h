@@ -136,7 +136,7 @@ public:
     PingStatistics statistics() const;
     /*! Why the last run did not start or ended early; NoError from start() on, until then. */
     Error error() const;
-    /*! error() worded for users; empty for NoError. */
+    /*! error() worded for users, in their language; empty for NoError. */
     QString errorString() const;
 
 public Q_SLOTS:

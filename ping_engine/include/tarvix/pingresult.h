@@ -93,11 +93,12 @@ public:
     int ttl() const;
     /*! When the request was sent, in UTC, to the millisecond. */
     QDateTime sentAt() const;
-    /*! For an Error, what went wrong, worded for users ("Reply from 192.0.2.1:
-        Destination host unreachable."); empty else. */
+    /*! For an Error, what went wrong, worded for users in their language
+        ("Reply from 192.0.2.1: Destination host unreachable."); empty else. */
     QString errorText() const;
     /*! The request's line as ping tools print it, without a line end
-        ("40 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0.011 ms"). */
+        ("40 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0.011 ms"): in
+        English whatever the user's language, for programs that parse it. */
     QString line() const;
 
 private:
