@@ -20,8 +20,11 @@ bool Translations::install(const QString &catalogue)
     for (const QString &language : QLocale::system().uiLanguages()) {
         const QLocale locale(language);
         // A user who puts English before German reads the texts as written.
-        if (locale.language() == QLocale::English || locale.language() == QLocale::C)
+        if (locale.language() == QLocale::English)
             return false;
+        // "C", and what Qt puts after a language it does not know.
+        if (locale.language() == QLocale::C)
+            continue;
         auto translator = std::make_unique<QTranslator>(application);
         if (translator->load(locale, catalogue, QStringLiteral("_"), directory)) {
             translator->setObjectName(name);

@@ -17,8 +17,8 @@ public:
     // UI languages that it has, on the running application (from its
     // thread), parented to it; once per catalogue and application. True
     // when one is installed; false without an application, or when the
-    // user reads English (the texts' own language) or an untranslated
-    // language first.
+    // user puts English (the texts' own language) before any language it
+    // has.
     static bool install(const QString &catalogue);
 };
 
