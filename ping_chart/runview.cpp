@@ -50,11 +50,11 @@ constexpr qint64 second = 1000000000;
 QString phaseText(RunView::Phase phase)
 {
     switch (phase) {
-    case RunView::Phase::Idle: return QStringLiteral("Idle");
-    case RunView::Phase::Resolving: return QStringLiteral("Resolving\u2026");
-    case RunView::Phase::Starting: return QStringLiteral("Starting\u2026");
-    case RunView::Phase::Running: return QStringLiteral("Running");
-    case RunView::Phase::Finished: return QStringLiteral("Finished");
+    case RunView::Phase::Idle: return RunView::tr("Idle");
+    case RunView::Phase::Resolving: return RunView::tr("Resolving…");
+    case RunView::Phase::Starting: return RunView::tr("Starting…");
+    case RunView::Phase::Running: return RunView::tr("Running");
+    case RunView::Phase::Finished: return RunView::tr("Finished");
     }
     return {};
 }
@@ -77,7 +77,7 @@ QString axisLabel(qint64 ns)
 QString agoLabel(qint64 ns)
 {
     if (ns <= 0)
-        return QStringLiteral("now");
+        return RunView::tr("now");
     const qint64 s = ns / second;
     if (s < 60)
         return QStringLiteral("-%1 s").arg(s);
@@ -129,12 +129,12 @@ qint64 RunView::roomyColumns(const QRect &area, int lineHeight)
 QStringList RunView::statisticsLines(const RunStatistics &s)
 {
     const QString loss = QString::number(s.lossPercent(), 'f', s.lossPercent() == int(s.lossPercent()) ? 0 : 1);
-    QString first = QStringLiteral("Sent %1   Received %2   Loss %3%").arg(s.sent()).arg(s.received()).arg(loss);
+    QString first = tr("Sent %1   Received %2   Loss %3%").arg(s.sent()).arg(s.received()).arg(loss);
     if (s.errors())
-        first += QStringLiteral("   Errors %1").arg(s.errors());
+        first += tr("   Errors %1").arg(s.errors());
     if (!s.received())
-        return {first, QStringLiteral("min/avg/max/p95 \u2013   jitter \u2013")};
-    return {first, QStringLiteral("min/avg/max/p95 %1/%2/%3/%4 ms   jitter %5 ms")
+        return {first, tr("min/avg/max/p95 –   jitter –")};
+    return {first, tr("min/avg/max/p95 %1/%2/%3/%4 ms   jitter %5 ms")
                        .arg(PingText::milliseconds(s.minNs()), PingText::milliseconds(qint64(s.meanNs())),
                             PingText::milliseconds(s.maxNs()), PingText::milliseconds(s.percentileNs(95)),
                             PingText::milliseconds(qint64(s.jitterNs())))};
@@ -305,7 +305,7 @@ void RunView::paint(QPainter &painter, const QRect &area, const QPalette &palett
     bold.setBold(true);
     painter.setFont(bold);
     painter.setPen(colors.text);
-    const QString title = snapshot.title.isEmpty() ? QStringLiteral("No run yet") : snapshot.title;
+    const QString title = snapshot.title.isEmpty() ? tr("No run yet") : snapshot.title;
     painter.drawText(parts.header.adjusted(0, 0, -phaseWidth - 8, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(bold).elidedText(title, Qt::ElideMiddle, parts.header.width() - phaseWidth - 8));
     painter.restore();
@@ -386,8 +386,8 @@ void RunView::paintChart(QPainter &painter, const QRect &chart, const Snapshot &
         painter.drawText(QRect(labels.left(), middle + 1, labels.width(), labels.bottom() - middle),
                          Qt::AlignLeft | Qt::AlignTop, axisLabel(topNs / 2));
     } else {
-        const QString empty = snapshot.phase == Phase::Idle ? QStringLiteral("Round trips of the next run show here")
-                                                            : QStringLiteral("Waiting for the first reply");
+        const QString empty = snapshot.phase == Phase::Idle ? tr("Round trips of the next run show here")
+                                                            : tr("Waiting for the first reply");
         painter.drawText(chart, Qt::AlignCenter, empty);
     }
     painter.restore();

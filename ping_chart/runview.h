@@ -5,6 +5,7 @@
 #include "runstate.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,8 @@ class QPalette;
 // samples the same way every time.
 class RunView
 {
+    Q_DECLARE_TR_FUNCTIONS(RunView)
+
 public:
     enum class Phase { Idle, Resolving, Starting, Running, Finished }; // Starting: its prober gets ready
 

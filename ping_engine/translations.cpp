@@ -9,8 +9,15 @@
 bool Translations::install(const QString &catalogue)
 {
     QCoreApplication *application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread())
+    if (!application)
         return false;
+    if (QThread::currentThread() != application->thread()) {
+        // Loaded on another thread (Qt Quick loads a QML module's plugin, and
+        // the libraries it needs, on its type loader's): installed on the
+        // application's, at its next turn.
+        QMetaObject::invokeMethod(application, [catalogue] { install(catalogue); }, Qt::QueuedConnection);
+        return false;
+    }
     // A static library in two shared ones of ours asks for its catalogue twice.
     const QString name = QStringLiteral("tarvix.i18n.") + catalogue;
     if (application->findChild<QTranslator *>(name, Qt::FindDirectChildrenOnly))

@@ -8,6 +8,7 @@
 #include <tarvix/pingcontrolproxy.h>
 #include <tarvix/tarvixctlfactory.h>
 
+#include <QAccessible>
 #include <QFile>
 #include <QTest>
 #include <QWidget>
@@ -41,6 +42,11 @@ TEST_F(ComponentLanguage, ErrorsAndTheSurfaceInTheUserLanguage)
     EXPECT_TRUE(QFile::exists(QStringLiteral(":/tarvix/i18n/tarvix_ping_component_de.qm")));
     EXPECT_EQ(control->widget()->accessibleName(),
               german() ? QStringLiteral("Ping-Steuerelement") : QStringLiteral("Ping control"));
+    // The chart's own catalogue, which the component's library carries too.
+    QAccessibleInterface *surface = QAccessible::queryAccessibleInterface(control->widget());
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->text(QAccessible::Description),
+              german() ? QStringLiteral("Bereit, noch kein Lauf") : QStringLiteral("Idle, no run yet"));
 
     ASSERT_TRUE(proxy.setCount(0).ok());
     ASSERT_TRUE(proxy.ping(QStringLiteral("127.0.0.1")).ok());

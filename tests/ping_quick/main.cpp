@@ -1,7 +1,8 @@
 // Runs the QML tests of the Tarvix module. Where a test network can be made
 // (root), the process moves onto its client side and the tests get the
 // host's addresses as testHost4 and testHost6; elsewhere those are empty and
-// testNetworkUnavailable says why.
+// testNetworkUnavailable says why. testLanguage is the language the test
+// runs in (TARVIX_TEST_LANGUAGE), for the tests of language/.
 #include "testnetwork.h"
 
 #include <QQmlContext>
@@ -33,6 +34,8 @@ public slots:
         engine->rootContext()->setContextProperty(QStringLiteral("testHost4"), host4);
         engine->rootContext()->setContextProperty(QStringLiteral("testHost6"), host6);
         engine->rootContext()->setContextProperty(QStringLiteral("testNetworkUnavailable"), reason);
+        engine->rootContext()->setContextProperty(QStringLiteral("testLanguage"),
+                                                  qEnvironmentVariable("TARVIX_TEST_LANGUAGE"));
     }
 
     void cleanupTestCase()
