@@ -3,7 +3,6 @@
 #include "chartnavigator.h"
 #include "pinger_p.h"
 
-#include <QAccessible>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMetaEnum>

@@ -54,6 +54,15 @@ TestCase {
         compare(chart.readout, "")
     }
 
+    function test_itsColoursAreThePalettes() {
+        waitForRendering(chart)
+        const light = grabImage(chart).pixel(1, 1)
+        chart.palette.base = "#102030"
+        waitForRendering(chart)
+        verify(Qt.colorEqual(grabImage(chart).pixel(1, 1), "#102030"), "the ground is not the palette's base")
+        verify(!Qt.colorEqual(light, "#102030"))
+    }
+
     function test_aSmallChartIsALamp() {
         chart.anchors.fill = undefined
         chart.width = 24
