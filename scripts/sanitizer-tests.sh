@@ -30,7 +30,8 @@ address)
     ;;
 thread)
     dir=${TARVIX_TSAN_BUILD_DIR:-build-tsan}
-    targets=(ping_engine_tests ping_component_tests)
+    # Every test program of the two folders whose tests run below.
+    targets=(ping_engine_tests ping_engine_language_tests ping_component_tests ping_component_language_tests)
     tests=("$dir/tests/ping_engine" "$dir/tests/ping_component")
     # ThreadSanitizer's fixed shadow layout clashes with the wide address
     # randomisation of newer kernels; without randomisation it always fits.
